@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds optimised into build-bench/ and runs the transfer benchmarks.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON \
+    -DQUILLON_TESTS=OFF -DQUILLON_FRONT=OFF >/dev/null
+cmake --build build-bench
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export XDG_STATE_HOME="$scratch/state"
+for b in build-bench/bench/*; do
+    [ -x "$b" ] && [ -f "$b" ] && "$b" "$@"
+done
