@@ -20,6 +20,10 @@ extern "C" {
 DLPORTIO_API void DlPortWritePortUchar(unsigned long Port, unsigned char Value);
 DLPORTIO_API unsigned char DlPortReadPortUchar(unsigned long Port);
 
+/* A short text naming the back end that serves this base address (for
+ * diagnostics such as `quillon-cli info`); valid for the life of the process. */
+DLPORTIO_API const char* dlportio_backend_name(unsigned long Port);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,9 @@
+#include "board_cpu.h"
+
+namespace dlportio {
+
+std::unique_ptr<BoardCpu> make_board_cpu() {
+    return nullptr;
+}
+
+}  // namespace dlportio
