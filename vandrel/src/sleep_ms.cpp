@@ -1,1 +1,10 @@
-// placeholder until the library lands
+#include "sleep_ms.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vandrel {
+void sleep_ms(std::uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+}  // namespace vandrel
