@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev
-    xvfb xauth x11-utils imagemagick librsvg2-bin
+    xvfb xauth x11-utils imagemagick librsvg2-bin xdotool
     sdcc sdcc-ucsim
     clang libclang-rt-dev
     strace
