@@ -1,0 +1,91 @@
+// Checks the built shared libraries: the fourteen C exports and nothing else of ours,
+// and the port-access layer bound at load time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string output_of(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::string text;
+    if (!pipe) {
+        return text;
+    }
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0) {
+        text.append(chunk, n);
+    }
+    return text;
+}
+
+std::set<std::string> defined_dynamic_symbols(const std::string& library) {
+    std::istringstream lines(output_of("nm -D --defined-only '" + library + "'"));
+    std::set<std::string> symbols;
+    const std::set<std::string> from_linker = {"_init", "_fini", "_edata", "_end", "__bss_start"};
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto name = line.substr(line.find_last_of(' ') + 1);
+        if (!name.empty() && from_linker.count(name) == 0) {
+            symbols.insert(name);
+        }
+    }
+    return symbols;
+}
+
+std::set<std::string> needed_libraries(const std::string& library) {
+    std::istringstream lines(output_of("readelf -d '" + library + "'"));
+    std::set<std::string> needed;
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.find("(NEEDED)") == std::string::npos) {
+            continue;
+        }
+        const auto open = line.find('[');
+        const auto close = line.find(']');
+        if (open != std::string::npos && close != std::string::npos) {
+            needed.insert(line.substr(open + 1, close - open - 1));
+        }
+    }
+    return needed;
+}
+
+const std::set<std::string> kExports = {"getBuffer",     "setCallback", "set_delay",   "get_delay",
+                                        "reset",         "read_ram",    "write_ram",   "read_file",
+                                        "write_file",    "get_version", "get_bufsize", "get_chsum",
+                                        "get_LastError", "set_Port"};
+
+struct Build {
+    const char* name;
+    const char* library;
+};
+
+void PrintTo(const Build& build, std::ostream* out) {
+    *out << build.library;
+}
+
+class SharedLibrary : public ::testing::TestWithParam<Build> {};
+
+TEST_P(SharedLibrary, ExportsExactlyTheFourteenFunctions) {
+    EXPECT_EQ(defined_dynamic_symbols(GetParam().library), kExports);
+}
+
+TEST_P(SharedLibrary, BindsThePortAccessLayerAtLoad) {
+    EXPECT_EQ(needed_libraries(GetParam().library).count("libdlportio.so"), 1u);
+    EXPECT_EQ(output_of("nm -D --undefined-only '" + std::string(GetParam().library) +
+                        "' | grep -c DlPort"),
+              "2\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, SharedLibrary,
+                         ::testing::Values(Build{"real", VANDREL_LIBRARY},
+                                           Build{"nosleep", VANDREL_NOSLEEP_LIBRARY}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
