@@ -1,15 +1,149 @@
-// Stand-in back end until the simulated board lands: keeps the level written
-// and reads the status register as an idle port with no board (data input high).
+// The two byte functions and the back-end name, in front of the back ends.
+// The last data and status addresses used are cached, so an access during a
+// transfer is one compare and one call; everything else takes the slow path.
+// Like the library above it, this layer expects one thread at a time.
+#include <climits>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <utility>
+
 #include "dlportio.h"
+#include "selection.h"
 
 namespace {
-unsigned char g_data_level = 0;
+
+using dlportio::Backend;
+
+unsigned long g_write_port = ULONG_MAX;
+Backend* g_write_backend = nullptr;
+unsigned long g_read_port = ULONG_MAX;
+Backend* g_read_backend = nullptr;
+bool g_closed = false;
+
+enum class Register { data, status, control };
+
+struct Slot {
+    unsigned long base;
+    Backend* backend;
+    std::string name;
+    std::string note;
+    bool announced = false;
+};
+
+class PortTable {
+public:
+    PortTable()
+        : selector_(dlportio::settings_from_environment(), dlportio::system_device_calls()) {
+        if (!selector_.trace_error().empty()) {
+            std::fprintf(stderr, "dlportio: %s; accesses are not traced\n",
+                         selector_.trace_error().c_str());
+        }
+    }
+    ~PortTable() {
+        // Calls from other libraries' exit code must not reach freed back ends.
+        g_write_backend = nullptr;
+        g_read_backend = nullptr;
+        g_write_port = ULONG_MAX;
+        g_read_port = ULONG_MAX;
+        g_closed = true;
+    }
+    PortTable(const PortTable&) = delete;
+    PortTable& operator=(const PortTable&) = delete;
+
+    // The port an address belongs to; an address never seen before is taken as
+    // a data register when written and as a status register when read.
+    std::pair<Slot*, Register> find(unsigned long address, bool reading) {
+        for (Slot& slot : slots_) {
+            if (address == slot.base) {
+                return {&slot, Register::data};
+            }
+            if (address == slot.base + 1) {
+                return {&slot, Register::status};
+            }
+            if (address == slot.base + 2) {
+                return {&slot, Register::control};
+            }
+        }
+        if (reading && address > 0) {
+            return {&add(address - 1), Register::status};
+        }
+        return {&add(address), Register::data};
+    }
+
+    // Tells the back end in use on the first access to a base address.
+    static void announce(Slot& slot) {
+        if (!slot.announced) {
+            slot.announced = true;
+            std::fprintf(stderr, "%s\n", slot.note.c_str());
+        }
+    }
+
+private:
+    Slot& add(unsigned long base) {
+        dlportio::Choice choice = selector_.choose(base);
+        slots_.push_back(
+            Slot{base, choice.backend, std::move(choice.name), std::move(choice.note)});
+        return slots_.back();
+    }
+
+    dlportio::Selector selector_;
+    std::deque<Slot> slots_;  // a deque keeps each name where it is for the process's life
+};
+
+PortTable& table() {
+    static PortTable instance;
+    return instance;
 }
 
-extern "C" void DlPortWritePortUchar(unsigned long /*Port*/, unsigned char Value) {
-    g_data_level = Value;
+void write_slow(unsigned long port, unsigned char value) {
+    if (g_closed) {
+        return;
+    }
+    auto [slot, role] = table().find(port, false);
+    PortTable::announce(*slot);
+    if (role != Register::data) {
+        return;  // the status register takes no writes; the control register is not used
+    }
+    g_write_port = port;
+    g_write_backend = slot->backend;
+    g_write_backend->write_data(value);
 }
 
-extern "C" unsigned char DlPortReadPortUchar(unsigned long /*Port*/) {
-    return 0x7F;
+unsigned char read_slow(unsigned long port) {
+    if (g_closed) {
+        return dlportio::kIdleStatus;
+    }
+    auto [slot, role] = table().find(port, true);
+    PortTable::announce(*slot);
+    if (role != Register::status) {
+        return 0xFF;  // neither the data nor the control register is read back
+    }
+    g_read_port = port;
+    g_read_backend = slot->backend;
+    return g_read_backend->read_status();
+}
+
+}  // namespace
+
+extern "C" void DlPortWritePortUchar(unsigned long Port, unsigned char Value) {
+    if (Port == g_write_port && g_write_backend != nullptr) [[likely]] {
+        g_write_backend->write_data(Value);
+        return;
+    }
+    write_slow(Port, Value);
+}
+
+extern "C" unsigned char DlPortReadPortUchar(unsigned long Port) {
+    if (Port == g_read_port && g_read_backend != nullptr) [[likely]] {
+        return g_read_backend->read_status();
+    }
+    return read_slow(Port);
+}
+
+extern "C" const char* dlportio_backend_name(unsigned long Port) {
+    if (g_closed) {
+        return "none: the port-access layer has shut down";
+    }
+    return table().find(Port, false).first->name.c_str();
 }

@@ -1,0 +1,30 @@
+// One parallel port as the library sees it: the data register it writes and
+// the status register it reads, both at one base address.
+#pragma once
+
+#include <cstdint>
+
+namespace dlportio {
+
+// Status register of a port with nothing driving its inputs: the reserved
+// bits and the pulled-up pins read 1, Busy (inverted in the register) reads 0.
+inline constexpr std::uint8_t kIdleStatus = 0x7F;
+// The board's serial output, wired to the Acknowledge pin.
+inline constexpr std::uint8_t kDataInput = 0x40;
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual void write_data(std::uint8_t value) = 0;
+    virtual std::uint8_t read_status() = 0;
+};
+
+// What the layer serves where no board can be reached: writes go nowhere and
+// the data input reads high, so downloads show 0xFF bytes.
+class NoBoard final : public Backend {
+public:
+    void write_data(std::uint8_t) override {}
+    std::uint8_t read_status() override { return kIdleStatus; }
+};
+
+}  // namespace dlportio

@@ -1,0 +1,104 @@
+#include "parport_discovery.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+
+namespace dlportio {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// "parport12" -> 12
+std::optional<unsigned> port_number(std::string_view name) {
+    constexpr std::string_view prefix = "parport";
+    if (!name.starts_with(prefix) || name.size() == prefix.size()) {
+        return std::nullopt;
+    }
+    const auto digits = name.substr(prefix.size());
+    unsigned number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc{} || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// base-addr holds the data register's address in decimal, then the ECP
+// register's address (or -1).
+std::optional<unsigned long> read_base(const fs::path& file) {
+    std::ifstream in(file);
+    long long value = -1;
+    if (!(in >> value) || value < 0) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned long>(value);
+}
+
+}  // namespace
+
+std::vector<KnownPort> known_ports(const SystemPaths& paths) {
+    std::vector<std::pair<unsigned, KnownPort>> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(paths.parport_proc, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const auto number = port_number(name);
+        if (!number) {
+            continue;
+        }
+        const auto base = read_base(it->path() / "base-addr");
+        if (!base) {
+            continue;
+        }
+        found.push_back({*number, KnownPort{*base, (paths.dev / name).string()}});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<KnownPort> ports;
+    for (auto& entry : found) {
+        ports.push_back(std::move(entry.second));
+    }
+    return ports;
+}
+
+std::optional<std::string> device_for_base(const std::vector<KnownPort>& ports,
+                                           unsigned long base) {
+    for (const KnownPort& port : ports) {
+        if (port.base == base) {
+            return port.device;
+        }
+    }
+    return std::nullopt;
+}
+
+bool has_parallel_port(const SystemPaths& paths) {
+    std::error_code ec;
+    for (fs::directory_iterator it(paths.parport_proc, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (port_number(it->path().filename().string())) {
+            return true;
+        }
+    }
+    for (fs::directory_iterator it(paths.dev, ec), end; !ec && it != end; it.increment(ec)) {
+        if (port_number(it->path().filename().string())) {
+            return true;
+        }
+    }
+    for (fs::directory_iterator it(paths.pnp_devices, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::ifstream in(it->path() / "id");
+        std::string id;
+        while (in >> id) {
+            if (id == "PNP0400" || id == "PNP0401") {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace dlportio

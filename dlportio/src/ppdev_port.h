@@ -1,0 +1,42 @@
+// A parallel port reached through the kernel's ppdev driver: claimed once for
+// the life of the process, one ioctl per access.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "backend.h"
+#include "device_calls.h"
+
+namespace dlportio {
+
+class PpdevPort final : public Backend {
+public:
+    // Opens and claims the device; on failure returns nothing and says why and
+    // what to do in `error`.
+    static std::unique_ptr<PpdevPort> open(const std::string& device, DeviceCalls& calls,
+                                           std::string& error);
+    PpdevPort(DeviceCalls& calls, int fd, std::string device, bool exclusive) noexcept
+        : calls_(calls), fd_(fd), device_(std::move(device)), exclusive_(exclusive) {}
+    ~PpdevPort() override;
+    PpdevPort(const PpdevPort&) = delete;
+    PpdevPort& operator=(const PpdevPort&) = delete;
+
+    void write_data(std::uint8_t value) override;
+    // A failed read shows the data input high, as with no board.
+    std::uint8_t read_status() override;
+    // False when another driver shares the port (PPEXCL refused).
+    bool exclusive() const { return exclusive_; }
+
+private:
+    void report_failure(const char* request);
+
+    DeviceCalls& calls_;
+    int fd_;
+    std::string device_;
+    bool exclusive_;
+    bool failure_reported_ = false;
+};
+
+}  // namespace dlportio

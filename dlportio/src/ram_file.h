@@ -1,0 +1,36 @@
+// The simulated board's RAM: a file mapped shared into memory, so that it
+// outlives the process and every process using the file sees one board.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace dlportio {
+
+inline constexpr std::size_t kBoardRamSize = 0x8000;
+using BoardRam = std::span<std::uint8_t, kBoardRamSize>;
+
+class RamFile {
+public:
+    // Opens or creates the file (and its folder); a new file is all zero bytes.
+    // On failure returns nothing and says why in `error`.
+    static std::unique_ptr<RamFile> open(const std::string& path, std::string& error);
+    // Takes over a 32 KB shared mapping and unmaps it when destroyed.
+    explicit RamFile(std::uint8_t* mapping) : base_(mapping) {}
+    ~RamFile();
+    RamFile(const RamFile&) = delete;
+    RamFile& operator=(const RamFile&) = delete;
+
+    BoardRam bytes() const { return BoardRam{base_, kBoardRamSize}; }
+
+private:
+    std::uint8_t* base_;
+};
+
+// $XDG_STATE_HOME/quillon/vandrel-board.ram, with ~/.local/state when the
+// variable is unset or empty; empty when neither it nor a home folder is known.
+std::string default_ram_path(const char* xdg_state_home, const char* home);
+
+}  // namespace dlportio

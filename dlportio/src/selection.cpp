@@ -1,0 +1,195 @@
+#include "selection.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "board_cpu.h"
+#include "direct_port.h"
+#include "ppdev_port.h"
+#include "ram_file.h"
+#include "sim_board.h"
+#include "sim_fault.h"
+
+namespace dlportio {
+
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string hex_address(unsigned long base) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%lX", base);
+    return text;
+}
+
+std::string home_folder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return home;
+    }
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
+        return entry->pw_dir;
+    }
+    return {};
+}
+
+std::string list_ports(const std::vector<KnownPort>& ports) {
+    std::string text;
+    for (const KnownPort& port : ports) {
+        text += (text.empty() ? "" : ", ") + hex_address(port.base) + " " + port.device;
+    }
+    return text;
+}
+
+constexpr const char* kNoBoardEffect =
+    "; accesses behave as with no board (the data input reads high)";
+
+}  // namespace
+
+Settings settings_from_environment() {
+    Settings settings;
+    settings.backend = environment("DLPORTIO_BACKEND");
+    settings.device = environment("DLPORTIO_DEVICE");
+    settings.sim_ram = environment("DLPORTIO_SIM_RAM");
+    if (settings.sim_ram.empty()) {
+        const std::string home = home_folder();
+        settings.sim_ram =
+            default_ram_path(std::getenv("XDG_STATE_HOME"), home.empty() ? nullptr : home.c_str());
+    }
+    settings.sim_fault = environment("DLPORTIO_SIM_FAULT");
+    settings.trace = environment("DLPORTIO_TRACE");
+    return settings;
+}
+
+Selector::Selector(Settings settings, DeviceCalls& calls)
+    : settings_(std::move(settings)), calls_(calls) {
+    if (!settings_.trace.empty()) {
+        trace_ = TraceFile::open(settings_.trace, trace_error_);
+    }
+}
+
+Selector::~Selector() = default;
+
+Choice Selector::choose(unsigned long base) {
+    Choice choice = choose_untraced(base);
+    choice.note = "dlportio: port " + hex_address(base) + ": " + choice.note;
+    if (trace_) {
+        trace_->note(choice.note);
+        owned_.push_back(std::make_unique<TracedBackend>(*choice.backend, *trace_, base));
+        choice.backend = owned_.back().get();
+    }
+    return choice;
+}
+
+Choice Selector::choose_untraced(unsigned long base) {
+    const std::string& wanted = settings_.backend;
+    if (wanted == "sim") {
+        return simulated(base, "");
+    }
+    if (wanted == "direct") {
+        return direct(base);
+    }
+    if (wanted == "ppdev" || wanted == "auto" || wanted.empty()) {
+        if (!settings_.device.empty()) {
+            return ppdev(base, settings_.device);
+        }
+        const std::vector<KnownPort> ports = known_ports(settings_.paths);
+        if (const auto device = device_for_base(ports, base)) {
+            return ppdev(base, *device);
+        }
+        if (wanted == "ppdev") {
+            return no_board(base, ports.empty()
+                                      ? "no parallel port known to the kernel (load its driver "
+                                        "with 'sudo modprobe ppdev', or set DLPORTIO_DEVICE)"
+                                      : "no parallel port at this address (the kernel knows " +
+                                            list_ports(ports) +
+                                            "); set DLPORTIO_DEVICE=/dev/parportN to use one");
+        }
+        if (!ports.empty()) {
+            // A real board may hang on one of them: never simulate one in its place.
+            return no_board(base, "no parallel port at this address (the machine has " +
+                                      list_ports(ports) +
+                                      "); choose that port, or set DLPORTIO_DEVICE=/dev/parportN "
+                                      "for a card at another address");
+        }
+        if (has_parallel_port(settings_.paths)) {
+            return no_board(base,
+                            "the machine has a parallel port but the kernel's driver for it is "
+                            "not loaded (run 'sudo modprobe ppdev', then start again)");
+        }
+        return simulated(base, "no parallel port on this machine");
+    }
+    return no_board(base,
+                    "unknown DLPORTIO_BACKEND '" + wanted + "' (use auto, sim, ppdev or direct)");
+}
+
+Choice Selector::simulated(unsigned long base, const std::string& why) {
+    if (sim_board_ == nullptr) {
+        const auto fault = parse_sim_fault(settings_.sim_fault);
+        if (!fault) {
+            return no_board(base, "unknown DLPORTIO_SIM_FAULT '" + settings_.sim_fault +
+                                      "' (use no-board, stuck-low or flip=N)");
+        }
+        if (settings_.sim_ram.empty()) {
+            return no_board(base,
+                            "no place for the simulated board's RAM (set DLPORTIO_SIM_RAM=path)");
+        }
+        std::string error;
+        auto file = RamFile::open(settings_.sim_ram, error);
+        if (!file) {
+            return no_board(base, "simulated board unavailable: " + error +
+                                      " (set DLPORTIO_SIM_RAM=path to another file)");
+        }
+        const BoardRam ram = file->bytes();
+        owned_.push_back(
+            std::make_unique<SimBoard>(ram, *fault, make_board_cpu(), std::move(file)));
+        sim_board_ = owned_.back().get();
+        sim_name_ = "sim (RAM " + settings_.sim_ram;
+        if (fault->kind != SimFault::Kind::none) {
+            sim_name_ += ", fault " + settings_.sim_fault;
+        }
+        sim_name_ += ")";
+    }
+    return Choice{sim_board_, sim_name_, why.empty() ? sim_name_ : sim_name_ + "; " + why};
+}
+
+Choice Selector::ppdev(unsigned long base, const std::string& device) {
+    if (const auto found = devices_.find(device); found != devices_.end()) {
+        const std::string& name = device_names_[device];
+        return Choice{found->second, name, name};
+    }
+    std::string error;
+    auto port = PpdevPort::open(device, calls_, error);
+    if (!port) {
+        return no_board(base, "ppdev: " + error);
+    }
+    std::string name = "ppdev " + device;
+    if (!port->exclusive()) {
+        name += " (shared with another driver)";
+    }
+    owned_.push_back(std::move(port));
+    devices_[device] = owned_.back().get();
+    device_names_[device] = name;
+    return Choice{owned_.back().get(), name, name};
+}
+
+Choice Selector::direct(unsigned long base) {
+    std::string error;
+    auto port = DirectPort::open(base, error);
+    if (!port) {
+        return no_board(base, "direct: " + error);
+    }
+    owned_.push_back(std::move(port));
+    return Choice{owned_.back().get(), "direct", "direct"};
+}
+
+Choice Selector::no_board(unsigned long, const std::string& why) {
+    return Choice{&no_board_, "none: " + why, "none: " + why + kNoBoardEffect};
+}
+
+}  // namespace dlportio

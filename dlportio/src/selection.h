@@ -1,0 +1,67 @@
+// Which back end serves a base address: read from the environment once,
+// decided per base address, and told in one line on standard error.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "backend.h"
+#include "device_calls.h"
+#include "parport_discovery.h"
+#include "trace.h"
+
+namespace dlportio {
+
+// The layer's environment, read once.
+struct Settings {
+    std::string backend;    // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
+    std::string device;     // DLPORTIO_DEVICE: one /dev/parportN for every base address
+    std::string sim_ram;    // DLPORTIO_SIM_RAM, or the default under the state folder
+    std::string sim_fault;  // DLPORTIO_SIM_FAULT
+    std::string trace;      // DLPORTIO_TRACE
+    SystemPaths paths;
+};
+
+Settings settings_from_environment();
+
+struct Choice {
+    Backend* backend;  // owned by the Selector
+    std::string name;  // e.g. "sim (RAM /path)", "ppdev /dev/parport0", "none: <why>"
+    std::string note;  // the line for standard error, without the trailing newline
+};
+
+class Selector {
+public:
+    Selector(Settings settings, DeviceCalls& calls);
+    ~Selector();
+    Selector(const Selector&) = delete;
+    Selector& operator=(const Selector&) = delete;
+
+    Choice choose(unsigned long base);
+
+    // Set when the trace file was asked for but could not be opened.
+    const std::string& trace_error() const { return trace_error_; }
+
+private:
+    Choice choose_untraced(unsigned long base);
+    Choice simulated(unsigned long base, const std::string& why);
+    Choice ppdev(unsigned long base, const std::string& device);
+    Choice direct(unsigned long base);
+    Choice no_board(unsigned long base, const std::string& why);
+
+    Settings settings_;
+    DeviceCalls& calls_;
+    std::unique_ptr<TraceFile> trace_;
+    std::string trace_error_;
+    // Declared before the back ends so that it outlives every traced one.
+    std::deque<std::unique_ptr<Backend>> owned_;
+    Backend* sim_board_ = nullptr;  // one board, whichever base address the program uses
+    std::string sim_name_;
+    std::map<std::string, Backend*> devices_;  // one claim per device, shared by base addresses
+    std::map<std::string, std::string> device_names_;
+    NoBoard no_board_;
+};
+
+}  // namespace dlportio

@@ -1,0 +1,112 @@
+#include "sim_board.h"
+
+#include <utility>
+
+namespace dlportio {
+
+namespace {
+constexpr std::uint8_t kDataLine = 0x01;
+constexpr std::uint8_t kClockLine = 0x02;
+constexpr std::uint8_t kLoadLine = 0x04;
+constexpr std::uint8_t kResetLine = 0x08;
+constexpr std::uint8_t kLowAddressStrobe = 0x10;
+constexpr std::uint8_t kHighAddressStrobe = 0x20;
+constexpr std::uint8_t kReadStrobe = 0x40;      // active low
+constexpr std::uint8_t kWriteStrobe = 0x80;     // active low
+constexpr std::uint16_t kAddressMask = 0x7FFF;  // A15 is not wired to the RAM
+}  // namespace
+
+SimBoard::SimBoard(BoardRam ram, SimFault fault, std::unique_ptr<BoardCpu> cpu,
+                   std::unique_ptr<RamFile> storage)
+    : storage_(std::move(storage)), ram_(ram), fault_(fault), cpu_(std::move(cpu)) {
+    present_bit();
+}
+
+SimBoard::~SimBoard() {
+    // A process that ends with the board running must not leave a simulator behind.
+    if (cpu_ && cpu_running_) {
+        cpu_->hold(ram_);
+    }
+}
+
+void SimBoard::write_data(std::uint8_t value) {
+    if (fault_.kind == SimFault::Kind::no_board) {
+        return;
+    }
+    const std::uint8_t rising = value & ~lines_;
+    const std::uint8_t falling = lines_ & ~value;
+    lines_ = value;
+    if (((rising | falling) & kResetLine) != 0) {
+        reset_edge((rising & kResetLine) != 0);
+    }
+    if ((rising & kClockLine) != 0) {
+        clock_edge(value);
+    }
+    if ((value & kResetLine) == 0) {
+        return;  // the microcontroller owns the bus: the strobes do nothing
+    }
+    if ((rising & kLowAddressStrobe) != 0) {
+        address_low_ = shift_in_;
+    }
+    if ((rising & kHighAddressStrobe) != 0) {
+        address_high_ = shift_in_;
+    }
+    if ((falling & kWriteStrobe) != 0) {
+        ram_[((address_high_ << 8) | address_low_) & kAddressMask] = shift_in_;
+    }
+}
+
+void SimBoard::reset_edge(bool rising) {
+    if (!cpu_) {
+        return;
+    }
+    if (rising) {
+        cpu_->hold(ram_);
+        cpu_running_ = false;
+    } else {
+        cpu_->run(ram_);
+        cpu_running_ = true;
+    }
+}
+
+void SimBoard::clock_edge(std::uint8_t lines) {
+    shift_in_ = static_cast<std::uint8_t>((shift_in_ << 1) | (lines & kDataLine));
+    if ((lines & kLoadLine) != 0) {
+        // The RAM drives the bus only while the read strobe is low and the PC
+        // holds the board; otherwise the pulled-up bus loads 0xFF.
+        const bool driven = (lines & kReadStrobe) == 0 && (lines & kResetLine) != 0;
+        shift_out_ = driven ? ram_[((address_high_ << 8) | address_low_) & kAddressMask] : 0xFF;
+        ram_bits_left_ = 8;
+    } else {
+        // The serial input of the parallel-in register is tied high.
+        shift_out_ = static_cast<std::uint8_t>((shift_out_ << 1) | 0x01);
+        if (ram_bits_left_ > 0) {
+            --ram_bits_left_;
+        }
+    }
+    present_bit();
+}
+
+void SimBoard::present_bit() {
+    bool high = (shift_out_ & 0x80) != 0;
+    switch (fault_.kind) {
+        case SimFault::Kind::none:
+            break;
+        case SimFault::Kind::no_board:
+            high = true;
+            break;
+        case SimFault::Kind::stuck_low:
+            high = false;
+            break;
+        case SimFault::Kind::flip:
+            // Only bits of a loaded byte count, so every Nth bit the PC samples flips.
+            if (ram_bits_left_ > 0 && ++bits_since_flip_ >= fault_.flip_every) {
+                bits_since_flip_ = 0;
+                high = !high;
+            }
+            break;
+    }
+    status_ = high ? kIdleStatus : static_cast<std::uint8_t>(kIdleStatus & ~kDataInput);
+}
+
+}  // namespace dlportio

@@ -1,0 +1,51 @@
+// The vandrel board's logic as the port sees it: a serial-in shift register,
+// two address latches, 32 KB of RAM behind read and write strobes, a
+// parallel-in shift register feeding the data input, and the reset line that
+// hands the bus to the microcontroller. It reacts only to edges of the byte
+// written and answers only through the status register.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "backend.h"
+#include "board_cpu.h"
+#include "ram_file.h"
+#include "sim_fault.h"
+
+namespace dlportio {
+
+class SimBoard final : public Backend {
+public:
+    // `storage`, when given, keeps `ram` mapped for the board's life.
+    SimBoard(BoardRam ram, SimFault fault, std::unique_ptr<BoardCpu> cpu,
+             std::unique_ptr<RamFile> storage = nullptr);
+    ~SimBoard() override;
+    SimBoard(const SimBoard&) = delete;
+    SimBoard& operator=(const SimBoard&) = delete;
+
+    void write_data(std::uint8_t value) override;
+    std::uint8_t read_status() override { return status_; }
+
+private:
+    void reset_edge(bool rising);
+    void clock_edge(std::uint8_t lines);
+    void present_bit();
+
+    std::unique_ptr<RamFile> storage_;
+    BoardRam ram_;
+    SimFault fault_;
+    std::unique_ptr<BoardCpu> cpu_;
+    bool cpu_running_ = false;
+
+    std::uint8_t lines_ = 0xC0;  // strobes inactive, reset low, microcontroller not started
+    std::uint8_t shift_in_ = 0;
+    std::uint8_t address_low_ = 0;
+    std::uint8_t address_high_ = 0;
+    std::uint8_t shift_out_ = 0xFF;
+    std::uint8_t ram_bits_left_ = 0;  // bits of the loaded byte still to reach the data input
+    std::uint32_t bits_since_flip_ = 0;
+    std::uint8_t status_ = kIdleStatus;
+};
+
+}  // namespace dlportio

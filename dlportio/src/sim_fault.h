@@ -1,0 +1,21 @@
+// Faults the simulated board can show, so users and tests meet what a real
+// set-up does wrong: no board, a data input stuck low, noisy bits.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace dlportio {
+
+struct SimFault {
+    enum class Kind { none, no_board, stuck_low, flip };
+    Kind kind = Kind::none;
+    std::uint32_t flip_every = 0;  // for flip: every Nth bit the board presents is inverted
+};
+
+// Parses DLPORTIO_SIM_FAULT ("", "no-board", "stuck-low", "flip=N" with N >= 1);
+// nothing for a text it does not know.
+std::optional<SimFault> parse_sim_fault(std::string_view text);
+
+}  // namespace dlportio

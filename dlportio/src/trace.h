@@ -1,0 +1,61 @@
+// DLPORTIO_TRACE: every port access appended to a text file, one line each,
+// with a run of equal reads from one address folded into one line:
+//   W 0378 C8        write of 0xC8 to the data register at 0x378
+//   R 0379 7F x12    twelve reads of the status register in a row, each 0x7F
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "backend.h"
+
+namespace dlportio {
+
+class TraceFile {
+public:
+    // Opens the file for appending; on failure returns nothing and says why.
+    static std::unique_ptr<TraceFile> open(const std::string& path, std::string& error);
+    explicit TraceFile(std::FILE* file) noexcept : file_(file) {}
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    void write(unsigned long port, std::uint8_t value);
+    void read(unsigned long port, std::uint8_t value);
+    // A comment line, e.g. which back end serves a port.
+    void note(const std::string& text);
+
+private:
+    void end_read_run();
+
+    std::FILE* file_;
+    unsigned long run_port_ = 0;
+    std::uint8_t run_value_ = 0;
+    std::uint64_t run_length_ = 0;
+};
+
+// A back end with every access recorded.
+class TracedBackend final : public Backend {
+public:
+    TracedBackend(Backend& inner, TraceFile& trace, unsigned long base)
+        : inner_(inner), trace_(trace), base_(base) {}
+
+    void write_data(std::uint8_t value) override {
+        inner_.write_data(value);
+        trace_.write(base_, value);
+    }
+    std::uint8_t read_status() override {
+        const std::uint8_t value = inner_.read_status();
+        trace_.read(base_ + 1, value);
+        return value;
+    }
+
+private:
+    Backend& inner_;
+    TraceFile& trace_;
+    unsigned long base_;
+};
+
+}  // namespace dlportio
