@@ -1,0 +1,39 @@
+// One board operation through libvandrel and the port-access layer, run as its
+// own process so that each run reads the layer's environment afresh.
+//   roundtrip_helper upload <image>        read_file, then write_ram
+//   roundtrip_helper download <n> <image>  read_ram n, then the buffer into <image>
+//   roundtrip_helper name                  prints the back end for 0x378
+// Exits 0 when the library reported success.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "dlportio.h"
+#include "vandrel.h"
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "upload") == 0) {
+        const std::uint16_t loaded = read_file(argv[2]);
+        if (loaded == 0) {
+            std::fprintf(stderr, "helper: %s\n", get_LastError());
+            return 2;
+        }
+        return write_ram() == loaded ? 0 : 1;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "download") == 0) {
+        const auto size = static_cast<std::uint16_t>(std::atoi(argv[2]));
+        if (read_ram(size) != size) {
+            return 1;
+        }
+        std::ofstream(argv[3], std::ios::binary)
+            .write(reinterpret_cast<const char*>(getBuffer()), get_bufsize());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "name") == 0) {
+        std::printf("%s\n", dlportio_backend_name(0x378));
+        return 0;
+    }
+    std::fprintf(stderr, "helper: unknown command\n");
+    return 2;
+}

@@ -1,0 +1,207 @@
+// Images through libvandrel into the simulated board and back, each step in its
+// own process, as a user's separate runs would do it.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "scratch_folder.h"
+
+extern char** environ;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes read_bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes random_bytes(std::size_t count) {
+    std::mt19937 generator(static_cast<std::uint32_t>(count));
+    std::uniform_int_distribution<int> byte(0, 255);
+    Bytes bytes(count);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(byte(generator));
+    }
+    return bytes;
+}
+
+struct HelperRun {
+    int exit_code;
+    std::string out;
+    std::string err;
+};
+
+class RoundTripTest : public ::testing::Test {
+protected:
+    // Runs the helper with the layer's variables set to `variables` only.
+    HelperRun helper(std::vector<std::string> arguments,
+                     std::map<std::string, std::string> variables = {}) {
+        variables.try_emplace("DLPORTIO_BACKEND", "sim");
+        variables.try_emplace("DLPORTIO_SIM_RAM", ram_.string());
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            if (std::strncmp(*entry, "DLPORTIO_", 9) != 0) {
+                environment.emplace_back(*entry);
+            }
+        }
+        for (const auto& [name, value] : variables) {
+            environment.push_back(name + "=" + value);
+        }
+        arguments.insert(arguments.begin(), ROUNDTRIP_HELPER);
+        std::vector<char*> argv, envp;
+        for (auto& a : arguments)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : environment)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        const auto out = scratch_ / "stdout", err = scratch_ / "stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
+            return {-1, "", ""};
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const Bytes o = read_bytes(out), e = read_bytes(err);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                {o.begin(), o.end()},
+                {e.begin(), e.end()}};
+    }
+
+    HelperRun upload(const Bytes& image, std::map<std::string, std::string> variables = {}) {
+        write_bytes(scratch_ / "up.bin", image);
+        return helper({"upload", (scratch_ / "up.bin").string()}, std::move(variables));
+    }
+    Bytes download(std::size_t count, std::map<std::string, std::string> variables = {}) {
+        const auto file = scratch_ / "down.bin";
+        std::filesystem::remove(file);
+        const HelperRun run =
+            helper({"download", std::to_string(count), file.string()}, std::move(variables));
+        EXPECT_EQ(run.exit_code, 0) << "download reports success: " << run.err;
+        return read_bytes(file);
+    }
+    void fill_ram(std::uint8_t value) { write_bytes(ram_, Bytes(0x8000, value)); }
+
+    ScratchFolder scratch_;
+    std::filesystem::path ram_ = scratch_ / "state/quillon/vandrel-board.ram";
+};
+
+TEST_F(RoundTripTest, ImagesSurviveUploadAndADownloadInAnotherProcess) {
+    for (const std::size_t size : {1u, 45u, 256u, 257u, 32768u}) {
+        SCOPED_TRACE(size);
+        std::filesystem::create_directories(ram_.parent_path());
+        fill_ram(0xEE);
+        const Bytes image = random_bytes(size);
+        const HelperRun up = upload(image);
+        ASSERT_EQ(up.exit_code, 0) << up.err;
+        const Bytes ram = read_bytes(ram_);
+        ASSERT_EQ(ram.size(), 0x8000u);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()))
+            << "RAM file holds the image";
+        EXPECT_TRUE(std::all_of(ram.begin() + static_cast<long>(size), ram.end(),
+                                [](std::uint8_t b) { return b == 0xEE; }))
+            << "nothing is written beyond the image";
+        EXPECT_EQ(download(size), image);
+    }
+}
+
+TEST_F(RoundTripTest, NewBoardRamStartsEmpty) {
+    EXPECT_EQ(download(300), Bytes(300, 0x00));
+    EXPECT_EQ(std::filesystem::file_size(ram_), 0x8000u);
+}
+
+TEST_F(RoundTripTest, NoBoardDownloadsFFBytesAndStoresNothingYetReportsSuccess) {
+    const Bytes image = random_bytes(45);
+    ASSERT_EQ(upload(image).exit_code, 0);
+    const HelperRun lost = upload(Bytes(45, 0x11), {{"DLPORTIO_SIM_FAULT", "no-board"}});
+    EXPECT_EQ(lost.exit_code, 0) << "nothing on the wire can tell";
+    EXPECT_EQ(download(45), image) << "the board kept what it had";
+    EXPECT_EQ(download(45, {{"DLPORTIO_SIM_FAULT", "no-board"}}), Bytes(45, 0xFF));
+    EXPECT_EQ(download(45, {{"DLPORTIO_SIM_FAULT", "stuck-low"}}), Bytes(45, 0x00));
+}
+
+TEST_F(RoundTripTest, FlippedBitsGiveDetectablyWrongBytes) {
+    const Bytes image = random_bytes(45);
+    ASSERT_EQ(upload(image).exit_code, 0);
+    const Bytes noisy = download(45, {{"DLPORTIO_SIM_FAULT", "flip=7"}});
+    ASSERT_EQ(noisy.size(), image.size());
+    int wrong_bits = 0;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        wrong_bits += std::popcount(static_cast<unsigned>(image[i] ^ noisy[i]));
+    }
+    EXPECT_EQ(wrong_bits, 45 * 8 / 7);
+    EXPECT_EQ(download(45), image) << "the RAM itself is unharmed";
+}
+
+TEST_F(RoundTripTest, OneStderrLineNamesTheBackEnd) {
+    const HelperRun run = helper({"download", "20", (scratch_ / "d.bin").string()});
+    EXPECT_EQ(run.err, "dlportio: port 0x378: sim (RAM " + ram_.string() + ")\n");
+    const HelperRun named = helper({"name"});
+    EXPECT_EQ(named.out, "sim (RAM " + ram_.string() + ")\n");
+    EXPECT_EQ(named.err, "") << "naming the back end is no access";
+}
+
+TEST_F(RoundTripTest, UnknownBackEndReadsAsNoBoardWithAReason) {
+    const auto file = (scratch_ / "d.bin").string();
+    const HelperRun run = helper({"download", "3", file}, {{"DLPORTIO_BACKEND", "lpt"}});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err,
+              "dlportio: port 0x378: none: unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or "
+              "direct); accesses behave as with no board (the data input reads high)\n");
+    EXPECT_EQ(read_bytes(file), Bytes(3, 0xFF));
+}
+
+TEST_F(RoundTripTest, TraceHoldsEveryAccessOfADownload) {
+    const auto trace = scratch_ / "trace.txt";
+    const HelperRun run = helper({"download", "1", (scratch_ / "d.bin").string()},
+                                 {{"DLPORTIO_TRACE", trace.string()}});
+    ASSERT_EQ(run.exit_code, 0);
+    std::ifstream in(trace);
+    std::string line;
+    int writes = 0;
+    long reads = 0;
+    std::string first_write;
+    while (std::getline(in, line)) {
+        if (line.starts_with("W ")) {
+            if (writes++ == 0)
+                first_write = line;
+        } else if (line.starts_with("R 0379 ")) {
+            const auto times = line.find(" x");
+            reads += times == std::string::npos ? 1 : std::stol(line.substr(times + 2));
+        }
+    }
+    // At the shortest delay: the start sequence, then one downloaded byte.
+    EXPECT_EQ(first_write, "W 0378 C8");
+    EXPECT_EQ(writes, 53 + 54);
+    EXPECT_EQ(reads, 70 + 74 + 8);
+}
+
+}  // namespace
