@@ -1,0 +1,30 @@
+// download SIZE FILE: read the board's RAM from address 0 and save it.
+#include <vandrel.h>
+
+#include "command.h"
+#include "image_file.h"
+#include "progress.h"
+#include "status_text.h"
+
+namespace qcli {
+
+int run_download(Context& ctx) {
+    const auto size = parse_number(ctx.options.args[0], 1, 0x8000);
+    if (!size) {
+        ctx.err << kProgramName << ": SIZE must be a number from 1 to 32768, not '"
+                << ctx.options.args[0] << "'\n";
+        return kExitUsage;
+    }
+    progress_begin("download");
+    if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {
+        return ctx.library_failure();
+    }
+    ctx.finish_transfer();
+    if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
+        return rc;
+    }
+    ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
+    return kExitOk;
+}
+
+}  // namespace qcli

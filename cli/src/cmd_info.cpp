@@ -1,0 +1,23 @@
+// info: what this invocation would talk to, and through what.
+#include <dlportio.h>
+#include <vandrel.h>
+
+#include <array>
+#include <cstdio>
+
+#include "command.h"
+
+namespace qcli {
+
+int run_info(Context& ctx) {
+    const std::uint16_t base = set_Port(3);
+    std::array<char, 16> port{};
+    std::snprintf(port.data(), port.size(), "0x%X", unsigned{base});
+    ctx.out << "library version: " << get_version() << '\n'
+            << "port:            " << port.data() << '\n'
+            << "delay:           " << unsigned{get_delay()} << '\n'
+            << "port access:     " << dlportio_backend_name(base) << '\n';
+    return kExitOk;
+}
+
+}  // namespace qcli

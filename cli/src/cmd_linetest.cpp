@@ -1,0 +1,22 @@
+// linetest: wiring check on the port's data lines. No library export can set a
+// single line, so this one talks to the port-access layer itself.
+#include <dlportio.h>
+#include <vandrel.h>
+
+#include <cmath>
+
+#include "command.h"
+#include "line_test.h"
+
+namespace qcli {
+
+int run_linetest(Context& ctx) {
+    LineTestSettings settings;
+    settings.base = set_Port(3);
+    settings.hold_ms = static_cast<unsigned>(std::lround(ctx.options.hold_seconds * 1000.0));
+    settings.include_write_strobe = ctx.options.all;
+    run_line_test(ctx.out, settings, PortIo{DlPortWritePortUchar, DlPortReadPortUchar});
+    return kExitOk;
+}
+
+}  // namespace qcli

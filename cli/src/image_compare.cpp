@@ -1,0 +1,56 @@
+#include "image_compare.h"
+
+#include <vandrel.h>
+
+#include <array>
+#include <cstdio>
+
+#include "progress.h"
+
+namespace qcli {
+
+std::vector<Mismatch> compare_images(std::span<const std::uint8_t> expected,
+                                     std::span<const std::uint8_t> read) {
+    std::vector<Mismatch> out;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        // A short read counts as a mismatch at each missing address.
+        const std::uint8_t got =
+            i < read.size() ? read[i] : static_cast<std::uint8_t>(~expected[i]);
+        if (got != expected[i]) {
+            out.push_back({i, expected[i], got});
+        }
+    }
+    return out;
+}
+
+void report_mismatches(std::ostream& out, const std::vector<Mismatch>& mismatches) {
+    for (std::size_t i = 0; i < mismatches.size() && i < kMismatchesShown; ++i) {
+        std::array<char, 48> line{};
+        std::snprintf(line.data(), line.size(), "%04zX: expected %02X, read %02X",
+                      mismatches[i].address, unsigned{mismatches[i].expected},
+                      unsigned{mismatches[i].read});
+        out << line.data() << '\n';
+    }
+    if (mismatches.size() > kMismatchesShown) {
+        out << "... and " << mismatches.size() - kMismatchesShown << " more\n";
+    }
+}
+
+int verify_board(Context& ctx, std::span<const std::uint8_t> expected) {
+    progress_begin("verify");
+    const auto size = static_cast<std::uint16_t>(expected.size());
+    if (read_ram(size) == 0) {
+        return ctx.library_failure();
+    }
+    const auto mismatches =
+        compare_images(expected, std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
+    if (mismatches.empty()) {
+        return kExitOk;
+    }
+    report_mismatches(ctx.err, mismatches);
+    ctx.err << kProgramName << ": verify failed: " << mismatches.size() << " of " << expected.size()
+            << " bytes differ; the board is left held in reset\n";
+    return kExitMismatch;
+}
+
+}  // namespace qcli

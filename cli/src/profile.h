@@ -1,0 +1,24 @@
+// The desktop program's settings file, read (never written) for the port and
+// delay defaults, so the CLI talks to the board the program is set up for.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace qcli {
+
+struct ProfileSettings {
+    std::uint8_t port_index = 1;  // "Port", default 1, taken modulo 256
+    std::uint8_t delay = 10;      // "Delay", default 10, taken modulo 256
+};
+
+// $XDG_CONFIG_HOME/quillon.INI, or ~/.config/quillon.INI.
+std::filesystem::path profile_path();
+
+// Section "section", keys "Port" and "Delay"; section and key names match
+// without regard to case. A value that is not a number counts as 0.
+ProfileSettings parse_profile(std::string_view text);
+ProfileSettings read_profile(const std::filesystem::path& path);
+
+}  // namespace qcli

@@ -1,0 +1,367 @@
+// Every command of the built program against the simulated board.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <random>
+
+#include "cli_process.h"
+#include "ihex_reader.h"
+#include "ihex_writer.h"
+
+namespace qcli {
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::Scratch;
+
+std::vector<std::uint8_t> random_bytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+// The program's checksum, worked out here from its rule: the low 16 bits of the
+// sum, with the digits of a high byte below 0x10 exchanged.
+std::string program_checksum(const std::vector<std::uint8_t>& bytes) {
+    unsigned s = std::accumulate(bytes.begin(), bytes.end(), 0u) & 0xFFFF;
+    if (s < 0x1000) {
+        s = ((s & 0x0F00) << 4) | (s & 0x00FF);
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%X", s);
+    return text;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string describe(const ProcessResult& r) {
+    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
+class Cli : public testing::Test {
+protected:
+    Scratch scratch;
+
+    // RAM with a recognisable pattern, so a command that changes it shows.
+    std::vector<std::uint8_t> patterned_ram() {
+        auto ram = random_bytes(0x8000, 99);
+        scratch.set_ram(ram);
+        return ram;
+    }
+};
+
+TEST_F(Cli, UploadsARawImageAndVerifiesIt) {
+    auto ram = patterned_ram();
+    const auto image = random_bytes(300, 1);  // crosses a high-address change at 0x100
+    scratch.write("fw.bin", image);
+
+    const auto r = scratch.run({"upload", scratch.path("fw.bin").string()});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "write 300 to RAM [" + program_checksum(image) + "]\nverified 300 bytes\n");
+    EXPECT_EQ(r.err, "");  // no progress line: standard error is not a terminal
+    std::copy(image.begin(), image.end(), ram.begin());
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Cli, UploadsAHexImageWithGapsFilled) {
+    auto ram = patterned_ram();
+    scratch.write_text("fw.ihx", ":0300000002000AF1\n:03000A00758107F6\n:00000001FF\n");
+
+    const auto r = scratch.run({"upload", "-q", scratch.path("fw.ihx").string()});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "");
+    const std::vector<std::uint8_t> image{0x02, 0x00, 0x0A, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0x75, 0x81, 0x07};
+    std::copy(image.begin(), image.end(), ram.begin());
+    EXPECT_EQ(scratch.ram(), ram);  // nothing beyond the image's last byte changes
+
+    // --fill, and HEX recognised by content under another name
+    scratch.write_text("firmware", ":0300000002000AF1\n:03000A00758107F6\n:00000001FF\n");
+    const auto filled = scratch.run({"upload", "--fill", "0", scratch.path("firmware").string()});
+    ASSERT_EQ(filled.exit_code, 0) << describe(filled);
+    EXPECT_EQ(scratch.ram()[3], 0x00);
+    EXPECT_EQ(scratch.ram()[10], 0x75);
+    // no temporary image stays behind
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path("tmp")));
+}
+
+TEST_F(Cli, RefusesBadHexWithFileAndLineAndLeavesTheBoardAlone) {
+    const auto ram = patterned_ram();
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {":0300000002000AF1\n:0300000002000AF2\n:00000001FF\n", "bad.hex:2: checksum"},
+        {":0300000002000AF1\n", "bad.hex:2: file ends without an end record"},
+        {":01800000FF80\n:00000001FF\n", "bad.hex:1: address 0x8000"},
+        {":0300000002000AZ1\n:00000001FF\n", "bad.hex:1: non-hex character 'Z'"},
+        {":0400000002000AF0\n:00000001FF\n", "bad.hex:1: record length 4"},
+    };
+    for (const auto& [text, message] : cases) {
+        scratch.write_text("bad.hex", text);
+        for (const char* command : {"upload", "verify", "checksum"}) {
+            const auto r = scratch.run({command, scratch.path("bad.hex").string()});
+            EXPECT_EQ(r.exit_code, 1) << command << ": " << describe(r);
+            EXPECT_TRUE(contains(r.err, "quillon-cli: ")) << r.err;
+            EXPECT_TRUE(contains(r.err, message)) << r.err;
+        }
+    }
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
+    const auto missing = scratch.path("missing.bin").string();
+    const auto r = scratch.run({"upload", missing});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "quillon-cli: error: can't open " + missing + "\n");
+
+    scratch.write("empty.bin", {});
+    const auto empty = scratch.run({"checksum", scratch.path("empty.bin").string()});
+    EXPECT_EQ(empty.exit_code, 1);
+    EXPECT_EQ(empty.err, "quillon-cli: file has no content\n");
+
+    scratch.write("big.bin", std::vector<std::uint8_t>(32769, 1));
+    const auto big = scratch.run({"upload", scratch.path("big.bin").string()});
+    EXPECT_EQ(big.exit_code, 1);
+    EXPECT_EQ(big.err, "quillon-cli: file (32769 Bytes) > 32KB\n");
+}
+
+TEST_F(Cli, DownloadsToRawAndHexThatReadBackEqual) {
+    const auto ram = patterned_ram();
+    const auto raw = scratch.run({"download", "1000", scratch.path("out.bin").string()});
+    ASSERT_EQ(raw.exit_code, 0) << describe(raw);
+    const std::vector<std::uint8_t> expected(ram.begin(), ram.begin() + 1000);
+    EXPECT_EQ(scratch.read("out.bin"), expected);
+    EXPECT_EQ(raw.out, "read 1000 from RAM [" + program_checksum(expected) + "]\n");
+
+    const auto hex = scratch.run({"download", "0x8000", scratch.path("out.ihx").string()});
+    ASSERT_EQ(hex.exit_code, 0) << describe(hex);
+    const auto text = scratch.read("out.ihx");
+    const auto parsed = read_ihex(std::string(text.begin(), text.end()));
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    EXPECT_EQ(parsed.image, ram);
+
+    // and the HEX file goes back up and verifies against the same RAM
+    const auto verify = scratch.run({"verify", scratch.path("out.ihx").string()});
+    EXPECT_EQ(verify.exit_code, 0) << describe(verify);
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Cli, VerifyListsTheFirstTenMismatchesAndExits3) {
+    auto ram = patterned_ram();
+    const std::vector<std::uint8_t> image(ram.begin(), ram.begin() + 512);
+    scratch.write("fw.bin", image);
+    ram[0x005] ^= 0xFF;
+    ram[0x1F0] = static_cast<std::uint8_t>(ram[0x1F0] + 1);
+    scratch.set_ram(ram);
+
+    const auto r = scratch.run({"verify", scratch.path("fw.bin").string()});
+    EXPECT_EQ(r.exit_code, 3) << describe(r);
+    char line1[64];
+    char line2[64];
+    std::snprintf(line1, sizeof line1, "0005: expected %02X, read %02X\n", image[5], ram[5]);
+    std::snprintf(line2, sizeof line2, "01F0: expected %02X, read %02X\n", image[0x1F0],
+                  ram[0x1F0]);
+    EXPECT_EQ(r.err.substr(0, 54), std::string(line1) + line2) << r.err;
+    EXPECT_TRUE(contains(r.err, "verify failed: 2 of 512 bytes differ")) << r.err;
+
+    // With a noisy data input most bytes read wrong: ten are listed, the rest counted.
+    scratch.set_ram(std::vector<std::uint8_t>(image.begin(), image.end()));
+    const auto noisy =
+        scratch.run({"verify", scratch.path("fw.bin").string()}, {"DLPORTIO_SIM_FAULT=flip=5"});
+    EXPECT_EQ(noisy.exit_code, 3) << describe(noisy);
+    EXPECT_EQ(std::count(noisy.err.begin(), noisy.err.end(), '\n'), 12) << noisy.err;
+    EXPECT_TRUE(contains(noisy.err, "... and ")) << noisy.err;
+}
+
+TEST_F(Cli, UploadToANoisyBoardFailsLoudlyUnlessVerifyIsOff) {
+    patterned_ram();
+    const auto image = random_bytes(64, 7);
+    scratch.write("fw.bin", image);
+    const auto r =
+        scratch.run({"upload", scratch.path("fw.bin").string()}, {"DLPORTIO_SIM_FAULT=flip=3"});
+    EXPECT_EQ(r.exit_code, 3) << describe(r);
+    EXPECT_TRUE(contains(r.err, "expected")) << r.err;
+
+    const auto unchecked = scratch.run({"upload", "--no-verify", scratch.path("fw.bin").string()},
+                                       {"DLPORTIO_SIM_FAULT=flip=3"});
+    EXPECT_EQ(unchecked.exit_code, 0) << describe(unchecked);
+    EXPECT_EQ(unchecked.out, "write 64 to RAM [" + program_checksum(image) + "]\n");
+}
+
+TEST_F(Cli, ChecksumMatchesTheProgram) {
+    // 0x0ABC as a sum is shown as A0BC; 0x00AB as AB.
+    std::vector<std::uint8_t> bytes(10, 0xFF);  // 0x9F6
+    bytes.push_back(0xC5);
+    bytes.push_back(0x01);
+    ASSERT_EQ(std::accumulate(bytes.begin(), bytes.end(), 0u), 0x0ABCu);
+    scratch.write("a.rom", bytes);
+    auto r = scratch.run({"checksum", scratch.path("a.rom").string()});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "loaded 12 bytes [A0BC]\n");
+
+    scratch.write("b.bin", {0xAA, 0x01});
+    r = scratch.run({"checksum", "-q", scratch.path("b.bin").string()});
+    EXPECT_EQ(r.out, "loaded 2 bytes [AB]\n");
+
+    const auto image = random_bytes(4096, 3);
+    scratch.write_text("c.hex", [&] {
+        const auto t = write_ihex(image);
+        return std::string(t.begin(), t.end());
+    }());
+    r = scratch.run({"checksum", scratch.path("c.hex").string()});
+    EXPECT_EQ(r.out, "loaded 4096 bytes [" + program_checksum(image) + "]\n");
+}
+
+TEST_F(Cli, DumpsFilesAndBoardInTheSameLayout) {
+    std::vector<std::uint8_t> bytes{'v',  'a',  'n',  'd', 'r', 'e', 'l', 0x00, 0x01,
+                                    0x7F, 0x80, 0xFF, ' ', '8', '0', '5', '1',  '!'};
+    scratch.write("d.bin", bytes);
+    scratch.set_ram(bytes);
+    const std::string expected =
+        "0000: 76 61 6E 64 72 65 6C 00 01 7F 80 FF 20 38 30 35  vandrel..... 805\n"
+        "0010: 31 21                                            1!\n";
+    const auto file = scratch.run({"dump", scratch.path("d.bin").string()});
+    EXPECT_EQ(file.exit_code, 0) << describe(file);
+    EXPECT_EQ(file.out, expected);
+    const auto board = scratch.run({"dump", "--board", "18"});
+    EXPECT_EQ(board.exit_code, 0) << describe(board);
+    EXPECT_EQ(board.out, expected);
+}
+
+TEST_F(Cli, ProbeFindsTheBoardAndLeavesItsRamAsItWas) {
+    for (const std::uint8_t first : {0x00, 0x5A, 0xFF}) {
+        auto ram = patterned_ram();
+        ram[0] = first;
+        scratch.set_ram(ram);
+        const auto r = scratch.run({"probe"});
+        EXPECT_EQ(r.exit_code, 0) << describe(r);
+        EXPECT_EQ(r.out, "board answers at 0x378\n");
+        EXPECT_EQ(scratch.ram(), ram);
+    }
+}
+
+TEST_F(Cli, ProbeWithoutABoardExits4) {
+    const auto ram = patterned_ram();
+    const auto r = scratch.run({"probe", "--port", "0x278"}, {"DLPORTIO_SIM_FAULT=no-board"});
+    EXPECT_EQ(r.exit_code, 4) << describe(r);
+    EXPECT_EQ(r.err, "quillon-cli: no board answers at 0x278 (the data input reads all ones)\n");
+    EXPECT_EQ(scratch.ram(), ram);
+
+    const auto low = scratch.run({"probe"}, {"DLPORTIO_SIM_FAULT=stuck-low"});
+    EXPECT_EQ(low.exit_code, 4) << describe(low);
+    EXPECT_TRUE(contains(low.err, "all zeros")) << low.err;
+}
+
+TEST_F(Cli, ResetAndLinetestLeaveTheRamAlone) {
+    const auto ram = patterned_ram();
+    const auto reset = scratch.run({"reset"});
+    EXPECT_EQ(reset.exit_code, 0) << describe(reset);
+    EXPECT_EQ(reset.out, "reset the uc\n");
+
+    const auto lines = scratch.run({"linetest", "--hold", "0"});
+    EXPECT_EQ(lines.exit_code, 0) << describe(lines);
+    for (const char* part :
+         {"pin 2  data line", "pin 3  clock line", "pin 4  load line", "pin 5  reset line",
+          "pin 6  low-address strobe", "pin 7  high-address strobe", "pin 8  read strobe",
+          "pin 9  write strobe         skipped", "lines back at idle"}) {
+        EXPECT_TRUE(contains(lines.out, part)) << part << "\n" << lines.out;
+    }
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Cli, InfoShowsTheSettingsInForce) {
+    auto r = scratch.run({"info"});
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_TRUE(contains(r.out, "library version: 1.02.000\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "port:            0x378\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "delay:           1\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "port access:     ")) << r.out;
+
+    r = scratch.run({"--port", "0", "--delay", "200", "info"});
+    EXPECT_TRUE(contains(r.out, "port:            0x278\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "delay:           200\n")) << r.out;
+
+    // The program's own settings are the defaults, read the way it reads them.
+    scratch.set_profile("[section]\nDelay=263\nPort=2\n");
+    r = scratch.run({"info"});
+    EXPECT_TRUE(contains(r.out, "port:            0x3BC\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "delay:           7\n")) << r.out;
+    scratch.set_profile("[section]\nDelay=0\nPort=9\n");
+    r = scratch.run({"info"});
+    EXPECT_TRUE(contains(r.out, "port:            0x378\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "delay:           1\n")) << r.out;
+    std::filesystem::remove(scratch.path("config/quillon.INI"));
+    r = scratch.run({"info"});
+    EXPECT_TRUE(contains(r.out, "delay:           10\n")) << r.out;
+}
+
+TEST_F(Cli, BadCommandLinesExit2AndTouchNothing) {
+    const auto ram = patterned_ram();
+    scratch.write("fw.bin", {1, 2, 3});
+    const std::string fw = scratch.path("fw.bin").string();
+    const std::vector<std::vector<std::string>> bad{
+        {},
+        {"flash", fw},
+        {"upload"},
+        {"upload", fw, "extra"},
+        {"upload", fw, "--hold", "1"},
+        {"reset", "--no-verify"},
+        {"--port", "5", "upload", fw},
+        {"--delay", "0", "upload", fw},
+        {"--delay", "256", "upload", fw},
+        {"download", "0", scratch.path("o.bin").string()},
+        {"download", "32769", scratch.path("o.bin").string()},
+        {"download", "65537", scratch.path("o.bin").string()},
+        {"download", "many", scratch.path("o.bin").string()},
+        {"dump", "--board", "0"},
+        {"upload", "--format", "elf", fw},
+        {"upload", "--bogus", fw},
+    };
+    for (const auto& args : bad) {
+        const auto r = scratch.run(args);
+        std::string joined;
+        for (const auto& a : args) {
+            joined += a + " ";
+        }
+        EXPECT_EQ(r.exit_code, 2) << joined << describe(r);
+        EXPECT_TRUE(contains(r.err, "quillon-cli: ")) << joined << r.err;
+    }
+    EXPECT_EQ(scratch.ram(), ram);
+    EXPECT_FALSE(std::filesystem::exists(scratch.path("o.bin")));
+}
+
+TEST_F(Cli, HelpAndVersion) {
+    const auto help = scratch.run({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    for (const char* command : {"upload FILE [--no-verify] [--no-reset]", "download SIZE FILE",
+                                "verify FILE", "checksum FILE", "dump FILE | dump --board SIZE",
+                                "reset", "probe", "linetest", "info", "Exit status"}) {
+        EXPECT_TRUE(contains(help.out, command)) << command;
+    }
+    const auto version = scratch.run({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_TRUE(contains(version.out, "quillon-cli ")) << version.out;
+    EXPECT_TRUE(contains(version.out, "libvandrel 1.02.000")) << version.out;
+}
+
+TEST_F(Cli, ProgressFillsOneLineOnATerminalOnly) {
+    scratch.write("fw.bin", random_bytes(200, 5));
+    const auto tty = scratch.run({"upload", scratch.path("fw.bin").string()}, {}, true);
+    ASSERT_EQ(tty.exit_code, 0) << describe(tty);
+    EXPECT_TRUE(contains(tty.err, "upload   100% [####################] 200/200 bytes")) << tty.err;
+    EXPECT_TRUE(contains(tty.err, "verify   100% [####################] 200/200 bytes")) << tty.err;
+    EXPECT_TRUE(contains(tty.err, "\rupload     5% [#")) << tty.err;
+    EXPECT_EQ(std::count(tty.err.begin(), tty.err.end(), '\n'), 2) << tty.err;
+
+    const auto quiet = scratch.run({"upload", "-q", scratch.path("fw.bin").string()}, {}, true);
+    ASSERT_EQ(quiet.exit_code, 0) << describe(quiet);
+    EXPECT_EQ(quiet.err, "");
+}
+
+}  // namespace
+}  // namespace qcli

@@ -1,0 +1,163 @@
+#include "cli_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace qcli::testing_support {
+namespace {
+
+std::vector<std::uint8_t> slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+Scratch::Scratch() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillon-cli-test-XXXXXX");
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    dir_ = pattern;
+    std::filesystem::create_directories(dir_ / "config");
+    std::filesystem::create_directories(dir_ / "tmp");
+    set_ram(std::vector<std::uint8_t>(0x8000, 0x00));
+    // Delay 1 keeps the simulated transfers short.
+    set_profile("[section]\nDelay=1\nPort=1\n");
+}
+
+Scratch::~Scratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+std::vector<std::uint8_t> Scratch::ram() const {
+    return slurp(dir_ / "ram.bin");
+}
+
+void Scratch::set_ram(const std::vector<std::uint8_t>& bytes) const {
+    std::vector<std::uint8_t> full = bytes;
+    full.resize(0x8000, 0x00);
+    write("ram.bin", full);
+}
+
+void Scratch::set_profile(const std::string& text) const {
+    std::ofstream(dir_ / "config" / "quillon.INI", std::ios::binary) << text;
+}
+
+void Scratch::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+void Scratch::write_text(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+}
+
+std::vector<std::uint8_t> Scratch::read(const std::string& name) const {
+    return slurp(dir_ / name);
+}
+
+ProcessResult Scratch::run(const std::vector<std::string>& args,
+                           const std::vector<std::string>& extra_env, bool stderr_on_tty) const {
+    std::vector<std::string> env{
+        "HOME=" + dir_.string(),
+        "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
+        "TMPDIR=" + (dir_ / "tmp").string(),
+        "DLPORTIO_BACKEND=sim",
+        "DLPORTIO_SIM_RAM=" + (dir_ / "ram.bin").string(),
+        // The library with instant sleeps: transfers skip their 500 ms pause.
+        std::string("LD_LIBRARY_PATH=") + QUILLON_NOSLEEP_DIR,
+    };
+    for (const char* keep : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(keep)) {
+            env.push_back(std::string(keep) + "=" + value);
+        }
+    }
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
+
+    std::vector<std::string> argv_text{QUILLON_CLI_PATH};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_text) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    std::array<int, 2> out_pipe{};
+    std::array<int, 2> err_pipe{};
+    if (pipe2(out_pipe.data(), O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (stderr_on_tty) {
+        if (openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr) != 0) {
+            throw std::runtime_error("openpty failed");
+        }
+        fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        fcntl(err_pipe[1], F_SETFD, FD_CLOEXEC);
+    } else if (pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    ProcessResult result;
+    if (spawned != 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        throw std::runtime_error("cannot start " + argv_text[0]);
+    }
+
+    std::array<pollfd, 2> fds{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
+    std::array<std::string*, 2> into{&result.out, &result.err};
+    int open_fds = 2;
+    while (open_fds > 0) {
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            std::array<char, 4096> chunk{};
+            const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
+            if (n > 0) {
+                into[i]->append(chunk.data(), static_cast<std::size_t>(n));
+            } else {
+                // End of the pipe, or EIO once the pty's other side is gone.
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+}  // namespace qcli::testing_support

@@ -1,0 +1,48 @@
+// Runs the built quillon-cli as its own process against the simulated board,
+// in a scratch folder with its own RAM file and settings.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qcli::testing_support {
+
+struct ProcessResult {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+class Scratch {
+public:
+    Scratch();
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    const std::filesystem::path& dir() const { return dir_; }
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+
+    // The simulated board's RAM, 32768 bytes.
+    std::vector<std::uint8_t> ram() const;
+    void set_ram(const std::vector<std::uint8_t>& bytes) const;
+    // The program's profile file in this folder's config home.
+    void set_profile(const std::string& text) const;
+
+    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+    void write_text(const std::string& name, const std::string& text) const;
+    std::vector<std::uint8_t> read(const std::string& name) const;
+
+    // extra_env entries ("NAME=value") are added to the defaults.
+    ProcessResult run(const std::vector<std::string>& args,
+                      const std::vector<std::string>& extra_env = {},
+                      bool stderr_on_tty = false) const;
+
+private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace qcli::testing_support
