@@ -19,7 +19,9 @@ std::string trace_of(const std::vector<PortEvent>& events, bool with_callbacks) 
     };
     auto flush_reads = [&] {
         if (run != 0) {
-            token("r" + std::to_string(run));
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "r%zu", run);
+            token(buf);
             run = 0;
         }
     };
