@@ -1,0 +1,9 @@
+// The program's string table and icons.
+#pragma once
+
+namespace quillon {
+
+// Hands the tables to the windowing layer; the application does it at start.
+void install_resources();
+
+}  // namespace quillon

@@ -1,0 +1,41 @@
+// The program's message box and file dialogs, behind one seam that tests replace.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace windowing {
+
+struct FileRequest {
+    bool open = true;    // false: save
+    QString filter;      // '|'-separated pairs of label and pattern
+    unsigned flags = 0;  // overwrite_prompt, path_must_exist
+    QWidget* owner = nullptr;
+};
+
+inline constexpr unsigned overwrite_prompt = 0x2;
+inline constexpr unsigned path_must_exist = 0x800;
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // Text, the program's name as title, an exclamation icon and one OK button.
+    virtual void message_box(QWidget* owner, const QString& text) = 0;
+    // The full path chosen, or nothing when cancelled.
+    virtual std::optional<QString> file_dialog(const FileRequest& request) = 0;
+};
+
+// The prompts in force: the real dialogs unless a test has put its own in place.
+Prompts& prompts();
+// Puts `replacement` in place (nullptr restores the real dialogs); returns the previous one.
+Prompts* set_prompts(Prompts* replacement);
+
+// The program's message box over the active window.
+void message_box(const QString& text);
+
+// "label|pattern|label|pattern|" as a Qt name filter list ("*.*" matches every file).
+QStringList qt_name_filters(const QString& filter);
+
+}  // namespace windowing

@@ -1,0 +1,27 @@
+#include "windowing/file_dialog.h"
+
+#include <QFileInfo>
+#include <utility>
+
+#include "windowing/command_ids.h"
+#include "windowing/prompts.h"
+
+namespace windowing {
+
+CFileDialog::CFileDialog(bool open, QString filter, unsigned flags, QWidget* owner)
+    : open_(open), filter_(std::move(filter)), flags_(flags), owner_(owner) {}
+
+int CFileDialog::DoModal() {
+    auto chosen = prompts().file_dialog({open_, filter_, flags_, owner_});
+    if (!chosen || chosen->isEmpty()) {
+        return IDCANCEL;
+    }
+    path_ = *chosen;
+    return IDOK;
+}
+
+QString CFileDialog::GetFileName() const {
+    return QFileInfo(path_).fileName();
+}
+
+}  // namespace windowing

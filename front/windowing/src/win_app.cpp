@@ -1,0 +1,63 @@
+#include "windowing/win_app.h"
+
+#include <QApplication>
+
+#include "windowing/command_ids.h"
+#include "windowing/dialog.h"
+#include "windowing/profile.h"
+
+namespace windowing {
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp(const char* app_name)
+    : name_(app_name != nullptr ? QString::fromUtf8(app_name) : QString()) {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+bool CWinApp::OnCommand(int id) {
+    if (id == ID_HELP) {
+        OnHelp();
+        return true;
+    }
+    return false;
+}
+
+int CWinApp::GetProfileInt(const QString& section, const QString& key, int default_value) const {
+    return profile_int(section, key, default_value);
+}
+
+bool CWinApp::WriteProfileString(const QString& section, const QString& key,
+                                 const QString& value) const {
+    return write_profile_string(section, key, value);
+}
+
+QString CWinApp::name() const {
+    return name_.isEmpty() ? program_name() : name_;
+}
+
+CWinApp* CWinApp::current() {
+    return g_app;
+}
+
+int CWinApp::run(int& argc, char** argv) {
+    const QApplication application(argc, argv);
+    CWinApp* app = current();
+    if (app == nullptr) {
+        return 1;
+    }
+    if (!app->StartProgram()) {
+        return 0;
+    }
+    return QApplication::exec();
+}
+
+}  // namespace windowing
