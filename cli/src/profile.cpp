@@ -20,19 +20,6 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Leading decimal digits with an optional sign; anything else reads as 0.
 long profile_integer(std::string_view text) {
     text = trim(text);
@@ -82,8 +69,8 @@ ProfileSettings parse_profile(std::string_view text) {
         }
         if (line.front() == '[') {
             const auto close = line.find(']');
-            in_section = close != std::string_view::npos &&
-                         same_name(trim(line.substr(1, close - 1)), "section");
+            in_section =
+                close != std::string_view::npos && trim(line.substr(1, close - 1)) == "section";
             continue;
         }
         const auto eq = line.find('=');
@@ -92,10 +79,9 @@ ProfileSettings parse_profile(std::string_view text) {
         }
         const std::string_view key = trim(line.substr(0, eq));
         const std::string_view value = line.substr(eq + 1);
-        // The first entry of a key counts, as with the platform's profile reader.
-        if (same_name(key, "Port") && !port) {
+        if (key == "Port") {
             port = profile_integer(value);
-        } else if (same_name(key, "Delay") && !delay) {
+        } else if (key == "Delay") {
             delay = profile_integer(value);
         }
     }

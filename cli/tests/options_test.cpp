@@ -87,10 +87,14 @@ TEST(Profile, ReadsTheProgramsSectionAndTakesValuesModulo256) {
     const auto s = parse_profile("; saved by quillon\r\n[section]\r\nDelay=266\r\nPort=2\r\n");
     EXPECT_EQ(s.delay, 10);
     EXPECT_EQ(s.port_index, 2);
-    const auto loose = parse_profile("[Section]\n  port = 7 \ndelay=0\n[later]\nDelay=3\n");
+    const auto loose = parse_profile("[section]\n  Port = 7 \nDelay=0\n[later]\nDelay=3\n");
     EXPECT_EQ(loose.port_index, 7);  // the library keeps its port for an index above 2
     EXPECT_EQ(loose.delay, 0);       // and refuses 0; both are the library's to judge
     EXPECT_EQ(parse_profile("[section]\nDelay=abc\n").delay, 0);
+    EXPECT_EQ(parse_profile("[section]\nDelay=12abc\n").delay, 12);
+    EXPECT_EQ(parse_profile("[section]\nDelay=-1\n").delay, 255);
+    EXPECT_EQ(parse_profile("[section]\nDelay=4294967306\n").delay, 10);  // wraps at 32 bits
+    EXPECT_EQ(parse_profile("[Section]\nDelay=3\n").delay, 10);           // names match exactly
     EXPECT_EQ(parse_profile("[section]\nDelay=\"20\"\n").delay, 20);
 }
 
