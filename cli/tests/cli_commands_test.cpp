@@ -128,6 +128,15 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     const auto big = scratch.run({"upload", scratch.path("big.bin").string()});
     EXPECT_EQ(big.exit_code, 1);
     EXPECT_EQ(big.err, "quillon-cli: file (32769 Bytes) > 32KB\n");
+
+    const auto nowhere = scratch.path("no-such-dir").string();
+    const auto save = scratch.run({"download", "16", nowhere + "/out.bin"});
+    EXPECT_EQ(save.exit_code, 1);
+    EXPECT_EQ(save.err, "quillon-cli: file-error (create) : can not save!\n");
+    const auto save_hex = scratch.run({"download", "16", nowhere + "/out.ihx"});
+    EXPECT_EQ(save_hex.exit_code, 1);
+    EXPECT_EQ(save_hex.err,
+              "quillon-cli: cannot create " + nowhere + "/out.ihx: No such file or directory\n");
 }
 
 TEST_F(Cli, DownloadsToRawAndHexThatReadBackEqual) {
