@@ -96,7 +96,8 @@ PortTable& table() {
     return instance;
 }
 
-void write_slow(unsigned long port, unsigned char value) {
+// Kept out of line so that the cached path stays a compare and a jump.
+[[gnu::noinline, gnu::cold]] void write_slow(unsigned long port, unsigned char value) {
     if (g_closed) {
         return;
     }
@@ -110,7 +111,7 @@ void write_slow(unsigned long port, unsigned char value) {
     g_write_backend->write_data(value);
 }
 
-unsigned char read_slow(unsigned long port) {
+[[gnu::noinline, gnu::cold]] unsigned char read_slow(unsigned long port) {
     if (g_closed) {
         return dlportio::kIdleStatus;
     }
