@@ -55,8 +55,8 @@ void print_usage(std::ostream& out) {
         << "Moves memory images between this PC and the RAM of a vandrel board on the\n"
         << "parallel port.\n\nCommands:\n";
     for (const Command& command : commands()) {
-        std::string head = "  " + std::string(command.name) + " " + std::string(command.arguments);
-        out << head << '\n' << "      " << command.summary << '\n';
+        out << "  " << command.name << (command.arguments.empty() ? "" : " ") << command.arguments
+            << "\n      " << command.summary << '\n';
     }
     out << R"(
 Options:
@@ -80,7 +80,8 @@ probe works on address 0, the only one a one-byte transfer reaches: it reads
 the byte, writes its complement, reads that back and writes the original back.
 
 The defaults for --port and --delay come from the program's profile,
-$XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI), which is only read.
+$XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI), which is only read;
+without it they are 0x378 and 10.
 
 Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
 3 the board's RAM differs from the image, 4 no board answers.
@@ -114,8 +115,9 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             err, std::string(flag_name(bit)) + " does not go with " + std::string(command->name));
     }
     if (options.args.size() < command->min_args) {
-        return usage_error(
-            err, std::string(command->name) + " needs " + std::string(command->arguments));
+        return usage_error(err, "usage: " + std::string(kProgramName) + " " +
+                                    std::string(command->name) + " " +
+                                    std::string(command->arguments));
     }
     if (options.args.size() > command->max_args) {
         return usage_error(err, "too many arguments for " + std::string(command->name) + ": '" +

@@ -1,6 +1,7 @@
 // probe: does a board answer? Address 0 is the one the library can reach with
 // a one-byte transfer: read it, write its complement, read that back, and put
-// the original back.
+// the original back. The original is read twice first: a data input that gives
+// two answers can't tell us what to put back, so nothing is written then.
 #include <vandrel.h>
 
 #include <array>
@@ -37,9 +38,20 @@ int run_probe(Context& ctx) {
         return ctx.fail(file.error());
     }
     std::uint8_t original = 0;
+    std::uint8_t again = 0;
     std::uint8_t back = 0;
-    if (!download_byte(original)) {
+    if (!download_byte(original) || !download_byte(again)) {
         return ctx.library_failure();
+    }
+    std::array<char, 128> text{};
+    if (again != original) {
+        ctx.finish_transfer();
+        std::snprintf(text.data(), text.size(),
+                      "no board answers reliably at 0x%X (address 0 read as %02X, then %02X); "
+                      "nothing was written",
+                      unsigned{base}, unsigned{original}, unsigned{again});
+        ctx.err << kProgramName << ": " << text.data() << '\n';
+        return kExitNoBoard;
     }
     const auto written = static_cast<std::uint8_t>(~original);
     if (!upload_byte(file, written) || !download_byte(back) || !upload_byte(file, original)) {
@@ -47,7 +59,6 @@ int run_probe(Context& ctx) {
     }
     ctx.finish_transfer();
 
-    std::array<char, 128> text{};
     if (back == written) {
         std::snprintf(text.data(), text.size(), "board answers at 0x%X", unsigned{base});
         ctx.info() << text.data() << '\n';

@@ -9,7 +9,7 @@ namespace qcli {
 void hex_dump(std::ostream& out, std::span<const std::uint8_t> bytes) {
     constexpr std::size_t kPerLine = 16;
     for (std::size_t start = 0; start < bytes.size(); start += kPerLine) {
-        std::array<char, 8> text{};
+        std::array<char, 24> text{};
         std::snprintf(text.data(), text.size(), "%04zX:", start);
         std::string line = text.data();
         std::string chars;
