@@ -77,7 +77,8 @@ below 0x8000; the image runs contiguously from address 0 to its highest byte.
 download writes HEX when FILE ends in .hex or .ihx.
 
 probe works on address 0, the only one a one-byte transfer reaches: it reads
-the byte, writes its complement, reads that back and writes the original back.
+the byte (twice: when the reads differ it writes nothing), writes its
+complement, reads that back and writes the original back.
 
 The defaults for --port and --delay come from the program's profile,
 $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI), which is only read;
