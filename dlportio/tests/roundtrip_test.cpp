@@ -179,6 +179,19 @@ TEST_F(RoundTripTest, UnknownBackEndReadsAsNoBoardWithAReason) {
     EXPECT_EQ(read_bytes(file), Bytes(3, 0xFF));
 }
 
+TEST_F(RoundTripTest, UnavailableDeviceIsToldOnceAndReadsAsNoBoard) {
+    const auto file = (scratch_ / "d.bin").string();
+    const auto device = (scratch_ / "parport9").string();
+    const HelperRun run = helper({"download", "2", file},
+                                 {{"DLPORTIO_BACKEND", "ppdev"}, {"DLPORTIO_DEVICE", device}});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "dlportio: port 0x378: none: ppdev: cannot open " + device +
+                           ": No such file or directory (load the driver with 'sudo modprobe "
+                           "ppdev'); accesses behave as with no board (the data input reads "
+                           "high)\n");
+    EXPECT_EQ(read_bytes(file), Bytes(2, 0xFF));
+}
+
 TEST_F(RoundTripTest, TraceHoldsEveryAccessOfADownload) {
     const auto trace = scratch_ / "trace.txt";
     const HelperRun run = helper({"download", "1", (scratch_ / "d.bin").string()},
