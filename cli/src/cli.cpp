@@ -90,7 +90,10 @@ Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
 }
 
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const ParseResult parsed = parse_options(args);
+    const ParseResult parsed = parse_options(args, [](std::string_view name) {
+        const Command* command = find_command(name);
+        return command != nullptr ? command->extra_options : std::span<const ExtraOption>{};
+    });
     if (!parsed.ok()) {
         return usage_error(err, parsed.error);
     }

@@ -42,6 +42,8 @@ struct Command {
     std::size_t min_args;
     std::size_t max_args;
     int (*run)(Context&);
+    // Options only this command takes; they land in Options::extra.
+    std::span<const ExtraOption> extra_options = {};
 };
 
 std::span<const Command> commands();

@@ -1,5 +1,6 @@
 // The commands quillon-cli knows: adding one is a file with its run function
-// and one entry here.
+// (src/cmd_<name>.cpp) and one entry here. Options of its own go into the
+// entry's extra_options and reach it through Options::extra.
 #include <array>
 
 #include "command.h"

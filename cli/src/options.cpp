@@ -26,6 +26,19 @@ std::optional<double> parse_seconds(std::string_view text) {
     return value;
 }
 
+const ExtraOption* find_extra(const ExtraOptionLookup& lookup, const std::string& command,
+                              std::string_view name) {
+    if (!lookup || command.empty()) {
+        return nullptr;
+    }
+    for (const ExtraOption& option : lookup(command)) {
+        if (option.name == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::optional<unsigned long> parse_number(std::string_view text, unsigned long low,
@@ -55,7 +68,7 @@ std::optional<std::uint8_t> parse_port(std::string_view text) {
     return std::nullopt;
 }
 
-ParseResult parse_options(const std::vector<std::string>& argv) {
+ParseResult parse_options(const std::vector<std::string>& argv, const ExtraOptionLookup& lookup) {
     ParseResult result;
     Options& o = result.options;
     bool options_end = false;
@@ -153,6 +166,17 @@ ParseResult parse_options(const std::vector<std::string>& argv) {
                 result.error = "--hold takes a number of seconds from 0 to 3600";
             } else {
                 o.hold_seconds = *s;
+            }
+        } else if (const ExtraOption* extra = find_extra(lookup, o.command, name)) {
+            if (!extra->takes_value) {
+                o.extra.try_emplace(name);
+                if (inline_value) {
+                    result.error = "option '" + name + "' takes no value";
+                }
+            } else if (const auto v = value()) {
+                o.extra[name] = *v;
+            } else {
+                result.error = "option '" + name + "' needs a value";
             }
         } else {
             result.error = "unknown option '" + arg + "'";

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,15 @@ enum OptionFlag : unsigned {
     kOptBoard = 1u << 6,
 };
 
+// An option that only one command knows, declared in that command's table entry.
+struct ExtraOption {
+    std::string_view name;  // "--cycles"
+    bool takes_value;
+};
+// The extra options of the named command (none for an unknown name), in
+// storage that outlives the parse.
+using ExtraOptionLookup = std::function<std::span<const ExtraOption>(std::string_view command)>;
+
 struct Options {
     std::optional<std::uint8_t> port_index;  // 0, 1, 2 as the library numbers the ports
     std::optional<std::uint8_t> delay;       // 1..255
@@ -37,6 +49,8 @@ struct Options {
     std::uint8_t fill = 0xFF;
     double hold_seconds = 1.0;
     unsigned given = 0;  // OptionFlag bits seen on the command line
+    // The command's own options by name; flags map to "".
+    std::map<std::string, std::string, std::less<>> extra;
 
     std::string command;
     std::vector<std::string> args;
@@ -50,8 +64,10 @@ struct ParseResult {
 };
 
 // Options may stand before or after the command; "--" ends them. Values go as
-// "--port 1" or "--port=1".
-ParseResult parse_options(const std::vector<std::string>& argv);
+// "--port 1" or "--port=1". A command's own options count once the command
+// has been named.
+ParseResult parse_options(const std::vector<std::string>& argv,
+                          const ExtraOptionLookup& lookup = {});
 
 // "0", "1", "2" or a base address "0x278", "0x378", "0x3BC" (any case).
 std::optional<std::uint8_t> parse_port(std::string_view text);

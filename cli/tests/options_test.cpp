@@ -1,6 +1,8 @@
 // The command line and the program's profile: where the port and delay come from.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "options.h"
 #include "profile.h"
 
@@ -59,6 +61,26 @@ TEST(Options, ReadsFillHoldFormatAndDoubleDash) {
     EXPECT_EQ(r.options.format, ImageFormat::raw);
     EXPECT_EQ(r.options.args, std::vector<std::string>{"-odd-name.bin"});
     EXPECT_EQ(r.options.given, kOptFill | kOptHold | kOptFormat);
+}
+
+TEST(Options, ACommandsOwnOptionsCountOnlyAfterItIsNamed) {
+    static constexpr std::array<ExtraOption, 2> kRunOptions{
+        {{"--cycles", true}, {"--trace", false}}};
+    const ExtraOptionLookup lookup = [](std::string_view command) {
+        return command == "run" ? std::span<const ExtraOption>(kRunOptions)
+                                : std::span<const ExtraOption>{};
+    };
+    const auto r = parse_options({"run", "--cycles", "1000", "fw.ihx", "--trace"}, lookup);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.extra.at("--cycles"), "1000");
+    EXPECT_EQ(r.options.extra.at("--trace"), "");
+    EXPECT_EQ(r.options.args, std::vector<std::string>{"fw.ihx"});
+    EXPECT_EQ(parse_options({"run", "--cycles=5"}, lookup).options.extra.at("--cycles"), "5");
+
+    EXPECT_FALSE(parse_options({"--cycles", "1000", "run"}, lookup).ok());
+    EXPECT_FALSE(parse_options({"upload", "--cycles", "1000"}, lookup).ok());
+    EXPECT_FALSE(parse_options({"run", "--cycles"}, lookup).ok());
+    EXPECT_FALSE(parse_options({"run", "--trace=1"}, lookup).ok());
 }
 
 TEST(Options, NumbersAreDecimalOrHexWithinTheirRange) {
