@@ -60,6 +60,18 @@ TEST_F(SimBoardTest, StoresAndReturnsBytesAtTheirAddresses) {
     EXPECT_EQ(drive.fetch(0x0100), 0x81);
 }
 
+TEST_F(SimBoardTest, WriteStrobeStoresAsItGoesLow) {
+    SimBoard board(ram_, {}, nullptr);
+    BoardDriver drive(board);
+    drive.hold();
+    drive.address(0x0009);
+    drive.send(0x5A);
+    drive.put(0x48);
+    drive.send(0xFF, 0x48);  // the shift register moves on while the strobe stays low
+    drive.put(0xC8);
+    EXPECT_EQ(ram_[0x0009], 0x5A);
+}
+
 TEST_F(SimBoardTest, AddressBit15IsNotWired) {
     SimBoard board(ram_, {}, nullptr);
     BoardDriver drive(board);
