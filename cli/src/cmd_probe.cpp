@@ -30,7 +30,7 @@ bool download_byte(std::uint8_t& value) {
 }  // namespace
 
 int run_probe(Context& ctx) {
-    // Four one-byte transfers would draw four progress lines for nothing.
+    // Its one-byte transfers would each draw a progress line for nothing.
     setCallback(nullptr);
     const std::uint16_t base = set_Port(3);
     TempFile file;
