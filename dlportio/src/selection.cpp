@@ -41,7 +41,12 @@ std::string home_folder() {
 std::string list_ports(const std::vector<KnownPort>& ports) {
     std::string text;
     for (const KnownPort& port : ports) {
-        text += (text.empty() ? "" : ", ") + hex_address(port.base) + " " + port.device;
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += hex_address(port.base);
+        text += ' ';
+        text += port.device;
     }
     return text;
 }
