@@ -1,0 +1,50 @@
+// The board's 8051, simulated by ucsim's s51: it starts on the board's RAM as
+// code and data memory when the reset line falls, and hands the RAM back, with
+// what the firmware wrote, when the line rises.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "board_cpu.h"
+
+namespace dlportio {
+
+struct S51Settings {
+    std::string program;     // absolute path of s51
+    std::string uart_log;    // appended to; empty drops the output
+    std::string ports_file;  // last port latches; empty: not kept
+    std::chrono::milliseconds answer_time{std::chrono::seconds(5)};  // per console answer
+};
+
+// $XDG_STATE_HOME/quillon/vandrel-uart.log, beside the default board RAM file;
+// empty when neither a state folder nor a home folder is known.
+std::string default_uart_log_path(const char* xdg_state_home, const char* home);
+
+// What the firmware left on its four ports.
+struct PortLatches {
+    std::uint8_t p0, p1, p2, p3;
+};
+
+// "P0=0xFF\nP1=0x55\n...", the content of the ports file.
+std::string port_latches_text(const PortLatches& latches);
+
+class S51Cpu final : public BoardCpu {
+public:
+    explicit S51Cpu(S51Settings settings);
+    // Ends a simulator that still runs, without taking its memory back.
+    ~S51Cpu() override;
+
+    void run(std::span<std::uint8_t, 0x8000> ram) override;
+    void hold(std::span<std::uint8_t, 0x8000> ram) override;
+
+private:
+    struct Session;
+
+    S51Settings settings_;
+    std::unique_ptr<Session> session_;
+};
+
+}  // namespace dlportio

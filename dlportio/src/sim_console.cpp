@@ -1,0 +1,136 @@
+#include "sim_console.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace dlportio {
+
+SimConsole::SimConsole(std::string& error) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) {
+        error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+        return;
+    }
+    std::array<char, 128> name{};
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name.data(), name.size()) != 0) {
+        error = std::string("cannot prepare a pseudo-terminal: ") + std::strerror(errno);
+        ::close(master_);
+        master_ = -1;
+        return;
+    }
+    device_ = name.data();
+    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ >= 0) {
+        // No echo and no line editing: the answers arrive exactly as printed.
+        termios mode{};
+        if (::tcgetattr(slave_, &mode) == 0) {
+            ::cfmakeraw(&mode);
+            ::tcsetattr(slave_, TCSANOW, &mode);
+        }
+    }
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+}
+
+SimConsole::~SimConsole() {
+    if (slave_ >= 0) {
+        ::close(slave_);
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+    }
+}
+
+bool SimConsole::send(std::string_view command) {
+    std::string line(command);
+    line += '\n';
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(master_, rest.data(), rest.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                pollfd ready{master_, POLLOUT, 0};
+                if (::poll(&ready, 1, 1000) <= 0) {
+                    return false;
+                }
+                continue;
+            }
+            return false;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool SimConsole::wait_for(std::string_view text, std::chrono::milliseconds timeout) {
+    return read(timeout,
+                [text](const std::string& got) {
+                    return got.find(text) != std::string::npos ? got.size() : std::string::npos;
+                })
+        .has_value();
+}
+
+std::optional<std::string> SimConsole::read_until(std::string_view ending,
+                                                  std::chrono::milliseconds timeout) {
+    return read(timeout, [ending](const std::string& got) {
+        const std::size_t at = ending.empty() ? 0 : got.find(ending);
+        if (at == std::string::npos) {
+            return std::string::npos;
+        }
+        return got.find('\0', at + ending.size());
+    });
+}
+
+std::optional<std::string> SimConsole::read(
+    std::chrono::milliseconds timeout,
+    const std::function<std::size_t(const std::string&)>& complete) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string text;
+    std::array<char, 16384> chunk{};
+    while (true) {
+        if (const std::size_t end = complete(text); end != std::string::npos) {
+            // The callers send one command at a time, so nothing after the
+            // end belongs to another answer.
+            text.resize(end);
+            return text;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd ready{master_, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+        if (polled < 0 && errno != EINTR) {
+            return std::nullopt;
+        }
+        if (polled <= 0) {
+            continue;
+        }
+        const ssize_t got = ::read(master_, chunk.data(), chunk.size());
+        if (got > 0) {
+            text.append(chunk.data(), static_cast<std::size_t>(got));
+        } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
+            return std::nullopt;
+        }
+    }
+}
+
+void SimConsole::discard_pending() {
+    std::array<char, 4096> chunk{};
+    while (::read(master_, chunk.data(), chunk.size()) > 0) {
+    }
+}
+
+}  // namespace dlportio

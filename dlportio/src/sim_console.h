@@ -1,0 +1,52 @@
+// The simulator's command console on a pseudo-terminal of our own: no network
+// port is opened, so nothing outside this process can reach it. The simulator
+// is started with a NUL prompt, which marks the end of every answer.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dlportio {
+
+class SimConsole {
+public:
+    // Opens the terminal pair; on failure `error` says why and valid() is false.
+    explicit SimConsole(std::string& error);
+    ~SimConsole();
+    SimConsole(const SimConsole&) = delete;
+    SimConsole& operator=(const SimConsole&) = delete;
+
+    bool valid() const { return master_ >= 0; }
+    // The terminal to hand to the simulator.
+    const std::string& device() const { return device_; }
+
+    // Sends one command line.
+    bool send(std::string_view command);
+    // Reads until `ending` has been seen and then a prompt; returns all text
+    // read, or nothing when `timeout` passed first.
+    std::optional<std::string> read_until(std::string_view ending,
+                                          std::chrono::milliseconds timeout);
+    // Reads up to the next prompt.
+    std::optional<std::string> read_prompt(std::chrono::milliseconds timeout) {
+        return read_until({}, timeout);
+    }
+    // Reads until `text` has been printed (for answers without a prompt).
+    bool wait_for(std::string_view text, std::chrono::milliseconds timeout);
+    // Drops whatever the simulator has printed so far.
+    void discard_pending();
+
+private:
+    // Reads until `complete` finds the end of the answer in the text so far
+    // (it returns the end's offset, or npos while the answer is incomplete).
+    std::optional<std::string> read(std::chrono::milliseconds timeout,
+                                    const std::function<std::size_t(const std::string&)>& complete);
+
+    int master_ = -1;
+    int slave_ = -1;  // kept open so that reads never fail before the simulator opens it
+    std::string device_;
+};
+
+}  // namespace dlportio

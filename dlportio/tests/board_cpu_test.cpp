@@ -1,0 +1,91 @@
+#include "board_cpu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "s51_cpu.h"
+#include "scratch_folder.h"
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+struct Made {
+    bool cpu;
+    std::string said;
+};
+
+Made make() {
+    testing::internal::CaptureStderr();
+    const bool cpu = dlportio::make_board_cpu() != nullptr;
+    return {cpu, testing::internal::GetCapturedStderr()};
+}
+
+TEST(MakeBoardCpu, PlainBoardUnlessAsked) {
+    ScopedEnv mcu("DLPORTIO_SIM_MCU", nullptr);
+    const Made made = make();
+    EXPECT_FALSE(made.cpu);
+    EXPECT_EQ(made.said, "");
+}
+
+TEST(MakeBoardCpu, UnknownSimulatorIsNamedOnStandardError) {
+    ScopedEnv mcu("DLPORTIO_SIM_MCU", "z80");
+    const Made made = make();
+    EXPECT_FALSE(made.cpu);
+    EXPECT_EQ(made.said,
+              "dlportio: DLPORTIO_SIM_MCU=z80 is not known (s51 is); the simulated board runs no "
+              "firmware\n");
+}
+
+TEST(MakeBoardCpu, MissingS51LeavesThePlainBoardAndSaysSo) {
+    ScratchFolder empty;
+    ScopedEnv mcu("DLPORTIO_SIM_MCU", "s51");
+    ScopedEnv path("PATH", empty.path().c_str());
+    const Made made = make();
+    EXPECT_FALSE(made.cpu);
+    EXPECT_EQ(made.said,
+              "dlportio: DLPORTIO_SIM_MCU=s51, but s51 is not installed (Debian package "
+              "sdcc-ucsim); the simulated board runs no firmware\n");
+}
+
+TEST(MakeBoardCpu, S51FoundOnThePath) {
+    ScratchFolder bin;
+    bin.put("s51", "#!/bin/sh\n");
+    std::filesystem::permissions(bin / "s51", std::filesystem::perms::owner_all);
+    ScopedEnv mcu("DLPORTIO_SIM_MCU", "s51");
+    ScopedEnv path("PATH", ("/nonexistent:" + bin.path().string()).c_str());
+    const Made made = make();
+    EXPECT_TRUE(made.cpu);
+    EXPECT_EQ(made.said, "");
+}
+
+}  // namespace
