@@ -69,6 +69,8 @@ Options:
   --no-reset     leave the board held in reset after a transfer
   --hold S       linetest: seconds each line stays inverted (default 1)
   --all          linetest: step the write strobe too (it stores a byte in RAM)
+  --for S        run: seconds the firmware runs before the board is taken back
+  --read N OUT   run: then download N bytes into OUT (default: one byte, dropped)
   -h, --help     this text
   -V, --version  program and library versions
 

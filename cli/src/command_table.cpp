@@ -16,10 +16,12 @@ int run_reset(Context&);
 int run_probe(Context&);
 int run_linetest(Context&);
 int run_info(Context&);
+int run_run(Context&);
 
 namespace {
 
 constexpr unsigned kImageIn = kOptFormat | kOptFill;
+constexpr std::array kRunOptions{ExtraOption{"--for", true}, ExtraOption{"--read", true}};
 
 constexpr std::array kCommands{
     Command{"upload", "FILE [--no-verify] [--no-reset]",
@@ -41,6 +43,9 @@ constexpr std::array kCommands{
             kOptHold | kOptAll, 0, 0, run_linetest},
     Command{"info", "", "library version, port address, delay, port-access back end", 0, 0, 0,
             run_info},
+    Command{"run", "FILE [--for S] [--read N OUTFILE]",
+            "upload FILE, let it run S s (default 2) showing its UART output, show the ports",
+            kImageIn, 1, 2, run_run, kRunOptions},
 };
 
 }  // namespace

@@ -37,12 +37,15 @@ class TempFolder {
 public:
     TempFolder() {
         std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "quillon-s51-XXXXXX");
-        if (ec) {
-            pattern = "/tmp/quillon-s51-XXXXXX";
-        }
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
+        const auto preferred = std::filesystem::temp_directory_path(ec);
+        // TMPDIR may name a folder that does not exist: /tmp then serves.
+        for (const std::filesystem::path& base : {ec ? std::filesystem::path("/tmp") : preferred,
+                                                  std::filesystem::path("/tmp")}) {
+            std::string pattern = (base / "quillon-s51-XXXXXX").string();
+            if (::mkdtemp(pattern.data()) != nullptr) {
+                path_ = pattern;
+                return;
+            }
         }
     }
     ~TempFolder() {

@@ -1,0 +1,202 @@
+// run FILE [--for S] [--read N OUTFILE]: upload FILE and let the board's 8051
+// run it for S seconds, showing its UART output as it comes (on the simulated
+// board with DLPORTIO_SIM_MCU=s51), then take the board back with a download
+// and show the port latches the firmware left.
+#include <vandrel.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "command.h"
+#include "image_file.h"
+#include "pause.h"
+#include "progress.h"
+#include "status_text.h"
+
+namespace qcli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kPollMs = 50;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// Where the port-access layer appends the simulated UART's output.
+fs::path uart_log_path() {
+    if (const std::string set = environment("DLPORTIO_SIM_UART"); !set.empty()) {
+        return set;
+    }
+    fs::path state = environment("XDG_STATE_HOME");
+    if (state.empty()) {
+        const std::string home = environment("HOME");
+        if (home.empty()) {
+            return {};
+        }
+        state = fs::path(home) / ".local" / "state";
+    }
+    return state / "quillon" / "vandrel-uart.log";
+}
+
+// Follows the log from where it ended when the firmware started.
+class LogFollower {
+public:
+    explicit LogFollower(fs::path path) : path_(std::move(path)) {
+        std::error_code ec;
+        const auto size = fs::file_size(path_, ec);
+        offset_ = ec ? 0 : size;
+    }
+
+    // Copies what was appended since the last call; true if anything was.
+    bool copy_new(std::ostream& out) {
+        std::ifstream in(path_, std::ios::binary);
+        if (!in) {
+            return false;
+        }
+        in.seekg(0, std::ios::end);
+        const std::streamoff end = in.tellg();
+        if (end < static_cast<std::streamoff>(offset_)) {
+            offset_ = 0;  // the log was truncated or replaced
+        }
+        if (end <= static_cast<std::streamoff>(offset_)) {
+            return false;
+        }
+        in.seekg(static_cast<std::streamoff>(offset_));
+        std::string text(static_cast<std::size_t>(end) - offset_, '\0');
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        offset_ += text.size();
+        out << text << std::flush;
+        seen_ = seen_ || !text.empty();
+        return !text.empty();
+    }
+
+    bool seen() const { return seen_; }
+
+private:
+    fs::path path_;
+    std::uintmax_t offset_ = 0;
+    bool seen_ = false;
+};
+
+// The latches the layer wrote when it stopped the 8051, if this run wrote them.
+std::optional<std::string> fresh_port_latches(const fs::path& file,
+                                              std::optional<fs::file_time_type> before) {
+    std::error_code ec;
+    const auto written = fs::last_write_time(file, ec);
+    if (ec || (before && written == *before)) {
+        return std::nullopt;
+    }
+    std::ifstream in(file);
+    std::string line;
+    std::string text;
+    while (std::getline(in, line)) {
+        if (!line.empty()) {
+            text += (text.empty() ? "" : " ") + line;
+        }
+    }
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+std::optional<double> parse_seconds(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 ||
+        value > 3600) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+int run_run(Context& ctx) {
+    const auto& extra = ctx.options.extra;
+    double seconds = 2.0;
+    if (const auto it = extra.find("--for"); it != extra.end()) {
+        const auto parsed = parse_seconds(it->second);
+        if (!parsed) {
+            ctx.err << kProgramName << ": --for takes a number of seconds from 0 to 3600, not '"
+                    << it->second << "'\n";
+            return kExitUsage;
+        }
+        seconds = *parsed;
+    }
+    unsigned long read_size = 0;
+    const auto read = extra.find("--read");
+    if (read != extra.end()) {
+        const auto parsed = parse_number(read->second, 1, 0x8000);
+        if (!parsed) {
+            ctx.err << kProgramName << ": --read takes a size from 1 to 32768, not '"
+                    << read->second << "'\n";
+            return kExitUsage;
+        }
+        read_size = *parsed;
+    }
+    if ((read != extra.end()) != (ctx.options.args.size() == 2)) {
+        ctx.err << kProgramName << ": usage: " << kProgramName
+                << " run FILE [--for S] [--read N OUTFILE]\n";
+        return kExitUsage;
+    }
+
+    if (const int rc = load_image(ctx, ctx.options.args[0]); rc != kExitOk) {
+        return rc;
+    }
+    const std::uint16_t size = get_bufsize();
+    const std::uint16_t checksum = get_chsum();
+    progress_begin("upload");
+    if (write_ram() == 0) {
+        return ctx.library_failure();
+    }
+    ctx.info() << write_ram_text(size, checksum) << '\n';
+
+    const fs::path log = uart_log_path();
+    const fs::path ports = log.empty() ? fs::path() : log.parent_path() / "vandrel-ports.txt";
+    std::error_code ec;
+    std::optional<fs::file_time_type> ports_before;
+    if (const auto time = fs::last_write_time(ports, ec); !ec) {
+        ports_before = time;
+    }
+    LogFollower uart(log);
+
+    reset();  // the 8051 runs from here
+    ctx.info() << "running for " << seconds << " s; UART output (" << log.string() << "):\n"
+               << std::flush;
+    const auto polls = static_cast<unsigned long>(std::ceil(seconds * 1000 / kPollMs));
+    for (unsigned long i = 0; i < polls; ++i) {
+        pause_ms(kPollMs);
+        uart.copy_new(ctx.out);
+    }
+
+    // A download raises the reset line: the 8051 stops and the RAM is the PC's again.
+    progress_begin("download");
+    const auto take_back = static_cast<std::uint16_t>(read_size > 0 ? read_size : 1);
+    if (read_ram(take_back) == 0) {
+        return ctx.library_failure();
+    }
+    uart.copy_new(ctx.out);  // what came between the last look and the stop
+    if (read_size > 0) {
+        if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
+            return rc;
+        }
+        ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
+    }
+    if (!uart.seen()) {
+        ctx.info() << "(no UART output)\n";
+    }
+    if (const auto latches = fresh_port_latches(ports, ports_before)) {
+        ctx.out << "ports: " << *latches << '\n';
+    } else {
+        ctx.info() << "no port latches: the board is not simulated with DLPORTIO_SIM_MCU=s51\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace qcli
