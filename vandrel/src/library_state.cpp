@@ -2,14 +2,6 @@
 
 namespace vandrel {
 
-namespace {
-constinit LibraryState g_state{};
-}
-
-LibraryState& state() {
-    return g_state;
-}
-
 void reset_state() {
     g_state = LibraryState{};
 }

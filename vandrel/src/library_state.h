@@ -28,7 +28,13 @@ struct LibraryState {
     std::array<char, kLastErrorCapacity> last_error{};
 };
 
-LibraryState& state();
+// Defined here so that every port access reaches it without a call: the
+// transfers touch it several times per bit.
+inline constinit LibraryState g_state{};
+
+inline LibraryState& state() {
+    return g_state;
+}
 
 // Puts every value back to the one it has at load; only the tests need this.
 void reset_state();
