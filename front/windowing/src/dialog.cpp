@@ -113,15 +113,20 @@ CDialog::~CDialog() {
 }
 
 int CDialog::DoModal() {
-    if (!created_) {
-        Create();
-    }
+    // The modal run shows the window itself: shown earlier, it would not be modal.
+    build_window();
     return exec();
 }
 
 bool CDialog::Create() {
+    build_window();
+    show();
+    return true;
+}
+
+void CDialog::build_window() {
     if (created_) {
-        return true;
+        return;
     }
     created_ = true;
     create_controls();
@@ -133,8 +138,6 @@ bool CDialog::Create() {
             }
         }
     }
-    show();
-    return true;
 }
 
 void CDialog::EndDialog(int code) {
@@ -173,8 +176,12 @@ void CDialog::ShowSystemMenu(const QPoint& global_position) {
             menu.addAction(entry.text)->setData(entry.id);
         }
     }
-    if (const QAction* chosen = menu.exec(global_position)) {
-        OnSystemCommand(chosen->data().toUInt());
+    std::optional<unsigned> chosen;
+    connect(&menu, &QMenu::triggered, this,
+            [&chosen](const QAction* action) { chosen = action->data().toUInt(); });
+    menu.exec(global_position);
+    if (chosen) {
+        OnSystemCommand(*chosen);
     }
 }
 
@@ -219,8 +226,7 @@ bool CDialog::DialogKeyboard(const Message& message) {
     }
     if (message.key == 13) {
         // Enter on a push button is that button's click; elsewhere it confirms.
-        QWidget* focus = focusWidget();
-        if (auto* button = qobject_cast<QPushButton*>(focus)) {
+        if (auto* button = qobject_cast<QPushButton*>(message.target)) {
             button->click();
         } else {
             OnCommand(IDOK, Notify::clicked);
@@ -229,8 +235,9 @@ bool CDialog::DialogKeyboard(const Message& message) {
     }
     if (message.key == Qt::Key_Menu ||
         (message.key == Qt::Key_F10 && (message.modifiers & Qt::ShiftModifier))) {
-        QWidget* focus = focusWidget() != nullptr ? focusWidget() : this;
-        ShowSystemMenu(focus->mapToGlobal(QPoint(0, focus->height())));
+        auto* target = qobject_cast<QWidget*>(message.target);
+        QWidget* anchor = target != nullptr ? target : this;
+        ShowSystemMenu(anchor->mapToGlobal(QPoint(0, anchor->height())));
         return true;
     }
     if (message.key == Qt::Key_F1 && CWinApp::current() != nullptr) {
@@ -252,7 +259,7 @@ void CDialog::OnCancel() {
 bool CDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (FilterMessage({key_code(*key), key->modifiers()})) {
+        if (FilterMessage({key_code(*key), key->modifiers(), watched})) {
             return true;
         }
     }

@@ -26,6 +26,7 @@ class DataExchange;
 struct Message {
     int key;
     Qt::KeyboardModifiers modifiers;
+    QObject* target;  // the control (or dialog) the key was sent to
 };
 
 class CDialog : public QDialog {
@@ -80,6 +81,7 @@ private:
         QWidget* widget;
     };
 
+    void build_window();  // controls, then InitWindow; once
     void create_controls();
     QWidget* create_control(const ControlTemplate& control, QButtonGroup*& radio_group);
 

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "windowing/number_text.h"
+
+using windowing::parse_field_number;
+using windowing::parse_profile_int;
+
+TEST(FieldNumber, AcceptsDecimalNumbersWithBlanksAndPlusSign) {
+    const std::pair<const char*, std::uint32_t> accepted[] = {
+        {"0", 0},
+        {"4096", 4096},
+        {"  \t17", 17},
+        {"17 \t ", 17},
+        {"+25", 25},
+        {"00012", 12},
+        {"32768", 32768},
+        {"0000", 0},
+        {"4294967295", 4294967295u},
+        {"99999999999999", 4294967295u},
+    };
+    for (const auto& [text, value] : accepted) {
+        EXPECT_EQ(parse_field_number(QString::fromLatin1(text)), std::optional(value)) << text;
+    }
+}
+
+TEST(FieldNumber, RefusesWhatIsNoPositiveNumber) {
+    for (const char* text :
+         {"", "   ", "abc", "-5", "-0", " -1", "12a", "1 2", "+", "+0", "0x10", "1.5", "+ 5"}) {
+        EXPECT_EQ(parse_field_number(QString::fromLatin1(text)), std::nullopt) << text;
+    }
+}
+
+TEST(FieldNumber, ReadsOnlyTheFirst31Characters) {
+    // Whatever follows the 31st character is never looked at.
+    EXPECT_EQ(parse_field_number(QString(30, u' ') + QStringLiteral("7xyz")), std::optional(7u));
+    EXPECT_EQ(parse_field_number(QString(31, u' ') + QStringLiteral("7")), std::nullopt);
+}
+
+TEST(ProfileInt, TakesSignAndLeadingDigitsOnly) {
+    EXPECT_EQ(parse_profile_int(QStringLiteral("266")), 266);
+    EXPECT_EQ(parse_profile_int(QStringLiteral("  12abc")), 12);
+    EXPECT_EQ(parse_profile_int(QStringLiteral("-3")), -3);
+    EXPECT_EQ(parse_profile_int(QStringLiteral("+9")), 9);
+    EXPECT_EQ(parse_profile_int(QStringLiteral("abc")), 0);
+    EXPECT_EQ(parse_profile_int(QString()), 0);
+    EXPECT_EQ(parse_profile_int(QStringLiteral("1,2")), 1);
+    // Wraps as 32-bit arithmetic does; the window keeps the value modulo 256.
+    EXPECT_EQ(static_cast<std::uint8_t>(parse_profile_int(QStringLiteral("4294967306"))), 10);
+}
