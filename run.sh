@@ -8,8 +8,15 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=OFF >/dev/null
 cmake --build build
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "quillon: no display; start one (e.g. 'Xvfb :1 & DISPLAY=:1 ./run.sh') or use build/bin/quillon-cli" >&2
+# A display the program can open: an X server that answers, Wayland, or a Qt
+# platform chosen by hand (QT_QPA_PLATFORM=offscreen, vnc, ...).
+have_display() {
+    [ -n "${QT_QPA_PLATFORM:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] && return 0
+    [ -n "${DISPLAY:-}" ] || return 1
+    ! command -v xdpyinfo >/dev/null || xdpyinfo >/dev/null 2>&1
+}
+if ! have_display; then
+    echo "quillon: no display${DISPLAY:+ at $DISPLAY}; start one with 'Xvfb :1 & DISPLAY=:1 ./run.sh' (or use build/bin/quillon-cli)" >&2
     exit 1
 fi
 exec build/bin/quillon "$@"
