@@ -16,6 +16,9 @@ extern "C" const char* __asan_default_options() {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) {
+        return RUN_ALL_TESTS();  // listing needs no display and no board
+    }
 
     std::string scratch =
         (std::filesystem::temp_directory_path() / "quillon-front-tests-XXXXXX").string();
