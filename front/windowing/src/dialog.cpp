@@ -336,6 +336,14 @@ QWidget* CDialog::create_control(const ControlTemplate& control, QButtonGroup*& 
         case ControlKind::group_box: {
             auto* box = owned_by<QGroupBox>(this, text);
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
+            // The title sits in the frame's top line, which runs through the
+            // middle of the text, so the template's rectangles frame as intended.
+            box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid);"
+                                              " margin-top: %1px; }"
+                                              "QGroupBox::title { subcontrol-origin: margin;"
+                                              " left: %2px; padding: 0 2px; top: 0px; }")
+                                   .arg(units_.char_height() / 2)
+                                   .arg(units_.to_x(3)));
             widget = box;
             break;
         }
