@@ -1,6 +1,5 @@
 #include "buffer_view_dlg.h"
 
-#include <QScrollBar>
 #include <array>
 #include <span>
 
@@ -54,10 +53,9 @@ void CBufferViewDlg::ExchangeFields(windowing::DataExchange& dx) {
 
 bool CBufferViewDlg::InitWindow() {
     CDialog::InitWindow();
-    if (auto* bar = qobject_cast<QScrollBar*>(GetDlgItem(IDC_SCROLLBAR))) {
-        windowing::CScrollBar scroll(bar);
-        scroll.SetScrollRange(0, bufferpage::scroll_range_max, true);
-        scroll.SetScrollPos(0, true);
+    if (auto scroll = GetScrollBar(IDC_SCROLLBAR)) {
+        scroll->SetScrollRange(0, bufferpage::scroll_range_max, true);
+        scroll->SetScrollPos(0, true);
     }
     ShowPage();
     return true;

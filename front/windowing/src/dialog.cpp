@@ -159,6 +159,13 @@ QWidget* CDialog::GetDlgItem(int id) const {
     return nullptr;
 }
 
+std::optional<CScrollBar> CDialog::GetScrollBar(int id) const {
+    if (auto* bar = qobject_cast<QScrollBar*>(GetDlgItem(id))) {
+        return CScrollBar(bar);
+    }
+    return std::nullopt;
+}
+
 void CDialog::SetIcon(const QIcon& icon, bool /*large*/) {
     // One icon object carries both sizes; the window manager picks the one it shows.
     setWindowIcon(icon);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "windowing/command_ids.h"
+#include "windowing/controls.h"
 #include "windowing/dialog_template.h"
 #include "windowing/dialog_units.h"
 #include "windowing/system_menu.h"
@@ -18,7 +19,6 @@ class QKeyEvent;
 
 namespace windowing {
 
-class CScrollBar;
 class DataExchange;
 
 // A key as the dialog's message filter sees it: `key` is the platform's key
@@ -44,6 +44,8 @@ public:
 
     bool UpdateData(bool reading);
     QWidget* GetDlgItem(int id) const;
+    // The scroll-bar control `id`, when there is one.
+    std::optional<CScrollBar> GetScrollBar(int id) const;
     void SetWindowText(const QString& text) { setWindowTitle(text); }
     QString GetWindowText() const { return windowTitle(); }
     void SetIcon(const QIcon& icon, bool large);
