@@ -39,8 +39,8 @@ public:
         std::error_code ec;
         const auto preferred = std::filesystem::temp_directory_path(ec);
         // TMPDIR may name a folder that does not exist: /tmp then serves.
-        for (const std::filesystem::path& base : {ec ? std::filesystem::path("/tmp") : preferred,
-                                                  std::filesystem::path("/tmp")}) {
+        for (const std::filesystem::path& base :
+             {ec ? std::filesystem::path("/tmp") : preferred, std::filesystem::path("/tmp")}) {
             std::string pattern = (base / "quillon-s51-XXXXXX").string();
             if (::mkdtemp(pattern.data()) != nullptr) {
                 path_ = pattern;
@@ -219,34 +219,50 @@ void S51Cpu::hold(std::span<std::uint8_t, 0x8000> ram) {
     }
     try {
         auto& console = session_->console;
+        auto& process = *session_->process;
         const auto answer = settings_.answer_time;
-        // Whatever the simulator printed on its own (a stop at a bad
-        // instruction, say) is of no use here.
-        console.discard_pending();
         std::array<std::uint8_t, kRamSize> memory{};
         std::array<std::uint8_t, 0x100> sfr{};
-        const bool stopped = console.send("stop") && console.read_prompt(answer).has_value();
-        const bool have_memory =
-            stopped && dump_region(console, "rom", 0x0000, kRamSize, memory, answer);
-        const bool have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x31, sfr, answer);
-        if (stopped) {
-            console.send("kill");
+        bool have_memory = false;
+        bool have_ports = false;
+        std::string trouble;  // one line on standard error, the first thing that went wrong
+        if (process.exited()) {
+            trouble = "the simulator had ended by itself; the board's RAM keeps what it held";
+        } else {
+            // Whatever the simulator printed on its own (a stop at a bad
+            // instruction, say) is of no use here.
+            console.discard_pending();
+            if (console.send("stop") && console.read_prompt(answer)) {
+                have_memory = dump_region(console, "rom", 0x0000, kRamSize, memory, answer);
+                have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x31, sfr, answer);
+                console.send("kill");
+                if (!have_memory) {
+                    trouble =
+                        "could not read the 8051's memory back; the board's RAM keeps what "
+                        "it held";
+                } else if (!have_ports) {
+                    trouble = "could not read the 8051's port latches";
+                }
+            } else {
+                trouble =
+                    "the simulator did not stop when told; the board's RAM keeps what it "
+                    "held";
+            }
         }
-        if (!session_->process->finish(answer)) {
-            complain("the simulator did not end when told; it was killed");
+        if (!process.finish(answer) && trouble.empty()) {
+            trouble = "the simulator did not end when told; it was killed";
         }
-        session_.reset();
+        session_.reset();  // also waits for the last of the UART output
 
-        if (!have_memory) {
-            complain("could not read the 8051's memory back; the board's RAM keeps what it held");
-            return;
+        if (have_memory) {
+            std::copy(memory.begin(), memory.end(), ram.begin());
         }
-        std::copy(memory.begin(), memory.end(), ram.begin());
         if (have_ports) {
             write_ports_file(settings_.ports_file,
                              PortLatches{sfr[0x80], sfr[0x90], sfr[0xA0], sfr[0xB0]});
-        } else {
-            complain("could not read the 8051's port latches");
+        }
+        if (!trouble.empty()) {
+            complain(trouble);
         }
     } catch (const std::exception& e) {
         session_.reset();

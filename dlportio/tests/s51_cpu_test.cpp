@@ -1,11 +1,13 @@
 #include "s51_cpu.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 #include "child_process.h"
 #include "child_processes.h"
@@ -94,6 +96,25 @@ TEST_F(S51CpuTest, SimulatorEndsWithTheBoardWhileTheFirmwareRuns) {
         ASSERT_EQ(children_named("s51").size(), 1u);
     }
     EXPECT_TRUE(children_named("s51").empty());
+}
+
+TEST_F(S51CpuTest, SimulatorThatDiedIsReportedAndTheRamKept) {
+    const auto before = ram_;
+    S51Cpu cpu(settings());
+    cpu.run(ram_);
+    const auto running = children_named("s51");
+    ASSERT_EQ(running.size(), 1u);
+    ::kill(running[0], SIGKILL);
+    for (int i = 0; i < 200 && !children_named("s51").empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    testing::internal::CaptureStderr();
+    cpu.hold(ram_);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said,
+              "dlportio: s51: the simulator had ended by itself; the board's RAM keeps what it "
+              "held\n");
+    EXPECT_EQ(ram_, before);
 }
 
 TEST_F(S51CpuTest, HoldWithoutRunLeavesTheRamAlone) {
