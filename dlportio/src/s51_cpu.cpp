@@ -96,6 +96,27 @@ bool dump_region(SimConsole& console, std::string_view memory, unsigned first, s
     return stored && *stored == size;
 }
 
+// A command that worked answers with nothing but its own echo; a refused one
+// prints its usage or an error.
+bool silent_answer(const std::optional<std::string>& answer, std::string_view command) {
+    if (!answer) {
+        return false;
+    }
+    std::string_view rest = *answer;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.remove_suffix(1);
+        }
+        if (!line.empty() && line != command) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void write_ports_file(const std::string& path, const PortLatches& latches) {
     if (path.empty()) {
         return;
@@ -199,7 +220,8 @@ void S51Cpu::run(std::span<std::uint8_t, 0x8000> ram) {
             complain("the simulator did not answer on its console; the 8051 does not run");
             return;
         }
-        if (!console.send(kMapDataOntoCode) || !console.read_prompt(answer)) {
+        if (!console.send(kMapDataOntoCode) ||
+            !silent_answer(console.read_prompt(answer), kMapDataOntoCode)) {
             complain("the simulator refused the memory mapping; the 8051 does not run");
             return;
         }

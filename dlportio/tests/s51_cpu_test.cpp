@@ -155,6 +155,30 @@ TEST_F(S51CpuTest, SimulatorWithoutAConsoleIsEndedAndReported) {
     EXPECT_TRUE(children_named("sleep").empty());
 }
 
+TEST_F(S51CpuTest, SimulatorThatRefusesTheMappingIsReported) {
+    // A stand-in console: a prompt, then the usage text an older simulator
+    // gives for a command it does not know.
+    folder_.put("bin/s51",
+                "#!/bin/sh\n"
+                "while [ \"$1\" != -c ]; do shift; done\n"
+                "exec 3<>\"$2\"\n"
+                "printf '\\0' >&3\n"
+                "read -r line <&3\n"
+                "printf '%s\\nmemory create: unknown subcommand\\n\\0' \"$line\" >&3\n"
+                "sleep 30\n");
+    std::filesystem::permissions(folder_ / "bin/s51", std::filesystem::perms::owner_all);
+    S51Settings old = settings();
+    old.program = (folder_ / "bin/s51").string();
+    old.answer_time = std::chrono::milliseconds(2000);
+    S51Cpu cpu(old);
+    testing::internal::CaptureStderr();
+    cpu.run(ram_);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said,
+              "dlportio: s51: the simulator refused the memory mapping; the 8051 does not run\n");
+    EXPECT_TRUE(children_named("s51").empty());
+}
+
 TEST(ChildProcess, GroupIsKilledWhenItDoesNotEndInTime) {
     std::string error;
     const std::string sleep_program = dlportio::find_on_path("sleep", "/usr/bin:/bin");
