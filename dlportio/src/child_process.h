@@ -1,5 +1,7 @@
 // A helper program run in a session of its own, so that it and anything it
-// starts can be ended together, and that dies with this process.
+// starts can be ended together, and that is killed when this process dies
+// (strictly: when the thread that started it ends; the board's calls all come
+// from the program's one thread).
 #pragma once
 
 #include <sys/types.h>
