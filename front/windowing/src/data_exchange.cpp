@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
+#include <limits>
+
 #include "windowing/controls.h"
 #include "windowing/dialog.h"
 #include "windowing/number_text.h"
@@ -109,7 +111,12 @@ void exchange_text(DataExchange& dx, int id, QString& value) {
     }
 }
 
-void exchange_number(DataExchange& dx, int id, std::uint32_t& value) {
+namespace {
+
+// Both widths follow the number rule; a value the field's type can't hold fails
+// with that field's own message.
+template <typename Unsigned>
+void exchange_unsigned(DataExchange& dx, int id, Unsigned& value, const char* message) {
     if (dx.skip()) {
         return;
     }
@@ -123,32 +130,25 @@ void exchange_number(DataExchange& dx, int id, std::uint32_t& value) {
         return;
     }
     const auto number = parse_field_number(control_text(widget));
-    if (!number) {
-        dx.fail(QString::fromUtf8(msg_positive_number));
+    bool fits = number.has_value();
+    if constexpr (sizeof(Unsigned) < sizeof(std::uint32_t)) {
+        fits = fits && *number <= std::numeric_limits<Unsigned>::max();
+    }
+    if (!fits) {
+        dx.fail(QString::fromUtf8(message));
         return;
     }
-    value = *number;
+    value = static_cast<Unsigned>(*number);
+}
+
+}  // namespace
+
+void exchange_number(DataExchange& dx, int id, std::uint32_t& value) {
+    exchange_unsigned(dx, id, value, msg_positive_number);
 }
 
 void exchange_number(DataExchange& dx, int id, std::uint8_t& value) {
-    if (dx.skip()) {
-        return;
-    }
-    dx.prepare(id);
-    QWidget* widget = dx.dialog().GetDlgItem(id);
-    if (widget == nullptr) {
-        return;
-    }
-    if (!dx.reading()) {
-        set_control_text(widget, QString::number(value));
-        return;
-    }
-    const auto number = parse_field_number(control_text(widget));
-    if (!number || *number > 255) {
-        dx.fail(QString::fromUtf8(msg_byte));
-        return;
-    }
-    value = static_cast<std::uint8_t>(*number);
+    exchange_unsigned(dx, id, value, msg_byte);
 }
 
 void validate_range(DataExchange& dx, std::uint32_t value, std::uint32_t lower,
