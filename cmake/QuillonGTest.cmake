@@ -1,0 +1,28 @@
+# quillon_add_gtest(<name> <source>...
+#                   [LIBRARIES <target>...]         linked privately
+#                   [OWN_MAIN]                      a source brings main(): link gtest, not gtest_main
+#                   [ENVIRONMENT <VAR=value>...]    set for every test of the program
+#                   [DISCOVERY_TIMEOUT <seconds>])  default 30: sanitizer builds start slowly
+#
+# A GoogleTest program in the build's tests/ folder, each of its tests listed by
+# ctest under its own Suite.Name.
+function(quillon_add_gtest name)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "OWN_MAIN" "DISCOVERY_TIMEOUT" "LIBRARIES;ENVIRONMENT")
+    add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+    if(arg_OWN_MAIN)
+        set(gtest GTest::gtest)
+    else()
+        set(gtest GTest::gtest_main)
+    endif()
+    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} ${gtest})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUILLON_TEST_OUTPUT_DIRECTORY})
+    if(NOT arg_DISCOVERY_TIMEOUT)
+        set(arg_DISCOVERY_TIMEOUT 30)
+    endif()
+    if(arg_ENVIRONMENT)
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT}
+                             PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT})
+    endif()
+endfunction()
