@@ -1,8 +1,9 @@
 /* dlportio: byte access to I/O port addresses, as the vandrel library needs it.
  *
- * The back end is chosen once, at first use, from DLPORTIO_BACKEND
- * (auto, sim, ppdev, direct). Neither function can report an error: problems
- * are told once per base address on standard error.
+ * The back end is chosen once per base address, at its first use, from
+ * DLPORTIO_BACKEND (auto, sim, ppdev, direct). The two byte functions cannot
+ * report an error: problems are told once per base address on standard error
+ * (unless dlportio_quiet), and dlportio_setup tells them to a caller that asks.
  */
 #ifndef DLPORTIO_H
 #define DLPORTIO_H
@@ -20,9 +21,34 @@ extern "C" {
 DLPORTIO_API void DlPortWritePortUchar(unsigned long Port, unsigned char Value);
 DLPORTIO_API unsigned char DlPortReadPortUchar(unsigned long Port);
 
+enum dlportio_kind {
+    DLPORTIO_NO_BOARD = 0, /* nothing stored, the data input reads high */
+    DLPORTIO_SIMULATED = 1,
+    DLPORTIO_PPDEV = 2,
+    DLPORTIO_DIRECT = 3
+};
+
+/* Sets up the back end for this base address if not done yet (this may open
+ * and claim a device) and returns its kind. If text is not NULL, *text
+ * receives one line: the back end's description, or why no board can be
+ * reached and what to do. Valid for the life of the process. */
+DLPORTIO_API int dlportio_setup(unsigned long Port, const char** text);
+
 /* A short text naming the back end that serves this base address (for
- * diagnostics such as `quillon-cli info`); valid for the life of the process. */
+ * diagnostics such as `quillon-cli info`), "none: <why>" when there is no
+ * board. Like dlportio_setup, it sets the back end up (opening and claiming a
+ * device) if that was not done yet. Valid for the life of the process. */
 DLPORTIO_API const char* dlportio_backend_name(unsigned long Port);
+
+/* on != 0: the layer prints nothing on standard error (callers report
+ * themselves, e.g. with dlportio_setup's text). */
+DLPORTIO_API void dlportio_quiet(int on);
+
+/* Path of one of the layer's files: "ram" (the simulated board's RAM),
+ * "uart" (the simulated 8051's UART output), "ports" (its last port latches).
+ * An empty string when no place for it is known (no home folder); NULL for an
+ * unknown name. Valid for the life of the process. */
+DLPORTIO_API const char* dlportio_path(const char* what);
 
 #ifdef __cplusplus
 }

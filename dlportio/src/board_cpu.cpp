@@ -1,12 +1,10 @@
 #include "board_cpu.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <string_view>
 
 #include "child_process.h"
+#include "messages.h"
 #include "s51_cpu.h"
 
 namespace dlportio {
@@ -20,35 +18,26 @@ std::string environment(const char* name) {
 
 }  // namespace
 
-std::unique_ptr<BoardCpu> make_board_cpu() {
-    const std::string mcu = environment("DLPORTIO_SIM_MCU");
+std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer) {
+    const std::string& mcu = layer.sim_mcu;
     if (mcu.empty()) {
         return nullptr;
     }
     if (mcu != "s51") {
-        std::fprintf(stderr,
-                     "dlportio: DLPORTIO_SIM_MCU=%s is not known (s51 is); the simulated board "
-                     "runs no firmware\n",
-                     mcu.c_str());
+        tell("DLPORTIO_SIM_MCU=" + mcu +
+             " is not known (s51 is); the simulated board runs no firmware");
         return nullptr;
     }
     S51Settings settings;
     settings.program = find_on_path("s51", environment("PATH"));
     if (settings.program.empty()) {
-        std::fprintf(stderr,
-                     "dlportio: DLPORTIO_SIM_MCU=s51, but s51 is not installed (Debian package "
-                     "sdcc-ucsim); the simulated board runs no firmware\n");
+        tell(
+            "DLPORTIO_SIM_MCU=s51, but s51 is not installed (Debian package sdcc-ucsim); the "
+            "simulated board runs no firmware");
         return nullptr;
     }
-    settings.uart_log = environment("DLPORTIO_SIM_UART");
-    if (settings.uart_log.empty()) {
-        settings.uart_log =
-            default_uart_log_path(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-    }
-    if (!settings.uart_log.empty()) {
-        settings.ports_file =
-            (std::filesystem::path(settings.uart_log).parent_path() / "vandrel-ports.txt").string();
-    }
+    settings.uart_log = layer.uart_log;
+    settings.ports_file = layer.ports_file;
     return std::make_unique<S51Cpu>(std::move(settings));
 }
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+#include "settings.h"
+
 namespace dlportio {
 
 class BoardCpu {
@@ -20,6 +22,6 @@ public:
 
 // The microcontroller configured for the simulated board, or none (the board
 // then only stores and returns bytes).
-std::unique_ptr<BoardCpu> make_board_cpu();
+std::unique_ptr<BoardCpu> make_board_cpu(const Settings& settings);
 
 }  // namespace dlportio

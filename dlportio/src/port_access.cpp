@@ -1,15 +1,17 @@
-// The two byte functions and the back-end name, in front of the back ends.
+// The two byte functions and the queries, in front of the back ends.
 // The last data and status addresses used are cached, so an access during a
 // transfer is one compare and one call; everything else takes the slow path.
 // Like the library above it, this layer expects one thread at a time.
 #include <climits>
-#include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "dlportio.h"
+#include "messages.h"
 #include "selection.h"
+#include "settings.h"
 
 namespace {
 
@@ -25,19 +27,25 @@ enum class Register { data, status, control };
 
 struct Slot {
     unsigned long base;
+    dlportio::Kind kind;
     Backend* backend;
     std::string name;
     std::string note;
+    std::string description;
     bool announced = false;
 };
 
+// Read once; the files' paths stay valid for the process's life.
+const dlportio::Settings& layer_settings() {
+    static const dlportio::Settings settings = dlportio::settings_from_environment();
+    return settings;
+}
+
 class PortTable {
 public:
-    PortTable()
-        : selector_(dlportio::settings_from_environment(), dlportio::system_device_calls()) {
+    PortTable() : selector_(layer_settings(), dlportio::system_device_calls()) {
         if (!selector_.trace_error().empty()) {
-            std::fprintf(stderr, "dlportio: %s; accesses are not traced\n",
-                         selector_.trace_error().c_str());
+            dlportio::tell(selector_.trace_error() + "; accesses are not traced");
         }
     }
     ~PortTable() {
@@ -75,15 +83,15 @@ public:
     static void announce(Slot& slot) {
         if (!slot.announced) {
             slot.announced = true;
-            std::fprintf(stderr, "%s\n", slot.note.c_str());
+            dlportio::tell(slot.note);
         }
     }
 
 private:
     Slot& add(unsigned long base) {
         dlportio::Choice choice = selector_.choose(base);
-        slots_.push_back(
-            Slot{base, choice.backend, std::move(choice.name), std::move(choice.note)});
+        slots_.push_back(Slot{base, choice.kind, choice.backend, std::move(choice.name),
+                              std::move(choice.note), std::move(choice.description)});
         return slots_.back();
     }
 
@@ -147,4 +155,40 @@ extern "C" const char* dlportio_backend_name(unsigned long Port) {
         return "none: the port-access layer has shut down";
     }
     return table().find(Port, false).first->name.c_str();
+}
+
+extern "C" int dlportio_setup(unsigned long Port, const char** text) {
+    if (g_closed) {
+        if (text != nullptr) {
+            *text = "the port-access layer has shut down";
+        }
+        return DLPORTIO_NO_BOARD;
+    }
+    const Slot& slot = *table().find(Port, false).first;
+    if (text != nullptr) {
+        *text = slot.description.c_str();
+    }
+    return static_cast<int>(slot.kind);
+}
+
+extern "C" void dlportio_quiet(int on) {
+    dlportio::set_quiet(on != 0);
+}
+
+extern "C" const char* dlportio_path(const char* what) {
+    if (what == nullptr) {
+        return nullptr;
+    }
+    const dlportio::Settings& settings = layer_settings();
+    const std::string_view name = what;
+    if (name == "ram") {
+        return settings.sim_ram.c_str();
+    }
+    if (name == "uart") {
+        return settings.uart_log.c_str();
+    }
+    if (name == "ports") {
+        return settings.ports_file.c_str();
+    }
+    return nullptr;
 }

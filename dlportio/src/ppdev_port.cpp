@@ -5,8 +5,9 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "messages.h"
 
 namespace dlportio {
 
@@ -73,8 +74,8 @@ void PpdevPort::report_failure(const char* request) {
         return;
     }
     failure_reported_ = true;
-    std::fprintf(stderr, "dlportio: %s on %s failed: %s; further failures are not reported\n",
-                 request, device_.c_str(), std::strerror(errno));
+    tell(std::string(request) + " on " + device_ + " failed: " + std::strerror(errno) +
+         "; further failures are not reported");
 }
 
 }  // namespace dlportio

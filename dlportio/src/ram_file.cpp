@@ -72,16 +72,4 @@ RamFile::~RamFile() {
     ::munmap(base_, kBoardRamSize);
 }
 
-std::string default_ram_path(const char* xdg_state_home, const char* home) {
-    std::filesystem::path state;
-    if (xdg_state_home != nullptr && *xdg_state_home != '\0') {
-        state = xdg_state_home;
-    } else if (home != nullptr && *home != '\0') {
-        state = std::filesystem::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-    return (state / "quillon" / "vandrel-board.ram").string();
-}
-
 }  // namespace dlportio

@@ -29,8 +29,4 @@ private:
     std::uint8_t* base_;
 };
 
-// $XDG_STATE_HOME/quillon/vandrel-board.ram, with ~/.local/state when the
-// variable is unset or empty; empty when neither it nor a home folder is known.
-std::string default_ram_path(const char* xdg_state_home, const char* home);
-
 }  // namespace dlportio

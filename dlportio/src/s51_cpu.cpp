@@ -13,6 +13,7 @@
 
 #include "child_process.h"
 #include "intel_hex_image.h"
+#include "messages.h"
 #include "ram_file.h"
 #include "sim_console.h"
 #include "uart_relay.h"
@@ -29,7 +30,7 @@ constexpr std::string_view kMapDataOntoCode =
     "memory create addressdecoder xram 0 0x7fff rom_chip 0";
 
 void complain(const std::string& what) {
-    std::fprintf(stderr, "dlportio: s51: %s\n", what.c_str());
+    tell("s51: " + what);
 }
 
 // A private folder for the image the simulator loads; removed with it.
@@ -134,14 +135,6 @@ void write_ports_file(const std::string& path, const PortLatches& latches) {
 }
 
 }  // namespace
-
-std::string default_uart_log_path(const char* xdg_state_home, const char* home) {
-    const std::string ram = default_ram_path(xdg_state_home, home);
-    if (ram.empty()) {
-        return {};
-    }
-    return (std::filesystem::path(ram).parent_path() / "vandrel-uart.log").string();
-}
 
 std::string port_latches_text(const PortLatches& latches) {
     char text[64];

@@ -19,10 +19,6 @@ struct S51Settings {
     std::chrono::milliseconds answer_time{std::chrono::seconds(5)};  // per console answer
 };
 
-// $XDG_STATE_HOME/quillon/vandrel-uart.log, beside the default board RAM file;
-// empty when neither a state folder nor a home folder is known.
-std::string default_uart_log_path(const char* xdg_state_home, const char* home);
-
 // What the firmware left on its four ports.
 struct PortLatches {
     std::uint8_t p0, p1, p2, p3;

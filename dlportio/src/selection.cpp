@@ -1,8 +1,5 @@
 #include "selection.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,25 +14,10 @@ namespace dlportio {
 
 namespace {
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 std::string hex_address(unsigned long base) {
     char text[24];
     std::snprintf(text, sizeof text, "0x%lX", base);
     return text;
-}
-
-std::string home_folder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-        return entry->pw_dir;
-    }
-    return {};
 }
 
 std::string list_ports(const std::vector<KnownPort>& ports) {
@@ -56,21 +38,6 @@ constexpr const char* kNoBoardEffect =
 
 }  // namespace
 
-Settings settings_from_environment() {
-    Settings settings;
-    settings.backend = environment("DLPORTIO_BACKEND");
-    settings.device = environment("DLPORTIO_DEVICE");
-    settings.sim_ram = environment("DLPORTIO_SIM_RAM");
-    if (settings.sim_ram.empty()) {
-        const std::string home = home_folder();
-        settings.sim_ram =
-            default_ram_path(std::getenv("XDG_STATE_HOME"), home.empty() ? nullptr : home.c_str());
-    }
-    settings.sim_fault = environment("DLPORTIO_SIM_FAULT");
-    settings.trace = environment("DLPORTIO_TRACE");
-    return settings;
-}
-
 Selector::Selector(Settings settings, DeviceCalls& calls)
     : settings_(std::move(settings)), calls_(calls) {
     if (!settings_.trace.empty()) {
@@ -82,9 +49,9 @@ Selector::~Selector() = default;
 
 Choice Selector::choose(unsigned long base) {
     Choice choice = choose_untraced(base);
-    choice.note = "dlportio: port " + hex_address(base) + ": " + choice.note;
+    choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
-        trace_->note(choice.note);
+        trace_->note("dlportio: " + choice.note);
         owned_.push_back(std::make_unique<TracedBackend>(*choice.backend, *trace_, base));
         choice.backend = owned_.back().get();
     }
@@ -152,7 +119,7 @@ Choice Selector::simulated(unsigned long base, const std::string& why) {
         }
         const BoardRam ram = file->bytes();
         owned_.push_back(
-            std::make_unique<SimBoard>(ram, *fault, make_board_cpu(), std::move(file)));
+            std::make_unique<SimBoard>(ram, *fault, make_board_cpu(settings_), std::move(file)));
         sim_board_ = owned_.back().get();
         sim_name_ = "sim (RAM " + settings_.sim_ram;
         if (fault->kind != SimFault::Kind::none) {
@@ -160,13 +127,14 @@ Choice Selector::simulated(unsigned long base, const std::string& why) {
         }
         sim_name_ += ")";
     }
-    return Choice{sim_board_, sim_name_, why.empty() ? sim_name_ : sim_name_ + "; " + why};
+    return Choice{Kind::simulated, sim_board_, sim_name_,
+                  why.empty() ? sim_name_ : sim_name_ + "; " + why, sim_name_};
 }
 
 Choice Selector::ppdev(unsigned long base, const std::string& device) {
     if (const auto found = devices_.find(device); found != devices_.end()) {
         const std::string& name = device_names_[device];
-        return Choice{found->second, name, name};
+        return Choice{Kind::ppdev, found->second, name, name, name};
     }
     std::string error;
     auto port = PpdevPort::open(device, calls_, error);
@@ -180,7 +148,7 @@ Choice Selector::ppdev(unsigned long base, const std::string& device) {
     owned_.push_back(std::move(port));
     devices_[device] = owned_.back().get();
     device_names_[device] = name;
-    return Choice{owned_.back().get(), name, name};
+    return Choice{Kind::ppdev, owned_.back().get(), name, name, name};
 }
 
 Choice Selector::direct(unsigned long base) {
@@ -190,11 +158,11 @@ Choice Selector::direct(unsigned long base) {
         return no_board(base, "direct: " + error);
     }
     owned_.push_back(std::move(port));
-    return Choice{owned_.back().get(), "direct", "direct"};
+    return Choice{Kind::direct, owned_.back().get(), "direct", "direct", "direct"};
 }
 
 Choice Selector::no_board(unsigned long, const std::string& why) {
-    return Choice{&no_board_, "none: " + why, "none: " + why + kNoBoardEffect};
+    return Choice{Kind::no_board, &no_board_, "none: " + why, "none: " + why + kNoBoardEffect, why};
 }
 
 }  // namespace dlportio

@@ -10,26 +10,20 @@
 #include "backend.h"
 #include "device_calls.h"
 #include "parport_discovery.h"
+#include "settings.h"
 #include "trace.h"
 
 namespace dlportio {
 
-// The layer's environment, read once.
-struct Settings {
-    std::string backend;    // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
-    std::string device;     // DLPORTIO_DEVICE: one /dev/parportN for every base address
-    std::string sim_ram;    // DLPORTIO_SIM_RAM, or the default under the state folder
-    std::string sim_fault;  // DLPORTIO_SIM_FAULT
-    std::string trace;      // DLPORTIO_TRACE
-    SystemPaths paths;
-};
-
-Settings settings_from_environment();
+// What kind of back end serves a base address; the values are dlportio.h's.
+enum class Kind { no_board = 0, simulated = 1, ppdev = 2, direct = 3 };
 
 struct Choice {
-    Backend* backend;  // owned by the Selector
-    std::string name;  // e.g. "sim (RAM /path)", "ppdev /dev/parport0", "none: <why>"
-    std::string note;  // the line for standard error, without the trailing newline
+    Kind kind;
+    Backend* backend;         // owned by the Selector
+    std::string name;         // e.g. "sim (RAM /path)", "ppdev /dev/parport0", "none: <why>"
+    std::string note;         // the line for standard error, after "dlportio: "
+    std::string description;  // the back end, or why there is no board and what to do
 };
 
 class Selector {

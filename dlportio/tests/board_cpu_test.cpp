@@ -7,37 +7,11 @@
 #include <string>
 
 #include "s51_cpu.h"
+#include "scoped_env.h"
 #include "scratch_folder.h"
+#include "settings.h"
 
 namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 struct Made {
     bool cpu;
@@ -46,7 +20,7 @@ struct Made {
 
 Made make() {
     testing::internal::CaptureStderr();
-    const bool cpu = dlportio::make_board_cpu() != nullptr;
+    const bool cpu = dlportio::make_board_cpu(dlportio::settings_from_environment()) != nullptr;
     return {cpu, testing::internal::GetCapturedStderr()};
 }
 

@@ -10,7 +10,6 @@
 
 namespace {
 
-using dlportio::default_ram_path;
 using dlportio::RamFile;
 
 std::string file_content(const std::filesystem::path& path) {
@@ -67,14 +66,6 @@ TEST(RamFileTest, UnusablePathsSayWhy) {
     error.clear();
     EXPECT_FALSE(RamFile::open((scratch / "plain/board.ram").string(), error));
     EXPECT_FALSE(error.empty());
-}
-
-TEST(RamFileTest, DefaultPathFollowsTheStateFolder) {
-    EXPECT_EQ(default_ram_path("/x/state", "/home/u"), "/x/state/quillon/vandrel-board.ram");
-    EXPECT_EQ(default_ram_path(nullptr, "/home/u"),
-              "/home/u/.local/state/quillon/vandrel-board.ram");
-    EXPECT_EQ(default_ram_path("", "/home/u"), "/home/u/.local/state/quillon/vandrel-board.ram");
-    EXPECT_EQ(default_ram_path(nullptr, nullptr), "");
 }
 
 }  // namespace

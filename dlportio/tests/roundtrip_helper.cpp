@@ -3,6 +3,9 @@
 //   roundtrip_helper upload <image>        read_file, then write_ram
 //   roundtrip_helper download <n> <image>  read_ram n, then the buffer into <image>
 //   roundtrip_helper name                  prints the back end for 0x378
+//   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
+//   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
+// A first argument --quiet calls dlportio_quiet(1) before anything else.
 // Exits 0 when the library reported success.
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,11 @@
 #include "vandrel.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--quiet") == 0) {
+        dlportio_quiet(1);
+        --argc;
+        ++argv;
+    }
     if (argc == 3 && std::strcmp(argv[1], "upload") == 0) {
         const std::uint16_t loaded = read_file(argv[2]);
         if (loaded == 0) {
@@ -32,6 +40,17 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && std::strcmp(argv[1], "name") == 0) {
         std::printf("%s\n", dlportio_backend_name(0x378));
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "setup") == 0) {
+        const char* text = nullptr;
+        const int kind = dlportio_setup(0x378, &text);
+        std::printf("%d %s\n", kind, text);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "path") == 0) {
+        const char* path = dlportio_path(argv[2]);
+        std::printf("%s\n", path != nullptr ? path : "(null)");
         return 0;
     }
     std::fprintf(stderr, "helper: unknown command\n");

@@ -192,6 +192,63 @@ TEST_F(RoundTripTest, UnavailableDeviceIsToldOnceAndReadsAsNoBoard) {
     EXPECT_EQ(read_bytes(file), Bytes(2, 0xFF));
 }
 
+struct SetupCase {
+    const char* label;
+    std::map<std::string, std::string> variables;
+    int kind;
+    std::string text_start;  // "" for the simulated board's own name
+};
+
+class SetupTest : public RoundTripTest, public ::testing::WithParamInterface<SetupCase> {};
+
+TEST_P(SetupTest, TellsTheKindAndTheReasonWithoutPrinting) {
+    const SetupCase& c = GetParam();
+    const HelperRun run = helper({"setup"}, c.variables);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const std::string start = std::to_string(c.kind) + " " +
+                              (c.text_start.empty() ? "sim (RAM " + ram_.string() : c.text_start);
+    EXPECT_EQ(run.out.rfind(start, 0), 0u) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    EXPECT_EQ(run.err, "") << "the caller reports";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Backends, SetupTest,
+    ::testing::Values(
+        SetupCase{"simulated", {}, 1, ""},
+        SetupCase{"simulated_without_board", {{"DLPORTIO_SIM_FAULT", "no-board"}}, 1, ""},
+        SetupCase{"unknown_backend",
+                  {{"DLPORTIO_BACKEND", "lpt"}},
+                  0,
+                  "unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or direct)\n"},
+        SetupCase{"missing_device",
+                  {{"DLPORTIO_BACKEND", "ppdev"}, {"DLPORTIO_DEVICE", "/nonexistent/parport9"}},
+                  0,
+                  "ppdev: cannot open /nonexistent/parport9: No such file or directory"},
+        SetupCase{"bad_ram_file",
+                  {{"DLPORTIO_SIM_RAM", "/dev/null"}},
+                  0,
+                  "simulated board unavailable: /dev/null is not a regular file"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(RoundTripTest, QuietLayerPrintsNothingEvenWithoutABoard) {
+    const auto file = (scratch_ / "d.bin").string();
+    const HelperRun run = helper({"--quiet", "download", "3", file}, {{"DLPORTIO_BACKEND", "lpt"}});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(read_bytes(file), Bytes(3, 0xFF));
+    const HelperRun loud = helper({"download", "3", file}, {{"DLPORTIO_BACKEND", "lpt"}});
+    EXPECT_NE(loud.err, "") << "without quiet the reason is told";
+}
+
+TEST_F(RoundTripTest, PathsAreTheFilesTheLayerUses) {
+    EXPECT_EQ(helper({"path", "ram"}).out, ram_.string() + "\n");
+    const std::map<std::string, std::string> uart{{"DLPORTIO_SIM_UART", "/x/y/u.log"}};
+    EXPECT_EQ(helper({"path", "uart"}, uart).out, "/x/y/u.log\n");
+    EXPECT_EQ(helper({"path", "ports"}, uart).out, "/x/y/vandrel-ports.txt\n");
+    EXPECT_EQ(helper({"path", "board"}).out, "(null)\n");
+}
+
 TEST_F(RoundTripTest, TraceHoldsEveryAccessOfADownload) {
     const auto trace = scratch_ / "trace.txt";
     const HelperRun run = helper({"download", "1", (scratch_ / "d.bin").string()},

@@ -191,11 +191,4 @@ TEST(ChildProcess, GroupIsKilledWhenItDoesNotEndInTime) {
     EXPECT_TRUE(children_named("sleep").empty());
 }
 
-TEST(UartLog, DefaultLiesBesideTheBoardRam) {
-    EXPECT_EQ(dlportio::default_uart_log_path("/st", "/home/u"), "/st/quillon/vandrel-uart.log");
-    EXPECT_EQ(dlportio::default_uart_log_path("", "/home/u"),
-              "/home/u/.local/state/quillon/vandrel-uart.log");
-    EXPECT_EQ(dlportio::default_uart_log_path(nullptr, nullptr), "");
-}
-
 }  // namespace

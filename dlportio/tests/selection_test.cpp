@@ -42,7 +42,7 @@ TEST_F(SelectionTest, AutoSimulatesTheBoardOnlyWithoutAnyParallelPort) {
     Selector selector(settings("auto"), device_);
     const auto choice = selector.choose(0x378);
     EXPECT_EQ(choice.name, "sim (RAM " + (scratch_ / "board.ram").string() + ")");
-    EXPECT_EQ(choice.note.rfind("dlportio: port 0x378: sim (RAM ", 0), 0u) << choice.note;
+    EXPECT_EQ(choice.note.rfind("port 0x378: sim (RAM ", 0), 0u) << choice.note;
     EXPECT_NE(choice.note.find("no parallel port on this machine"), std::string::npos);
     BoardDriver drive(*choice.backend);
     drive.hold();
@@ -57,7 +57,7 @@ TEST_F(SelectionTest, AutoUsesPpdevForTheMatchingPort) {
     Selector selector(settings(""), device_);
     const auto choice = selector.choose(0x378);
     EXPECT_EQ(choice.name, "ppdev " + dev("parport0"));
-    EXPECT_EQ(choice.note, "dlportio: port 0x378: ppdev " + dev("parport0"));
+    EXPECT_EQ(choice.note, "port 0x378: ppdev " + dev("parport0"));
     choice.backend->write_data(0xC8);
     EXPECT_EQ(device_.data_written, (std::vector<std::uint8_t>{0xC8}));
 }

@@ -1,0 +1,23 @@
+#include "messages.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace dlportio {
+
+namespace {
+// The UART relay thread may tell while the program's thread sets it.
+std::atomic<bool> g_quiet{false};
+}  // namespace
+
+void tell(const std::string& text) {
+    if (!g_quiet.load(std::memory_order_relaxed)) {
+        std::fprintf(stderr, "dlportio: %s\n", text.c_str());
+    }
+}
+
+void set_quiet(bool on) {
+    g_quiet.store(on, std::memory_order_relaxed);
+}
+
+}  // namespace dlportio

@@ -1,0 +1,14 @@
+// The layer's one way to standard error, so that a caller that reports for
+// itself can silence it.
+#pragma once
+
+#include <string>
+
+namespace dlportio {
+
+// Writes "dlportio: <text>" and a newline to standard error, unless quiet.
+void tell(const std::string& text);
+
+void set_quiet(bool on);
+
+}  // namespace dlportio

@@ -1,0 +1,34 @@
+// The layer's settings, read from the environment once, and where its own
+// files live: every part of the layer takes them from here.
+#pragma once
+
+#include <string>
+
+#include "parport_discovery.h"
+
+namespace dlportio {
+
+struct Settings {
+    std::string backend;     // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
+    std::string device;      // DLPORTIO_DEVICE: one /dev/parportN for every base address
+    std::string sim_ram;     // DLPORTIO_SIM_RAM, or the default under the state folder
+    std::string sim_fault;   // DLPORTIO_SIM_FAULT
+    std::string sim_mcu;     // DLPORTIO_SIM_MCU: empty or s51
+    std::string uart_log;    // DLPORTIO_SIM_UART, or the default under the state folder
+    std::string ports_file;  // the 8051's last port latches, beside the UART log
+    std::string trace;       // DLPORTIO_TRACE
+    SystemPaths paths;
+};
+
+Settings settings_from_environment();
+
+// The user's home folder: HOME, or the password database's entry when HOME is
+// unset or empty; empty when neither is known.
+std::string home_folder();
+
+// The layer's default files, under $XDG_STATE_HOME/quillon (~/.local/state/quillon
+// when the variable is unset or empty); empty when neither folder is known.
+std::string default_ram_path(const char* xdg_state_home, const std::string& home);
+std::string default_uart_log_path(const char* xdg_state_home, const std::string& home);
+
+}  // namespace dlportio
