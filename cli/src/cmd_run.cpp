@@ -2,6 +2,7 @@
 // run it for S seconds, showing its UART output as it comes (on the simulated
 // board with DLPORTIO_SIM_MCU=s51), then take the board back with a download
 // and show the port latches the firmware left.
+#include <dlportio.h>
 #include <vandrel.h>
 
 #include <cmath>
@@ -23,27 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr unsigned kPollMs = 50;
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-// Where the port-access layer appends the simulated UART's output.
-fs::path uart_log_path() {
-    if (const std::string set = environment("DLPORTIO_SIM_UART"); !set.empty()) {
-        return set;
-    }
-    fs::path state = environment("XDG_STATE_HOME");
-    if (state.empty()) {
-        const std::string home = environment("HOME");
-        if (home.empty()) {
-            return {};
-        }
-        state = fs::path(home) / ".local" / "state";
-    }
-    return state / "quillon" / "vandrel-uart.log";
-}
 
 // Follows the log from where it ended when the firmware started.
 class LogFollower {
@@ -157,8 +137,9 @@ int run_run(Context& ctx) {
     }
     ctx.info() << write_ram_text(size, checksum) << '\n';
 
-    const fs::path log = uart_log_path();
-    const fs::path ports = log.empty() ? fs::path() : log.parent_path() / "vandrel-ports.txt";
+    // The port-access layer's own files: the simulated UART's output and the latches.
+    const fs::path log = dlportio_path("uart");
+    const fs::path ports = dlportio_path("ports");
     std::error_code ec;
     std::optional<fs::file_time_type> ports_before;
     if (const auto time = fs::last_write_time(ports, ec); !ec) {
