@@ -15,15 +15,18 @@
 #include "dlportio.h"
 #include "sleep_ms.h"
 #include "vandrel.h"
+#include "vandrel_board.h"
 
 // The 500 ms pause and the reset pulse are not what is measured.
 void vandrel::sleep_ms(std::uint32_t) {}
 
 namespace {
 
-constexpr std::uint16_t kSize = 32768;
-constexpr unsigned long kData = 0x378;
-constexpr unsigned long kStatus = 0x379;
+namespace board = vandrel::board;
+
+constexpr std::uint16_t kSize = board::kRamSize;
+constexpr unsigned long kData = board::kPortBases[board::kPortIndexAtLoad];
+constexpr unsigned long kStatus = kData + board::kStatusOffset;
 
 struct Accesses {
     long writes;

@@ -1,14 +1,17 @@
 #include "quillon_dlg.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
 
 #include "about_box_dlg.h"
 #include "buffer_view_dlg.h"
 #include "resource_ids.h"
 #include "vandrel.h"
+#include "vandrel_board.h"
 #include "windowing/command_table.h"
 #include "windowing/data_exchange.h"
 #include "windowing/file_dialog.h"
@@ -89,17 +92,11 @@ QString last_error() {
     return QString::fromLocal8Bit(get_LastError());
 }
 
+// The radio buttons follow the library's port table, one button a row.
 int port_index(std::uint16_t address) {
-    switch (address) {
-        case 0x278:
-            return 0;
-        case 0x378:
-            return 1;
-        case 0x3BC:
-            return 2;
-        default:
-            return -1;
-    }
+    const auto& bases = vandrel::board::kPortBases;
+    const auto* found = std::find(std::begin(bases), std::end(bases), address);
+    return found == std::end(bases) ? -1 : static_cast<int>(found - std::begin(bases));
 }
 
 }  // namespace
@@ -108,7 +105,8 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
     : CDialog(main_template, parent), m_status(QStringLiteral("ready")) {
     const int delay = windowing::profile_int(profile_section, delay_key, 10);
     m_delay = static_cast<std::uint8_t>(delay);
-    const int port = windowing::profile_int(profile_section, port_key, 1);
+    const int port =
+        windowing::profile_int(profile_section, port_key, vandrel::board::kPortIndexAtLoad);
     const std::uint16_t address = set_Port(static_cast<std::uint8_t>(port));
     m_port = port_index(address);
     set_delay(m_delay);
@@ -118,9 +116,10 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
 
 CQuillonDlg::~CQuillonDlg() {
     windowing::write_profile_string(profile_section, delay_key, format_text("%d", m_delay));
-    const int index = port_index(set_Port(3));
-    windowing::write_profile_string(profile_section, port_key,
-                                    format_text("%d", index < 0 ? 1 : index));
+    const int index = port_index(set_Port(VANDREL_PORT_QUERY));
+    windowing::write_profile_string(
+        profile_section, port_key,
+        format_text("%d", index < 0 ? int{vandrel::board::kPortIndexAtLoad} : index));
     if (g_progress == &m_progress) {
         g_progress = nullptr;
     }
@@ -137,7 +136,7 @@ void CQuillonDlg::ProgressCallback(std::uint16_t position, std::uint16_t total) 
 void CQuillonDlg::ExchangeFields(windowing::DataExchange& dx) {
     windowing::exchange_control(dx, IDC_PROGRESS, m_progress);
     windowing::exchange_number(dx, IDC_SIZE, m_size);
-    windowing::validate_range(dx, m_size, 0, 0x8000);
+    windowing::validate_range(dx, m_size, 0, vandrel::board::kRamSize);
     windowing::exchange_text(dx, IDC_STATUS, m_status);
     windowing::exchange_number(dx, IDC_DELAY, m_delay);
     windowing::validate_range(dx, m_delay, 1, 255);

@@ -1,6 +1,7 @@
 // info: what this invocation would talk to, and through what.
 #include <dlportio.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <array>
 #include <cstdio>
@@ -10,7 +11,7 @@
 namespace qcli {
 
 int run_info(Context& ctx) {
-    const std::uint16_t base = set_Port(3);
+    const std::uint16_t base = set_Port(VANDREL_PORT_QUERY);
     std::array<char, 16> port{};
     std::snprintf(port.data(), port.size(), "0x%X", unsigned{base});
     ctx.out << "library version: " << get_version() << '\n'

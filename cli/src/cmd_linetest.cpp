@@ -2,6 +2,7 @@
 // single line, so this one talks to the port-access layer itself.
 #include <dlportio.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <cmath>
 
@@ -12,7 +13,7 @@ namespace qcli {
 
 int run_linetest(Context& ctx) {
     LineTestSettings settings;
-    settings.base = set_Port(3);
+    settings.base = set_Port(VANDREL_PORT_QUERY);
     settings.hold_ms = static_cast<unsigned>(std::lround(ctx.options.hold_seconds * 1000.0));
     settings.include_write_strobe = ctx.options.all;
     run_line_test(ctx.out, settings, PortIo{DlPortWritePortUchar, DlPortReadPortUchar});

@@ -3,6 +3,7 @@
 // the original back. The original is read twice first: a data input that gives
 // two answers can't tell us what to put back, so nothing is written then.
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <array>
 #include <cstdio>
@@ -32,7 +33,7 @@ bool download_byte(std::uint8_t& value) {
 int run_probe(Context& ctx) {
     // Its one-byte transfers would each draw a progress line for nothing.
     setCallback(nullptr);
-    const std::uint16_t base = set_Port(3);
+    const std::uint16_t base = set_Port(VANDREL_PORT_QUERY);
     TempFile file;
     if (!file.ok()) {
         return ctx.fail(file.error());

@@ -9,6 +9,8 @@
 namespace qcli {
 namespace {
 
+namespace board = vandrel::board;
+
 struct Line {
     std::uint8_t bit;
     int pin;
@@ -16,21 +18,19 @@ struct Line {
 };
 
 constexpr std::array<Line, 8> kLines{{
-    {0x01, 2, "data line"},
-    {0x02, 3, "clock line"},
-    {0x04, 4, "load line"},
-    {0x08, 5, "reset line"},
-    {0x10, 6, "low-address strobe"},
-    {0x20, 7, "high-address strobe"},
-    {0x40, 8, "read strobe"},
-    {0x80, 9, "write strobe"},
+    {board::kDataLine, 2, "data line"},
+    {board::kClockLine, 3, "clock line"},
+    {board::kLoadLine, 4, "load line"},
+    {board::kResetLine, 5, "reset line"},
+    {board::kLowAddressStrobe, 6, "low-address strobe"},
+    {board::kHighAddressStrobe, 7, "high-address strobe"},
+    {board::kReadStrobe, 8, "read strobe"},
+    {board::kWriteStrobe, 9, "write strobe"},
 }};
 
-constexpr std::uint8_t kWriteStrobe = 0x80;
-constexpr std::uint8_t kDataInput = 0x40;
-
 int data_input(const PortIo& io, std::uint16_t base) {
-    return (io.read(static_cast<std::uint16_t>(base + 1)) & kDataInput) != 0 ? 1 : 0;
+    const auto status = io.read(static_cast<std::uint16_t>(base + board::kStatusOffset));
+    return (status & board::kDataInput) != 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ void run_line_test(std::ostream& out, const LineTestSettings& settings, const Po
     out << text.data() << '\n';
 
     for (const Line& line : kLines) {
-        if (line.bit == kWriteStrobe && !settings.include_write_strobe) {
+        if (line.bit == board::kWriteStrobe && !settings.include_write_strobe) {
             std::snprintf(text.data(), text.size(),
                           "pin %d  %-20.*s skipped: pulsing it stores a byte (--all includes it)",
                           line.pin, static_cast<int>(line.name.size()), line.name.data());

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ostream>
 
+#include <vandrel_board.h>
+
 namespace qcli {
 
 struct PortIo {
@@ -13,15 +15,15 @@ struct PortIo {
 };
 
 struct LineTestSettings {
-    std::uint16_t base = 0x378;
+    std::uint16_t base = vandrel::board::kPortBases[vandrel::board::kPortIndexAtLoad];
     unsigned hold_ms = 1000;
     bool include_write_strobe = false;
 };
 
 // Reset line high, both RAM strobes inactive: the board is held and its RAM left alone.
-inline constexpr std::uint8_t kHoldLevels = 0xC8;
+inline constexpr std::uint8_t kHoldLevels = vandrel::board::kBoardHeld;
 // Board running, strobes inactive: what the lines show between operations.
-inline constexpr std::uint8_t kIdleLevels = 0xC0;
+inline constexpr std::uint8_t kIdleLevels = vandrel::board::kBoardRunning;
 
 // Holds the board, inverts each line for hold_ms and restores it, printing pin,
 // name, level and the data input; ends with the lines at kIdleLevels.

@@ -2,9 +2,9 @@
 // while the reset line is low and owns the board's RAM then.
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <span>
+
+#include "ram_file.h"
 
 #include "settings.h"
 
@@ -14,10 +14,10 @@ class BoardCpu {
 public:
     virtual ~BoardCpu() = default;
     // Reset line fell: the microcontroller starts on the RAM as it now stands.
-    virtual void run(std::span<std::uint8_t, 0x8000> ram) = 0;
+    virtual void run(BoardRam ram) = 0;
     // Reset line rose: the microcontroller stops and hands the RAM back (it may
     // write what the program changed into `ram`).
-    virtual void hold(std::span<std::uint8_t, 0x8000> ram) = 0;
+    virtual void hold(BoardRam ram) = 0;
 };
 
 // The microcontroller configured for the simulated board, or none (the board

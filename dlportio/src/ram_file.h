@@ -9,6 +9,9 @@
 
 namespace dlportio {
 
+// The simulated board's own size, like its line map in sim_board.cpp: not taken
+// from vandrel_board.h, so that the tests check the library against a board
+// modelled apart from it.
 inline constexpr std::size_t kBoardRamSize = 0x8000;
 using BoardRam = std::span<std::uint8_t, kBoardRamSize>;
 

@@ -22,7 +22,6 @@ namespace dlportio {
 
 namespace {
 
-constexpr std::size_t kRamSize = 0x8000;
 constexpr std::string_view kEndRecord = ":00000001FF";
 // Von Neumann wiring: the firmware's external data memory is the same 32 KB
 // that holds its code.
@@ -156,7 +155,7 @@ S51Cpu::S51Cpu(S51Settings settings) : settings_(std::move(settings)) {}
 
 S51Cpu::~S51Cpu() = default;
 
-void S51Cpu::run(std::span<std::uint8_t, 0x8000> ram) {
+void S51Cpu::run(BoardRam ram) {
     session_.reset();  // a simulator left over from an unpaired edge has nothing to hand back
     try {
         auto session = std::make_unique<Session>();
@@ -228,7 +227,7 @@ void S51Cpu::run(std::span<std::uint8_t, 0x8000> ram) {
     }
 }
 
-void S51Cpu::hold(std::span<std::uint8_t, 0x8000> ram) {
+void S51Cpu::hold(BoardRam ram) {
     if (!session_) {
         return;
     }
@@ -236,7 +235,7 @@ void S51Cpu::hold(std::span<std::uint8_t, 0x8000> ram) {
         auto& console = session_->console;
         auto& process = *session_->process;
         const auto answer = settings_.answer_time;
-        std::array<std::uint8_t, kRamSize> memory{};
+        std::array<std::uint8_t, kBoardRamSize> memory{};
         std::array<std::uint8_t, 0x100> sfr{};
         bool have_memory = false;
         bool have_ports = false;
@@ -248,7 +247,7 @@ void S51Cpu::hold(std::span<std::uint8_t, 0x8000> ram) {
             // instruction, say) is of no use here.
             console.discard_pending();
             if (console.send("stop") && console.read_prompt(answer)) {
-                have_memory = dump_region(console, "rom", 0x0000, kRamSize, memory, answer);
+                have_memory = dump_region(console, "rom", 0x0000, kBoardRamSize, memory, answer);
                 have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x31, sfr, answer);
                 console.send("kill");
                 if (!have_memory) {

@@ -33,8 +33,8 @@ public:
     // Ends a simulator that still runs, without taking its memory back.
     ~S51Cpu() override;
 
-    void run(std::span<std::uint8_t, 0x8000> ram) override;
-    void hold(std::span<std::uint8_t, 0x8000> ram) override;
+    void run(BoardRam ram) override;
+    void hold(BoardRam ram) override;
 
 private:
     struct Session;

@@ -7,12 +7,7 @@
 #include "signals.h"
 #include "transfer.h"
 #include "vandrel.h"
-
-namespace {
-
-constexpr std::uint16_t kPortBases[] = {0x278, 0x378, 0x3BC};
-
-}  // namespace
+#include "vandrel_board.h"
 
 extern "C" {
 
@@ -80,8 +75,8 @@ const char* get_LastError(void) {
 
 uint16_t set_Port(uint8_t index) {
     auto& port_base = vandrel::state().port_base;
-    if (index < std::size(kPortBases)) {
-        port_base = kPortBases[index];
+    if (index < std::size(vandrel::board::kPortBases)) {
+        port_base = vandrel::board::kPortBases[index];
     }
     return port_base;
 }

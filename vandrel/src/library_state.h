@@ -8,15 +8,16 @@
 #include <cstdint>
 
 #include "vandrel.h"
+#include "vandrel_board.h"
 
 namespace vandrel {
 
-inline constexpr std::size_t kBufferCapacity = 0x8000;
+inline constexpr std::size_t kBufferCapacity = board::kRamSize;
 inline constexpr std::size_t kLastErrorCapacity = 400;
 
-inline constexpr std::uint16_t kPortBaseAtLoad = 0x378;
+inline constexpr std::uint16_t kPortBaseAtLoad = board::kPortBases[board::kPortIndexAtLoad];
 inline constexpr std::uint8_t kDelayAtLoad = 1;
-inline constexpr std::uint8_t kLineImageAtLoad = 0xC0;
+inline constexpr std::uint8_t kLineImageAtLoad = board::kBoardRunning;
 
 struct LibraryState {
     std::uint16_t port_base = kPortBaseAtLoad;

@@ -11,7 +11,7 @@ void write_data(std::uint8_t value) {
 }
 
 std::uint8_t read_status() {
-    return DlPortReadPortUchar((state().port_base + 1u) & 0xFFFFu);
+    return DlPortReadPortUchar((state().port_base + board::kStatusOffset) & 0xFFFFu);
 }
 
 void port_delay(unsigned units) {
@@ -39,7 +39,7 @@ void send_byte(std::uint8_t value) {
 
 std::uint8_t receive_byte() {
     auto& line_image = state().line_image;
-    line_image = (line_image & 0xC8) | kResetLine;
+    line_image = (line_image & (kReadStrobe | kWriteStrobe | kResetLine)) | kResetLine;
     std::uint8_t result = 0;
     for (unsigned mask = 0x80; mask != 0; mask >>= 1) {
         port_delay(kShortWait);

@@ -4,18 +4,21 @@
 
 #include <cstdint>
 
+#include "vandrel_board.h"
+
 namespace vandrel {
 
-inline constexpr std::uint8_t kDataLine = 0x01;
-inline constexpr std::uint8_t kClockLine = 0x02;
-inline constexpr std::uint8_t kLoadLine = 0x04;
-inline constexpr std::uint8_t kResetLine = 0x08;
-inline constexpr std::uint8_t kLowAddressStrobe = 0x10;
-inline constexpr std::uint8_t kHighAddressStrobe = 0x20;
-inline constexpr std::uint8_t kDataInput = 0x40;  // status register bit
-
-inline constexpr std::uint8_t kBoardRunning = 0xC0;
-inline constexpr std::uint8_t kBoardHeld = 0xC8;
+using board::kBoardHeld;
+using board::kBoardRunning;
+using board::kClockLine;
+using board::kDataInput;
+using board::kDataLine;
+using board::kHighAddressStrobe;
+using board::kLoadLine;
+using board::kLowAddressStrobe;
+using board::kReadStrobe;
+using board::kResetLine;
+using board::kWriteStrobe;
 
 inline constexpr unsigned kShortWait = 1;
 inline constexpr unsigned kLongWait = 2;

@@ -9,8 +9,8 @@ namespace vandrel {
 
 namespace {
 
-constexpr std::uint8_t kReadStrobeLow = 0x88;
-constexpr std::uint8_t kReadLoad = 0x8C;
+constexpr std::uint8_t kReadStrobeLow = kBoardHeld & ~kReadStrobe;
+constexpr std::uint8_t kReadLoad = kReadStrobeLow | kLoadLine;
 constexpr std::uint32_t kHoldSettleMs = 500;
 
 bool size_is_valid(std::uint16_t size) {
@@ -61,7 +61,7 @@ std::uint8_t read_cycle() {
 void write_cycle(std::uint8_t value) {
     auto& line_image = state().line_image;
     send_byte(value);
-    line_image &= 0x7F;  // write strobe low
+    line_image &= ~kWriteStrobe;  // write strobe low
     write_data(line_image);
     port_delay(kLongWait);
     line_image = kBoardHeld;
