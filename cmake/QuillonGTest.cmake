@@ -2,12 +2,14 @@
 #                   [LIBRARIES <target>...]         linked privately
 #                   [OWN_MAIN]                      a source brings main(): link gtest, not gtest_main
 #                   [ENVIRONMENT <VAR=value>...]    set for every test of the program
-#                   [DISCOVERY_TIMEOUT <seconds>])  default 30: sanitizer builds start slowly
+#                   [DISCOVERY_TIMEOUT <seconds>]   default 30: sanitizer builds start slowly
+#                   [TEST_FILTER <gtest filter>])   list only these tests one by one
 #
 # A GoogleTest program in the build's tests/ folder, each of its tests listed by
 # ctest under its own Suite.Name.
 function(quillon_add_gtest name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "OWN_MAIN" "DISCOVERY_TIMEOUT" "LIBRARIES;ENVIRONMENT")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "OWN_MAIN" "DISCOVERY_TIMEOUT;TEST_FILTER"
+                          "LIBRARIES;ENVIRONMENT")
     add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
     if(arg_OWN_MAIN)
         set(gtest GTest::gtest)
@@ -19,10 +21,13 @@ function(quillon_add_gtest name)
     if(NOT arg_DISCOVERY_TIMEOUT)
         set(arg_DISCOVERY_TIMEOUT 30)
     endif()
+    set(discovery DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT})
+    if(arg_TEST_FILTER)
+        list(APPEND discovery TEST_FILTER ${arg_TEST_FILTER})
+    endif()
     if(arg_ENVIRONMENT)
-        gtest_discover_tests(${name} DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT}
-                             PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+        gtest_discover_tests(${name} ${discovery} PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
     else()
-        gtest_discover_tests(${name} DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT})
+        gtest_discover_tests(${name} ${discovery})
     endif()
 endfunction()

@@ -11,6 +11,7 @@ packages=(
     sdcc sdcc-ucsim
     clang libclang-rt-dev
     strace
+    scdoc groff-base bash-completion desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

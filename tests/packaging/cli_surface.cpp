@@ -1,0 +1,38 @@
+#include "cli_surface.h"
+
+#include <regex>
+
+#include "shell.h"
+
+namespace quillon::packaging {
+
+std::set<std::string> long_options_in(const std::string& help) {
+    static const std::regex option(R"((?:^|[\s,\[|])(--[a-z][a-z0-9-]*))");
+    std::set<std::string> found;
+    for (auto it = std::sregex_iterator(help.begin(), help.end(), option);
+         it != std::sregex_iterator(); ++it) {
+        found.insert((*it)[1].str());
+    }
+    return found;
+}
+
+CliSurface read_cli_surface(const std::string& program) {
+    CliSurface surface;
+    const std::string help = run_shell(quoted(program) + " --help").output;
+    // Commands are listed one a line, indented by two blanks.
+    static const std::regex command_line(R"(^  ([a-z][a-z0-9-]*)(?:\s|$))");
+    for (const std::string& line : lines_of(help)) {
+        std::smatch match;
+        if (std::regex_search(line, match, command_line)) {
+            surface.commands.insert(match[1].str());
+        }
+    }
+    surface.options = long_options_in(help);
+    for (const std::string& command : surface.commands) {
+        const std::string own = run_shell(quoted(program) + " " + command + " --help").output;
+        surface.options.merge(long_options_in(own));
+    }
+    return surface;
+}
+
+}  // namespace quillon::packaging

@@ -1,0 +1,21 @@
+// What the built quillon-cli says it knows, read from its own help, so that
+// the manual page and the completion can be held against it.
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace quillon::packaging {
+
+struct CliSurface {
+    std::set<std::string> commands;
+    std::set<std::string> options;  // long options, "--port"
+};
+
+// From `quillon-cli --help` and `quillon-cli COMMAND --help` for each command.
+CliSurface read_cli_surface(const std::string& program);
+
+// The long options a help text names.
+std::set<std::string> long_options_in(const std::string& help);
+
+}  // namespace quillon::packaging

@@ -1,0 +1,125 @@
+// A program of someone else's, built against an installed tree through the
+// library's CMake package and through pkg-config, uploads an image to the
+// simulated board.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <vandrel.h>
+
+#include "shell.h"
+
+namespace quillon::packaging {
+namespace {
+
+namespace fs = std::filesystem;
+
+class InstalledLibrary : public ::testing::TestWithParam<bool> {
+protected:
+    static void SetUpTestSuite() {
+        scratch_ = std::make_unique<ScratchFolder>();
+        const ShellResult installed =
+            run_shell(quoted(CMAKE_COMMAND) + " --install " + quoted(QUILLON_BUILD_DIR) +
+                      " --prefix " + quoted(prefix()));
+        install_output_ = installed.exit_code == 0 ? "" : installed.output;
+    }
+    static void TearDownTestSuite() { scratch_.reset(); }
+
+    void SetUp() override { ASSERT_EQ(install_output_, ""); }
+
+    static fs::path prefix() { return *scratch_ / "usr"; }
+    static std::string pkg_config_path() {
+        return quoted((prefix() / QUILLON_LIBDIR / "pkgconfig").string());
+    }
+    bool with_pkg_config() const { return GetParam(); }
+
+    // Configures and builds the consumer; returns the program's path.
+    fs::path build_consumer() const {
+        const fs::path build = *scratch_ / (with_pkg_config() ? "pkg-config" : "cmake");
+        // Only the way under test may find the library.
+        const std::string found_by =
+            with_pkg_config() ? "-DUSE_PKG_CONFIG=ON -DPKG_CONFIG_USE_CMAKE_PREFIX_PATH=OFF"
+                              : "-DCMAKE_PREFIX_PATH=" + quoted(prefix());
+        const std::string env = with_pkg_config() ? "PKG_CONFIG_PATH=" + pkg_config_path() : "";
+        const ShellResult configured = run_shell(
+            "env " + env + " " + quoted(CMAKE_COMMAND) + " -S " +
+            quoted(std::string(QUILLON_SOURCE_DIR) + "/tests/packaging/consumer") + " -B " +
+            quoted(build) + " -G Ninja -DCMAKE_C_COMPILER=" + quoted(QUILLON_C_COMPILER) +
+            " -DCMAKE_C_FLAGS=" + quoted(QUILLON_SANITIZE_FLAGS) + " " + found_by);
+        EXPECT_EQ(configured.exit_code, 0) << configured.output;
+        const ShellResult built = run_shell(quoted(CMAKE_COMMAND) + " --build " + quoted(build));
+        EXPECT_EQ(built.exit_code, 0) << built.output;
+        return build / "upload_buffer";
+    }
+
+    static inline std::unique_ptr<ScratchFolder> scratch_;
+    static inline std::string install_output_;
+};
+
+std::vector<char> read_bytes(const fs::path& path, std::size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes(count);
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+TEST_P(InstalledLibrary, ConsumerBuildsAndUploadsToTheSimulatedBoard) {
+    const fs::path program = build_consumer();
+    ASSERT_TRUE(fs::exists(program));
+
+    const fs::path image = *scratch_ / (with_pkg_config() ? "a.bin" : "b.bin");
+    std::vector<char> bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7 + (with_pkg_config() ? 1 : 2));
+    }
+    std::ofstream(image, std::ios::binary).write(bytes.data(), bytes.size());
+    const fs::path ram = *scratch_ / (with_pkg_config() ? "a.ram" : "b.ram");
+
+    const ShellResult run =
+        run_shell("env -u LD_LIBRARY_PATH DLPORTIO_BACKEND=sim DLPORTIO_SIM_RAM=" + quoted(ram) +
+                  " " + quoted(program) + " " + quoted(image));
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_TRUE(std::regex_search(
+        run.output, std::regex("^1\\.02\\.000 300 \\[[0-9A-F]{4}\\]\n", std::regex::multiline)))
+        << run.output;
+    EXPECT_EQ(read_bytes(ram, bytes.size()), bytes);
+
+    const ShellResult libraries = run_shell("env -u LD_LIBRARY_PATH ldd " + quoted(program));
+    const fs::path installed = fs::canonical(prefix() / QUILLON_LIBDIR / "libvandrel.so");
+    EXPECT_NE(libraries.output.find("=> " + installed.string()), std::string::npos)
+        << libraries.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(FoundBy, InstalledLibrary, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "PkgConfig" : "CMake"; });
+
+// "1.02.000" as get_version() has it, {1, 2, 0}.
+std::vector<int> version_numbers(const std::string& text) {
+    static const std::regex number("[0-9]+");
+    std::vector<int> numbers;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), number);
+         it != std::sregex_iterator(); ++it) {
+        numbers.push_back(std::stoi(it->str()));
+    }
+    return numbers;
+}
+
+TEST(InstalledLibraryVersion, PkgConfigGivesTheVersionTheLibraryReports) {
+    const ShellResult version =
+        run_shell("PKG_CONFIG_PATH=" + quoted(std::string(QUILLON_BUILD_DIR) + "/vandrel") +
+                  " pkg-config --modversion vandrel");
+    ASSERT_EQ(version.exit_code, 0) << version.output;
+    EXPECT_EQ(version_numbers(version.output), version_numbers(get_version()))
+        << version.output << " against " << get_version();
+}
+
+}  // namespace
+}  // namespace quillon::packaging

@@ -1,0 +1,121 @@
+// The manual pages, the desktop entry and the metainfo: that they are well
+// formed, and that the manual keeps up with what the programs know.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "cli_surface.h"
+#include "shell.h"
+
+namespace quillon::packaging {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = QUILLON_SOURCE_DIR;
+const fs::path kManBuild = QUILLON_MAN_BUILD_DIR;
+
+std::string manual_source(const std::string& page) {
+    return read_text(kSource / "docs" / "man" / (page + ".scd"));
+}
+
+class ManualPage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ManualPage, RendersWithoutRoffWarnings) {
+    const fs::path page = kManBuild / (std::string(GetParam()) + ".gz");
+    ASSERT_TRUE(fs::exists(page)) << page;
+    const ShellResult warnings =
+        run_shell("gzip -dc " + quoted(page) + " | groff -k -man -Tutf8 -ww -z");
+    EXPECT_EQ(warnings.exit_code, 0);
+    EXPECT_EQ(warnings.output, "");
+    const ShellResult text =
+        run_shell("gzip -dc " + quoted(page) + " | groff -k -man -Tutf8 -P-cbou");
+    EXPECT_NE(text.output.find("NAME"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find("SEE ALSO"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Installed, ManualPage,
+                         ::testing::Values("quillon.1", "quillon-cli.1", "libvandrel.3"));
+
+TEST(CliManual, NamesEveryCommandAndOptionTheProgramKnows) {
+    const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
+    ASSERT_TRUE(cli.commands.contains("upload") && cli.commands.contains("info"))
+        << "commands not found in quillon-cli --help";
+    ASSERT_TRUE(cli.options.contains("--port"));
+    const std::string manual = manual_source("quillon-cli.1");
+    for (const std::string& command : cli.commands) {
+        EXPECT_NE(manual.find("\n*" + command + "*"), std::string::npos)
+            << "command " << command << " has no entry in quillon-cli(1)";
+    }
+    // Each option has an entry of its own under OPTIONS.
+    const auto from = manual.find("\n# OPTIONS\n");
+    ASSERT_NE(from, std::string::npos);
+    const std::string options = manual.substr(from, manual.find("\n# ", from + 1) - from);
+    for (const std::string& option : cli.options) {
+        const std::regex entry("\n\\*(?:[^\n]*\\*)?" + option + "\\*");
+        EXPECT_TRUE(std::regex_search(options, entry))
+            << "option " << option << " has no entry under OPTIONS in quillon-cli(1)";
+    }
+}
+
+// Every DLPORTIO_ name the layer or the CLI reads from the environment.
+std::set<std::string> environment_variables_in_sources() {
+    static const std::regex name(R"re("(DLPORTIO_[A-Z0-9_]+)")re");
+    std::set<std::string> found;
+    for (const char* folder : {"dlportio/src", "cli/src"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
+            const std::string text = read_text(entry.path());
+            for (auto it = std::sregex_iterator(text.begin(), text.end(), name);
+                 it != std::sregex_iterator(); ++it) {
+                found.insert((*it)[1].str());
+            }
+        }
+    }
+    return found;
+}
+
+TEST(EnvironmentManual, EveryVariableOfThePortAccessLayerIsDescribed) {
+    const std::set<std::string> variables = environment_variables_in_sources();
+    ASSERT_TRUE(variables.contains("DLPORTIO_BACKEND"));
+    const std::string cli = manual_source("quillon-cli.1");
+    const std::string program = manual_source("quillon.1");
+    for (const std::string& variable : variables) {
+        EXPECT_NE(cli.find("\n*" + variable + "*\n"), std::string::npos)
+            << variable << " has no entry in quillon-cli(1)";
+        EXPECT_NE(program.find("*" + variable + "*"), std::string::npos)
+            << variable << " is not named in quillon(1)";
+    }
+}
+
+const fs::path kResources = kSource / "front" / "resources";
+const fs::path kMetainfo = kResources / "io.github.quillon.Quillon.metainfo.xml";
+
+TEST(DesktopEntry, PassesDesktopFileValidate) {
+    const ShellResult result =
+        run_shell("desktop-file-validate " + quoted(kResources / "quillon.desktop"));
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+}
+
+TEST(Metainfo, PassesAppstreamValidation) {
+    const ShellResult result = run_shell("appstreamcli validate --no-net " + quoted(kMetainfo));
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    // Errors and warnings fail; pedantic remarks and hints do not.
+    EXPECT_FALSE(std::regex_search(result.output, std::regex("(^|\n)[EW]:"))) << result.output;
+}
+
+TEST(Metainfo, NewestReleaseIsThisVersionAndLaunchesTheDesktopEntry) {
+    const std::string text = read_text(kMetainfo);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(text, match, std::regex(R"re(<release version="([^"]+)")re")));
+    EXPECT_EQ(match[1].str(), QUILLON_VERSION);
+    ASSERT_TRUE(std::regex_search(
+        text, match, std::regex(R"(<launchable type="desktop-id">([^<]+)</launchable>)")));
+    EXPECT_TRUE(fs::exists(kResources / match[1].str())) << match[1].str();
+}
+
+}  // namespace
+}  // namespace quillon::packaging
