@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "messages.h"
+
 namespace dlportio {
 
 namespace {
@@ -19,7 +21,7 @@ std::string system_error_text(const std::string& what, const std::string& path, 
 
 // Closes the descriptor on every way out of open(); the mapping stays valid.
 struct Descriptor {
-    int fd;
+    int fd;  // -1 once handed on
     ~Descriptor() {
         if (fd >= 0) {
             ::close(fd);
@@ -39,7 +41,7 @@ std::unique_ptr<RamFile> RamFile::open(const std::string& path, std::string& err
             return nullptr;
         }
     }
-    const Descriptor file{::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
+    Descriptor file{::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
     if (file.fd < 0) {
         error = system_error_text("cannot open", path, errno);
         return nullptr;
@@ -54,10 +56,12 @@ std::unique_ptr<RamFile> RamFile::open(const std::string& path, std::string& err
         return nullptr;
     }
     // A shorter file (new, or cut) grows with zero bytes and keeps what it holds;
-    // a longer one is left as it is and only its first 32 KB are the RAM.
-    if (info.st_size < static_cast<off_t>(kBoardRamSize) &&
-        ::ftruncate(file.fd, static_cast<off_t>(kBoardRamSize)) != 0) {
-        error = system_error_text("cannot extend", path, errno);
+    // a longer one is left as it is and only its first 32 KB are the RAM. Every
+    // block is reserved now: a store into a hole on a full disk would kill the
+    // process with SIGBUS.
+    if (const int err = ::posix_fallocate(file.fd, 0, static_cast<off_t>(kBoardRamSize));
+        err != 0) {
+        error = system_error_text("cannot reserve 32 KB for", path, err);
         return nullptr;
     }
     void* base = ::mmap(nullptr, kBoardRamSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
@@ -65,11 +69,33 @@ std::unique_ptr<RamFile> RamFile::open(const std::string& path, std::string& err
         error = system_error_text("cannot map", path, errno);
         return nullptr;
     }
-    return std::make_unique<RamFile>(static_cast<std::uint8_t*>(base));
+    auto ram = std::make_unique<RamFile>(static_cast<std::uint8_t*>(base), file.fd, path);
+    file.fd = -1;  // the RamFile keeps it, to grow the file back if it is cut
+    return ram;
 }
+
+RamFile::RamFile(std::uint8_t* mapping, int fd, std::string path)
+    : base_(mapping), fd_(fd), path_(std::move(path)), guard_(mapping, kBoardRamSize, fd) {}
 
 RamFile::~RamFile() {
     ::munmap(base_, kBoardRamSize);
+    ::close(fd_);
+}
+
+void RamFile::report_faults() {
+    const MappingGuard::Faults faults = guard_.take_faults();
+    if (!faults.any()) [[likely]] {
+        return;
+    }
+    if (faults.regrown != 0) {
+        tell("the simulated board's RAM file " + path_ +
+             " was cut by another program; it is grown back to 32 KB, with zero bytes where "
+             "it was cut");
+    }
+    if (faults.detached != 0) {
+        tell("no room on the disk for the simulated board's RAM file " + path_ +
+             "; the part that could not be kept reads zero and is not kept in the file");
+    }
 }
 
 }  // namespace dlportio

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "mapping_guard.h"
+
 namespace dlportio {
 
 // The simulated board's own size, like its line map in sim_board.cpp: not taken
@@ -17,19 +19,27 @@ using BoardRam = std::span<std::uint8_t, kBoardRamSize>;
 
 class RamFile {
 public:
-    // Opens or creates the file (and its folder); a new file is all zero bytes.
-    // On failure returns nothing and says why in `error`.
+    // Opens or creates the file (and its folder) with all its blocks reserved,
+    // so that no store into the mapping can meet a full disk; a new file is all
+    // zero bytes. On failure returns nothing and says why in `error`.
     static std::unique_ptr<RamFile> open(const std::string& path, std::string& error);
-    // Takes over a 32 KB shared mapping and unmaps it when destroyed.
-    explicit RamFile(std::uint8_t* mapping) : base_(mapping) {}
+    // Takes over a 32 KB shared mapping of `fd` and both are given back when destroyed.
+    RamFile(std::uint8_t* mapping, int fd, std::string path);
     ~RamFile();
     RamFile(const RamFile&) = delete;
     RamFile& operator=(const RamFile&) = delete;
 
     BoardRam bytes() const { return BoardRam{base_, kBoardRamSize}; }
 
+    // Tells once per event on standard error when another program cut the file
+    // under the mapping since the last call; cheap when nothing happened.
+    void report_faults();
+
 private:
     std::uint8_t* base_;
+    int fd_;
+    std::string path_;
+    MappingGuard guard_;
 };
 
 }  // namespace dlportio

@@ -57,6 +57,7 @@ void SimBoard::write_data(std::uint8_t value) {
     }
     if ((falling & kWriteStrobe) != 0) {
         ram_[((address_high_ << 8) | address_low_) & kAddressMask] = shift_in_;
+        report_storage_faults();
     }
 }
 
@@ -81,6 +82,7 @@ void SimBoard::clock_edge(std::uint8_t lines) {
         const bool driven = (lines & kReadStrobe) == 0 && (lines & kResetLine) != 0;
         shift_out_ = driven ? ram_[((address_high_ << 8) | address_low_) & kAddressMask] : 0xFF;
         ram_bits_left_ = 8;
+        report_storage_faults();
     } else {
         // The serial input of the parallel-in register is tied high.
         shift_out_ = static_cast<std::uint8_t>((shift_out_ << 1) | 0x01);
@@ -89,6 +91,12 @@ void SimBoard::clock_edge(std::uint8_t lines) {
         }
     }
     present_bit();
+}
+
+void SimBoard::report_storage_faults() {
+    if (storage_) {
+        storage_->report_faults();
+    }
 }
 
 void SimBoard::present_bit() {

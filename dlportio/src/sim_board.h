@@ -31,6 +31,8 @@ private:
     void reset_edge(bool rising);
     void clock_edge(std::uint8_t lines);
     void present_bit();
+    // Another program may cut the RAM file under the mapping: say so.
+    void report_storage_faults();
 
     std::unique_ptr<RamFile> storage_;
     BoardRam ram_;

@@ -1,33 +1,139 @@
 #include "trace.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <cinttypes>
 #include <cstring>
+#include <mutex>
+
+#include "messages.h"
 
 namespace dlportio {
 
+namespace {
+
+// The trace that a fatal signal flushes: the one opened last.
+std::atomic<TraceFile*> g_flushed_on_signal{nullptr};
+
+// Signals that end a process by default and can be caught. Those for which
+// the program (or a sanitizer) set a handler of its own are left alone.
+constexpr std::array kFatalSignals{SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGABRT, SIGBUS, SIGFPE,
+                                   SIGSEGV, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2};
+
+void flush_then_die(int signal) {
+    if (TraceFile* trace = g_flushed_on_signal.load()) {
+        trace->flush_on_signal();
+    }
+    // The handler was reset on entry: the signal, sent again, ends the process
+    // as it would have without us.
+    ::raise(signal);
+}
+
+void install_flush_on_signals() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signal : kFatalSignals) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL ||
+                (current.sa_flags & SA_SIGINFO) != 0) {
+                continue;
+            }
+            struct sigaction action {};
+            action.sa_handler = flush_then_die;
+            action.sa_flags = SA_RESETHAND;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+// Hex and decimal digits without the C library's formatting, which is not
+// safe in a signal handler.
+char* put_hex(char* out, unsigned long value, int digits) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        *out++ = kDigits[(value >> shift) & 0xF];
+    }
+    return out;
+}
+
+char* put_port(char* out, unsigned long port) {
+    int digits = 4;
+    while (digits < 16 && (port >> (digits * 4)) != 0) {
+        ++digits;
+    }
+    return put_hex(out, port, digits);
+}
+
+char* put_decimal(char* out, std::uint64_t value) {
+    char reversed[24];
+    int count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) {
+        *out++ = reversed[--count];
+    }
+    return out;
+}
+
+// "W 0378 C8\n" or "R 0379 7F x12\n"; returns the length.
+std::size_t format_access(char* line, char kind, unsigned long port, std::uint8_t value,
+                          std::uint64_t times) {
+    char* out = line;
+    *out++ = kind;
+    *out++ = ' ';
+    out = put_port(out, port);
+    *out++ = ' ';
+    out = put_hex(out, value, 2);
+    if (times > 1) {
+        *out++ = ' ';
+        *out++ = 'x';
+        out = put_decimal(out, times);
+    }
+    *out++ = '\n';
+    return static_cast<std::size_t>(out - line);
+}
+
+constexpr std::size_t kLineSpace = 64;
+
+}  // namespace
+
 std::unique_ptr<TraceFile> TraceFile::open(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "ae");
-    if (file == nullptr) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
         error = "cannot open trace file " + path + ": " + std::strerror(errno);
         return nullptr;
     }
-    // A transfer makes millions of accesses: buffer them in large blocks.
-    std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-    std::fprintf(file, "# dlportio trace, process %ld\n", static_cast<long>(::getpid()));
-    return std::make_unique<TraceFile>(file);
+    auto trace = std::make_unique<TraceFile>(fd, path);
+    const std::string header = "# dlportio trace, process " + std::to_string(::getpid()) + "\n";
+    trace->append(header.data(), header.size());
+    install_flush_on_signals();
+    g_flushed_on_signal.store(trace.get());
+    return trace;
 }
 
+TraceFile::TraceFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
 TraceFile::~TraceFile() {
+    TraceFile* self = this;
+    g_flushed_on_signal.compare_exchange_strong(self, nullptr);
     end_read_run();
-    std::fclose(file_);
+    flush();
+    if (::close(fd_) != 0 && write_errno_ == 0) {
+        write_errno_ = errno;
+    }
+    report_failure();
 }
 
 void TraceFile::write(unsigned long port, std::uint8_t value) {
     end_read_run();
-    std::fprintf(file_, "W %04lX %02X\n", port, static_cast<unsigned>(value));
+    char line[kLineSpace];
+    append(line, format_access(line, 'W', port, value, 1));
 }
 
 void TraceFile::read(unsigned long port, std::uint8_t value) {
@@ -41,20 +147,73 @@ void TraceFile::read(unsigned long port, std::uint8_t value) {
 
 void TraceFile::note(const std::string& text) {
     end_read_run();
-    std::fprintf(file_, "# %s\n", text.c_str());
+    const std::string line = "# " + text + "\n";
+    append(line.data(), line.size());
 }
 
 void TraceFile::end_read_run() {
     if (run_length_ == 0) {
         return;
     }
-    if (run_length_ == 1) {
-        std::fprintf(file_, "R %04lX %02X\n", run_port_, static_cast<unsigned>(run_value_));
-    } else {
-        std::fprintf(file_, "R %04lX %02X x%" PRIu64 "\n", run_port_,
-                     static_cast<unsigned>(run_value_), run_length_);
-    }
+    char line[kLineSpace];
+    const std::size_t length = format_access(line, 'R', run_port_, run_value_, run_length_);
     run_length_ = 0;
+    append(line, length);
+}
+
+void TraceFile::append(const char* text, std::size_t length) {
+    if (buffer_.size() - used_ < length) {
+        flush();
+        report_failure();
+    }
+    if (length > buffer_.size()) {
+        write_out(text, length);
+        return;
+    }
+    std::memcpy(buffer_.data() + used_, text, length);
+    // The bytes are in place before a signal handler can see them counted.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    used_ += length;
+}
+
+void TraceFile::flush() noexcept {
+    write_out(buffer_.data(), used_);
+    used_ = 0;
+}
+
+void TraceFile::flush_on_signal() noexcept {
+    flush();
+    if (run_length_ > 0) {
+        // The run of reads the process was in, as far as it went.
+        char line[kLineSpace];
+        write_out(line, format_access(line, 'R', run_port_, run_value_, run_length_));
+    }
+}
+
+bool TraceFile::write_out(const char* text, std::size_t length) noexcept {
+    while (length > 0) {
+        const ssize_t written = ::write(fd_, text, length);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (write_errno_ == 0) {
+                write_errno_ = written < 0 ? errno : ENOSPC;
+            }
+            return false;  // what is left is dropped: the trace goes on incomplete
+        }
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void TraceFile::report_failure() {
+    if (write_errno_ != 0 && !failure_told_) {
+        failure_told_ = true;
+        tell("cannot write the trace file " + path_ + ": " + std::strerror(write_errno_) +
+             "; the trace is incomplete");
+    }
 }
 
 }  // namespace dlportio

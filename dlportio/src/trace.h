@@ -2,10 +2,13 @@
 // with a run of equal reads from one address folded into one line:
 //   W 0378 C8        write of 0xC8 to the data register at 0x378
 //   R 0379 7F x12    twelve reads of the status register in a row, each 0x7F
+// Lines are gathered in a buffer of the file's own and written in large
+// blocks; a process ended by a signal that can be caught still writes them.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,7 +20,7 @@ class TraceFile {
 public:
     // Opens the file for appending; on failure returns nothing and says why.
     static std::unique_ptr<TraceFile> open(const std::string& path, std::string& error);
-    explicit TraceFile(std::FILE* file) noexcept : file_(file) {}
+    TraceFile(int fd, std::string path);
     ~TraceFile();
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
@@ -27,13 +30,27 @@ public:
     // A comment line, e.g. which back end serves a port.
     void note(const std::string& text);
 
+    // Writes what is gathered.
+    void flush() noexcept;
+    // The same and the run of reads in progress, for a process that a signal
+    // ends now; safe in a signal handler.
+    void flush_on_signal() noexcept;
+
 private:
     void end_read_run();
+    void append(const char* text, std::size_t length);
+    bool write_out(const char* text, std::size_t length) noexcept;
+    void report_failure();
 
-    std::FILE* file_;
+    int fd_;
+    std::string path_;
+    std::array<char, 1 << 16> buffer_{};
+    std::size_t used_ = 0;
     unsigned long run_port_ = 0;
     std::uint8_t run_value_ = 0;
     std::uint64_t run_length_ = 0;
+    int write_errno_ = 0;  // set by the first failed write
+    bool failure_told_ = false;
 };
 
 // A back end with every access recorded.

@@ -6,7 +6,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <unistd.h>
+
 #include "scratch_folder.h"
+#include "small_tmpfs.h"
 
 namespace {
 
@@ -66,6 +69,92 @@ TEST(RamFileTest, UnusablePathsSayWhy) {
     error.clear();
     EXPECT_FALSE(RamFile::open((scratch / "plain/board.ram").string(), error));
     EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+
+namespace {
+
+using dlportio::RamFile;
+using testing::ExitedWithCode;
+
+TEST(RamFileFullDisk, NoRoomForTheFileIsRefusedWithAReason) {
+    SmallTmpfs disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    }
+    // A file of full size from an earlier run whose blocks were never written.
+    disk.put_sparse("old.ram", 0x8000);
+    disk.fill("fill");
+    for (const char* name : {"new.ram", "old.ram"}) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_FALSE(RamFile::open((disk / name).string(), error));
+        EXPECT_NE(error.find("cannot reserve 32 KB for " + (disk / name).string() +
+                             ": No space left on device"),
+                  std::string::npos)
+            << error;
+    }
+}
+
+// Cuts the file from outside, as another program would, then stores where
+// the file no longer reaches.
+void store_after_cut(const std::filesystem::path& path, RamFile& file) {
+    if (::truncate(path.c_str(), 100) != 0) {
+        std::exit(10);
+    }
+    file.bytes()[0x7FFF] = 0x5A;
+    file.report_faults();
+}
+
+TEST(RamFileCut, FileCutFromOutsideGrowsBackAndKeepsItsHead) {
+    ScratchFolder scratch;
+    const auto path = scratch / "board.ram";
+    EXPECT_EXIT(
+        {
+            std::string error;
+            auto file = RamFile::open(path.string(), error);
+            if (!file) {
+                std::exit(11);
+            }
+            file->bytes()[0] = 0xAB;
+            store_after_cut(path, *file);
+            const bool right = file->bytes()[0] == 0xAB && file->bytes()[0x7FFF] == 0x5A &&
+                               std::filesystem::file_size(path) == 0x8000;
+            file->report_faults();  // nothing new: says nothing
+            std::exit(right ? 0 : 12);
+        },
+        ExitedWithCode(0),
+        "^dlportio: the simulated board's RAM file .*board.ram was cut by another program; it "
+        "is grown back to 32 KB, with zero bytes where it was cut\n$");
+}
+
+TEST(RamFileCut, CutFileWithNoRoomToGrowBackStillServes) {
+    SmallTmpfs disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    }
+    const auto path = disk / "board.ram";
+    EXPECT_EXIT(
+        {
+            std::string error;
+            auto file = RamFile::open(path.string(), error);
+            if (!file) {
+                std::exit(11);
+            }
+            file->bytes()[0] = 0xAB;
+            disk.fill("fill");
+            if (::truncate(path.c_str(), 100) != 0) {
+                std::exit(10);
+            }
+            disk.fill("fill2");  // another program takes the freed blocks
+            file->bytes()[0x7FFF] = 0x5A;
+            file->report_faults();
+            std::exit(file->bytes()[0] == 0xAB && file->bytes()[0x7FFF] == 0x5A ? 0 : 12);
+        },
+        ExitedWithCode(0),
+        "no room on the disk for the simulated board's RAM file .*board.ram; the part that "
+        "could not be kept reads zero and is not kept in the file");
 }
 
 }  // namespace

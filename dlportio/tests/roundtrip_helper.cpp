@@ -3,10 +3,12 @@
 //   roundtrip_helper upload <image>        read_file, then write_ram
 //   roundtrip_helper download <n> <image>  read_ram n, then the buffer into <image>
 //   roundtrip_helper name                  prints the back end for 0x378
+//   roundtrip_helper killed <n>            read_ram n, then ends by SIGTERM
 //   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
 //   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
 // A first argument --quiet calls dlportio_quiet(1) before anything else.
 // Exits 0 when the library reported success.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +43,11 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "name") == 0) {
         std::printf("%s\n", dlportio_backend_name(0x378));
         return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "killed") == 0) {
+        read_ram(static_cast<std::uint16_t>(std::atoi(argv[2])));
+        std::raise(SIGTERM);
+        return 3;
     }
     if (argc == 2 && std::strcmp(argv[1], "setup") == 0) {
         const char* text = nullptr;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scratch_folder.h"
+#include "small_tmpfs.h"
 
 extern char** environ;
 
@@ -44,7 +45,8 @@ Bytes random_bytes(std::size_t count) {
 }
 
 struct HelperRun {
-    int exit_code;
+    int exit_code;  // -1 when ended by a signal
+    int signal;
     std::string out;
     std::string err;
 };
@@ -86,12 +88,13 @@ protected:
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
-            return {-1, "", ""};
+            return {-1, 0, "", ""};
         }
         int status = 0;
         waitpid(pid, &status, 0);
         const Bytes o = read_bytes(out), e = read_bytes(err);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                WIFSIGNALED(status) ? WTERMSIG(status) : 0,
                 {o.begin(), o.end()},
                 {e.begin(), e.end()}};
     }
@@ -249,29 +252,80 @@ TEST_F(RoundTripTest, PathsAreTheFilesTheLayerUses) {
     EXPECT_EQ(helper({"path", "board"}).out, "(null)\n");
 }
 
+TEST_F(RoundTripTest, FullDiskMeansNoBoardWithItsReasonNotACrash) {
+    SmallTmpfs disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    }
+    disk.fill("fill");
+    const std::map<std::string, std::string> full{
+        {"DLPORTIO_SIM_RAM", (disk / "board.ram").string()}};
+    const HelperRun up = upload(random_bytes(4096), full);
+    EXPECT_EQ(up.exit_code, 0) << "ends normally: " << up.err;
+    EXPECT_NE(up.err.find("none: simulated board unavailable: cannot reserve 32 KB for"),
+              std::string::npos)
+        << up.err;
+    const HelperRun setup = helper({"setup"}, full);
+    EXPECT_EQ(setup.out.rfind("0 simulated board unavailable: cannot reserve 32 KB for " +
+                                  (disk / "board.ram").string() + ": No space left on device",
+                              0),
+              0u)
+        << setup.out;
+}
+
+struct TraceCounts {
+    int writes = 0;
+    long reads = 0;
+    std::string first_write;
+};
+
+TraceCounts count_trace(const std::filesystem::path& trace) {
+    std::ifstream in(trace);
+    std::string line;
+    TraceCounts counts;
+    while (std::getline(in, line)) {
+        if (line.starts_with("W ")) {
+            if (counts.writes++ == 0)
+                counts.first_write = line;
+        } else if (line.starts_with("R 0379 ")) {
+            const auto times = line.find(" x");
+            counts.reads += times == std::string::npos ? 1 : std::stol(line.substr(times + 2));
+        }
+    }
+    return counts;
+}
+
 TEST_F(RoundTripTest, TraceHoldsEveryAccessOfADownload) {
     const auto trace = scratch_ / "trace.txt";
     const HelperRun run = helper({"download", "1", (scratch_ / "d.bin").string()},
                                  {{"DLPORTIO_TRACE", trace.string()}});
     ASSERT_EQ(run.exit_code, 0);
-    std::ifstream in(trace);
-    std::string line;
-    int writes = 0;
-    long reads = 0;
-    std::string first_write;
-    while (std::getline(in, line)) {
-        if (line.starts_with("W ")) {
-            if (writes++ == 0)
-                first_write = line;
-        } else if (line.starts_with("R 0379 ")) {
-            const auto times = line.find(" x");
-            reads += times == std::string::npos ? 1 : std::stol(line.substr(times + 2));
-        }
-    }
+    const TraceCounts counts = count_trace(trace);
     // At the shortest delay: the start sequence, then one downloaded byte.
-    EXPECT_EQ(first_write, "W 0378 C8");
-    EXPECT_EQ(writes, 53 + 54);
-    EXPECT_EQ(reads, 70 + 74 + 8);
+    EXPECT_EQ(counts.first_write, "W 0378 C8");
+    EXPECT_EQ(counts.writes, 53 + 54);
+    EXPECT_EQ(counts.reads, 70 + 74 + 8);
+}
+
+TEST_F(RoundTripTest, TraceOfAProcessEndedByASignalIsComplete) {
+    const auto trace = scratch_ / "trace.txt";
+    const HelperRun run = helper({"killed", "1"}, {{"DLPORTIO_TRACE", trace.string()}});
+    EXPECT_EQ(run.signal, SIGTERM) << "the process still ends by its signal: " << run.err;
+    const TraceCounts counts = count_trace(trace);
+    EXPECT_EQ(counts.writes, 53 + 54);
+    EXPECT_EQ(counts.reads, 70 + 74 + 8);
+}
+
+TEST_F(RoundTripTest, TraceThatCannotBeWrittenIsToldOnce) {
+    const auto file = scratch_ / "d.bin";
+    ASSERT_EQ(upload(random_bytes(300)).exit_code, 0);
+    const HelperRun run =
+        helper({"download", "300", file.string()}, {{"DLPORTIO_TRACE", "/dev/full"}});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "dlportio: port 0x378: sim (RAM " + ram_.string() +
+                           ")\ndlportio: cannot write the trace file /dev/full: No space left on "
+                           "device; the trace is incomplete\n");
+    EXPECT_EQ(read_bytes(file), random_bytes(300)) << "the transfer itself is unharmed";
 }
 
 }  // namespace
