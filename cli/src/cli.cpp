@@ -2,6 +2,8 @@
 
 #include <vandrel.h>
 
+#include <algorithm>
+
 #include "command.h"
 #include "options.h"
 #include "profile.h"
@@ -15,29 +17,9 @@ namespace qcli {
 namespace {
 
 int usage_error(std::ostream& err, const std::string& message) {
-    err << kProgramName << ": " << message << '\n'
-        << "Try '" << kProgramName << " --help' for more information.\n";
+    fail(err, message, kExitUsage);
+    err << "Try '" << kProgramName << " --help' for more information.\n";
     return kExitUsage;
-}
-
-// Which flag a command does not take, for the usage message.
-std::string_view flag_name(unsigned bit) {
-    switch (bit) {
-        case kOptNoVerify:
-            return "--no-verify";
-        case kOptNoReset:
-            return "--no-reset";
-        case kOptFormat:
-            return "--format";
-        case kOptFill:
-            return "--fill";
-        case kOptHold:
-            return "--hold";
-        case kOptAll:
-            return "--all";
-        default:
-            return "--board";
-    }
 }
 
 // The program's saved port and delay first, the command line over them.
@@ -55,25 +37,19 @@ void print_usage(std::ostream& out) {
         << "Moves memory images between this PC and the RAM of a vandrel board on the\n"
         << "parallel port.\n\nCommands:\n";
     for (const Command& command : commands()) {
-        out << "  " << command.name << (command.arguments.empty() ? "" : " ") << command.arguments
-            << "\n      " << command.summary << '\n';
+        out << "  " << usage_line(command) << "\n      " << command.summary << '\n';
+    }
+    out << "\nOptions:\n";
+    constexpr std::size_t kHelpColumn = 17;
+    for (const OptionSpec& option : option_table()) {
+        std::string names = "  ";
+        names += option.short_name.empty() ? "" : std::string(option.short_name) + ", ";
+        names += option.name;
+        names += option.value.empty() ? "" : " " + std::string(option.value);
+        names.resize(std::max(names.size() + 1, kHelpColumn), ' ');
+        out << names << expand(option.help) << '\n';
     }
     out << R"(
-Options:
-  --port P       0, 1, 2 or 0x278, 0x378, 0x3BC (default: the program's setting)
-  --delay D      signal delay 1..255 (default: the program's setting)
-  -q, --quiet    no progress line and no confirmations; errors still show
-  --format F     raw or ihex; otherwise .hex/.ihx and the file's content decide
-  --fill N       byte for the gaps of a HEX image (default 0xFF)
-  --no-verify    upload without reading the image back
-  --no-reset     leave the board held in reset after a transfer
-  --hold S       linetest: seconds each line stays inverted (default 1)
-  --all          linetest: step the write strobe too (it stores a byte in RAM)
-  --for S        run: seconds the firmware runs before the board is taken back
-  --read N OUT   run: then download N bytes into OUT (default: one byte, dropped)
-  -h, --help     this text
-  -V, --version  program and library versions
-
 HEX files: record types 00 and 01, with 02 and 04 while every address stays
 below 0x8000; the image runs contiguously from address 0 to its highest byte.
 download writes HEX when FILE ends in .hex or .ihx.
@@ -92,10 +68,7 @@ Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
 }
 
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const ParseResult parsed = parse_options(args, [](std::string_view name) {
-        const Command* command = find_command(name);
-        return command != nullptr ? command->extra_options : std::span<const ExtraOption>{};
-    });
+    const ParseResult parsed = parse_options(args);
     if (!parsed.ok()) {
         return usage_error(err, parsed.error);
     }
@@ -115,15 +88,14 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (command == nullptr) {
         return usage_error(err, "unknown command '" + options.command + "'");
     }
-    if (const unsigned extra = options.given & ~command->accepted_flags; extra != 0) {
-        const unsigned bit = extra & (~extra + 1);
-        return usage_error(
-            err, std::string(flag_name(bit)) + " does not go with " + std::string(command->name));
+    for (const OptionSpec* option : options.given) {
+        if (!option->taken_by(command->name)) {
+            return usage_error(
+                err, std::string(option->name) + " does not go with " + std::string(command->name));
+        }
     }
     if (options.args.size() < command->min_args) {
-        return usage_error(err, "usage: " + std::string(kProgramName) + " " +
-                                    std::string(command->name) + " " +
-                                    std::string(command->arguments));
+        return usage_error(err, "usage: " + std::string(kProgramName) + " " + usage_line(*command));
     }
     if (options.args.size() > command->max_args) {
         return usage_error(err, "too many arguments for " + std::string(command->name) + ": '" +

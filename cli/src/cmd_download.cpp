@@ -11,9 +11,8 @@ namespace qcli {
 int run_download(Context& ctx) {
     const auto size = parse_number(ctx.options.args[0], 1, 0x8000);
     if (!size) {
-        ctx.err << kProgramName << ": SIZE must be a number from 1 to 32768, not '"
-                << ctx.options.args[0] << "'\n";
-        return kExitUsage;
+        return ctx.fail("SIZE must be a number from 1 to 32768, not '" + ctx.options.args[0] + "'",
+                        kExitUsage);
     }
     progress_begin("download");
     if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {

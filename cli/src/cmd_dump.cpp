@@ -13,9 +13,7 @@ int run_dump(Context& ctx) {
     if (ctx.options.board) {
         const auto size = parse_number(arg, 1, 0x8000);
         if (!size) {
-            ctx.err << kProgramName << ": SIZE must be a number from 1 to 32768, not '" << arg
-                    << "'\n";
-            return kExitUsage;
+            return ctx.fail("SIZE must be a number from 1 to 32768, not '" + arg + "'", kExitUsage);
         }
         progress_begin("download");
         if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {

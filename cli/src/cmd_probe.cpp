@@ -51,8 +51,7 @@ int run_probe(Context& ctx) {
                       "no board answers reliably at 0x%X (address 0 read as %02X, then %02X); "
                       "nothing was written",
                       unsigned{base}, unsigned{original}, unsigned{again});
-        ctx.err << kProgramName << ": " << text.data() << '\n';
-        return kExitNoBoard;
+        return ctx.fail(text.data(), kExitNoBoard);
     }
     const auto written = static_cast<std::uint8_t>(~original);
     if (!upload_byte(file, written) || !download_byte(back) || !upload_byte(file, original)) {
@@ -74,8 +73,7 @@ int run_probe(Context& ctx) {
                       "no board answers at 0x%X (wrote %02X to address 0, read back %02X)",
                       unsigned{base}, unsigned{written}, unsigned{back});
     }
-    ctx.err << kProgramName << ": " << text.data() << '\n';
-    return kExitNoBoard;
+    return ctx.fail(text.data(), kExitNoBoard);
 }
 
 }  // namespace qcli

@@ -85,45 +85,15 @@ std::optional<std::string> fresh_port_latches(const fs::path& file,
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
-std::optional<double> parse_seconds(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 ||
-        value > 3600) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 }  // namespace
 
 int run_run(Context& ctx) {
-    const auto& extra = ctx.options.extra;
-    double seconds = 2.0;
-    if (const auto it = extra.find("--for"); it != extra.end()) {
-        const auto parsed = parse_seconds(it->second);
-        if (!parsed) {
-            ctx.err << kProgramName << ": --for takes a number of seconds from 0 to 3600, not '"
-                    << it->second << "'\n";
-            return kExitUsage;
-        }
-        seconds = *parsed;
-    }
-    unsigned long read_size = 0;
-    const auto read = extra.find("--read");
-    if (read != extra.end()) {
-        const auto parsed = parse_number(read->second, 1, 0x8000);
-        if (!parsed) {
-            ctx.err << kProgramName << ": --read takes a size from 1 to 32768, not '"
-                    << read->second << "'\n";
-            return kExitUsage;
-        }
-        read_size = *parsed;
-    }
-    if ((read != extra.end()) != (ctx.options.args.size() == 2)) {
-        ctx.err << kProgramName << ": usage: " << kProgramName
-                << " run FILE [--for S] [--read N OUTFILE]\n";
-        return kExitUsage;
+    const double seconds = ctx.options.run_seconds;
+    const std::uint16_t read_size = ctx.options.read_size.value_or(0);
+    if (ctx.options.read_size.has_value() != (ctx.options.args.size() == 2)) {
+        return ctx.fail(
+            "usage: " + std::string(kProgramName) + " " + usage_line(*find_command("run")),
+            kExitUsage);
     }
 
     if (const int rc = load_image(ctx, ctx.options.args[0]); rc != kExitOk) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <ostream>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "options.h"
@@ -26,8 +27,8 @@ struct Context {
 
     // Status lines that confirm success; -q silences them, results stay.
     std::ostream& info();
-    // Prints "quillon-cli: <message>" on err and returns kExitFailed.
-    int fail(std::string_view message);
+    // The one way a command fails: "quillon-cli: <message>" on err, and the exit code.
+    int fail(std::string_view message, int code = kExitFailed);
     // Reports the library's last-error text as it stands.
     int library_failure();
     // Lets the board run again after a transfer, unless --no-reset.
@@ -36,18 +37,23 @@ struct Context {
 
 struct Command {
     std::string_view name;
-    std::string_view arguments;  // for the usage text, e.g. "FILE [--no-verify] [--no-reset]"
+    // Its arguments for the usage line, e.g. "SIZE FILE". The options it takes
+    // are added from the option table, unless named here already.
+    std::string_view arguments;
     std::string_view summary;
-    unsigned accepted_flags;  // OptionFlag bits
     std::size_t min_args;
     std::size_t max_args;
     int (*run)(Context&);
-    // Options only this command takes; they land in Options::extra.
-    std::span<const ExtraOption> extra_options = {};
 };
 
 std::span<const Command> commands();
 const Command* find_command(std::string_view name);
+
+// "upload FILE [--format F] [--fill N] [--no-verify] [--no-reset]"
+std::string usage_line(const Command& command);
+
+// "quillon-cli: <message>" on err; returns code.
+int fail(std::ostream& err, std::string_view message, int code);
 
 inline constexpr std::string_view kProgramName = "quillon-cli";
 

@@ -1,6 +1,6 @@
 // The commands quillon-cli knows: adding one is a file with its run function
-// (src/cmd_<name>.cpp) and one entry here. Options of its own go into the
-// entry's extra_options and reach it through Options::extra.
+// (src/cmd_<name>.cpp) and one entry here; the options it takes name it in
+// the option table.
 #include <array>
 
 #include "command.h"
@@ -20,32 +20,24 @@ int run_run(Context&);
 
 namespace {
 
-constexpr unsigned kImageIn = kOptFormat | kOptFill;
-constexpr std::array kRunOptions{ExtraOption{"--for", true}, ExtraOption{"--read", true}};
-
 constexpr std::array kCommands{
-    Command{"upload", "FILE [--no-verify] [--no-reset]",
-            "load FILE, upload it, read it back and compare, reset the board",
-            kImageIn | kOptNoVerify | kOptNoReset, 1, 1, run_upload},
-    Command{"download", "SIZE FILE [--no-reset]",
-            "download SIZE bytes (1..32768) from address 0 and save them", kOptFormat | kOptNoReset,
+    Command{"upload", "FILE", "load FILE, upload it, read it back and compare, reset the board", 1,
+            1, run_upload},
+    Command{"download", "SIZE FILE", "download SIZE bytes (1..32768) from address 0 and save them",
             2, 2, run_download},
-    Command{"verify", "FILE [--no-reset]", "download as many bytes as FILE holds and compare",
-            kImageIn | kOptNoReset, 1, 1, run_verify},
-    Command{"checksum", "FILE", "print size and image checksum as the program shows them", kImageIn,
-            1, 1, run_checksum},
-    Command{"dump", "FILE | dump --board SIZE [--no-reset]",
-            "hexadecimal and character dump, 16 bytes a line", kImageIn | kOptBoard | kOptNoReset,
+    Command{"verify", "FILE", "download as many bytes as FILE holds and compare", 1, 1, run_verify},
+    Command{"checksum", "FILE", "print size and image checksum as the program shows them", 1, 1,
+            run_checksum},
+    Command{"dump", "FILE | dump --board SIZE", "hexadecimal and character dump, 16 bytes a line",
             1, 1, run_dump},
-    Command{"reset", "", "pulse the board's reset line", 0, 0, 0, run_reset},
-    Command{"probe", "[--no-reset]", "tell whether a board answers", kOptNoReset, 0, 0, run_probe},
-    Command{"linetest", "[--hold S] [--all]", "step each data line for wiring checks",
-            kOptHold | kOptAll, 0, 0, run_linetest},
-    Command{"info", "", "library version, port address, delay, port-access back end", 0, 0, 0,
+    Command{"reset", "", "pulse the board's reset line", 0, 0, run_reset},
+    Command{"probe", "", "tell whether a board answers", 0, 0, run_probe},
+    Command{"linetest", "", "step each data line for wiring checks", 0, 0, run_linetest},
+    Command{"info", "", "library version, port address, delay, port-access back end", 0, 0,
             run_info},
-    Command{"run", "FILE [--for S] [--read N OUTFILE]",
-            "upload FILE, let it run S s (default 2) showing its UART output, show the ports",
-            kImageIn, 1, 2, run_run, kRunOptions},
+    Command{"run", "FILE [--read N OUTFILE]",
+            "upload FILE, let it run S s (default 2) showing its UART output, show the ports", 1, 2,
+            run_run},
 };
 
 }  // namespace
@@ -61,6 +53,28 @@ const Command* find_command(std::string_view name) {
         }
     }
     return nullptr;
+}
+
+std::string usage_line(const Command& command) {
+    std::string line(command.name);
+    if (!command.arguments.empty()) {
+        line += ' ';
+        line += command.arguments;
+    }
+    for (const OptionSpec& option : option_table()) {
+        if (option.commands.empty() || !option.taken_by(command.name) ||
+            command.arguments.find(option.name) != std::string_view::npos) {
+            continue;
+        }
+        line += " [";
+        line += option.name;
+        if (!option.value.empty()) {
+            line += ' ';
+            line += option.value;
+        }
+        line += ']';
+    }
+    return line;
 }
 
 }  // namespace qcli

@@ -4,15 +4,19 @@
 
 namespace qcli {
 
+int fail(std::ostream& err, std::string_view message, int code) {
+    err << kProgramName << ": " << message << '\n';
+    return code;
+}
+
 std::ostream& Context::info() {
     // A stream without a buffer swallows whatever is written to it.
     static std::ostream discard(nullptr);
     return options.quiet ? discard : out;
 }
 
-int Context::fail(std::string_view message) {
-    err << kProgramName << ": " << message << '\n';
-    return kExitFailed;
+int Context::fail(std::string_view message, int code) {
+    return qcli::fail(err, message, code);
 }
 
 int Context::library_failure() {

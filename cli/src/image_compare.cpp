@@ -48,9 +48,10 @@ int verify_board(Context& ctx, std::span<const std::uint8_t> expected) {
         return kExitOk;
     }
     report_mismatches(ctx.err, mismatches);
-    ctx.err << kProgramName << ": verify failed: " << mismatches.size() << " of " << expected.size()
-            << " bytes differ; the board is left held in reset\n";
-    return kExitMismatch;
+    return ctx.fail("verify failed: " + std::to_string(mismatches.size()) + " of " +
+                        std::to_string(expected.size()) +
+                        " bytes differ; the board is left held in reset",
+                    kExitMismatch);
 }
 
 }  // namespace qcli

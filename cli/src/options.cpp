@@ -4,35 +4,54 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace qcli {
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// The parallel ports the library can select, by its index.
+constexpr std::array<std::uint16_t, 3> kPortAddresses{0x278, 0x378, 0x3BC};
+
+std::string port_address_text(std::size_t index) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "0x%X", unsigned{kPortAddresses[index]});
+    return text.data();
+}
+
+// "0, 1, 2 or 0x278, 0x378, 0x3BC" (help) or "0, 1, 2, 0x278, 0x378 or 0x3BC" (message).
+std::string port_list(bool one_list) {
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
+        items.push_back(std::to_string(i));
+    }
+    const std::size_t indexes = items.size();
+    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
+        items.push_back(port_address_text(i));
+    }
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const bool last_index = !one_list && i + 1 == indexes;
+        const bool last = i + 1 == items.size();
+        out += items[i];
+        if (last) {
+            break;
+        }
+        const bool before_last = i + 2 == items.size();
+        out += (last_index || (one_list && before_last)) ? " or " : ", ";
     }
     return out;
 }
 
-std::optional<double> parse_seconds(std::string_view text) {
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
-        !std::isfinite(value) || value < 0 || value > 3600) {
-        return std::nullopt;
+void replace_all(std::string& text, std::string_view key, std::string_view with) {
+    for (std::size_t at = text.find(key); at != std::string::npos;
+         at = text.find(key, at + with.size())) {
+        text.replace(at, key.size(), with);
     }
-    return value;
 }
 
-const ExtraOption* find_extra(const ExtraOptionLookup& lookup, const std::string& command,
-                              std::string_view name) {
-    if (!lookup || command.empty()) {
-        return nullptr;
-    }
-    for (const ExtraOption& option : lookup(command)) {
-        if (option.name == name) {
+const OptionSpec* find_option(std::span<const OptionSpec> table, std::string_view name) {
+    for (const OptionSpec& option : table) {
+        if (option.name == name || (!option.short_name.empty() && option.short_name == name)) {
             return &option;
         }
     }
@@ -40,6 +59,29 @@ const ExtraOption* find_extra(const ExtraOptionLookup& lookup, const std::string
 }
 
 }  // namespace
+
+bool OptionSpec::taken_by(std::string_view command) const {
+    if (commands.empty()) {
+        return true;
+    }
+    std::string_view rest = commands;
+    while (!rest.empty()) {
+        const std::size_t space = rest.find(' ');
+        if (rest.substr(0, space) == command) {
+            return true;
+        }
+        rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
+    }
+    return false;
+}
+
+std::string expand(std::string_view text, std::string_view value) {
+    std::string out(text);
+    replace_all(out, "{port-choices}", port_list(true));
+    replace_all(out, "{ports}", port_list(false));
+    replace_all(out, "{}", value);
+    return out;
+}
 
 std::optional<unsigned long> parse_number(std::string_view text, unsigned long low,
                                           unsigned long high) {
@@ -57,18 +99,32 @@ std::optional<unsigned long> parse_number(std::string_view text, unsigned long l
     return value;
 }
 
+std::optional<double> parse_seconds(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0 || value > 3600) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<std::uint8_t> parse_port(std::string_view text) {
-    static constexpr std::array<std::string_view, 3> addresses{"0x278", "0x378", "0x3bc"};
-    const std::string key = lower(text);
-    for (std::uint8_t i = 0; i < addresses.size(); ++i) {
-        if (key == addresses[i] || key == std::string(1, static_cast<char>('0' + i))) {
-            return i;
+    const bool address = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const auto number = parse_number(text, 0, 0xFFFF);
+    if (!number) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
+        if (address ? *number == kPortAddresses[i] : *number == i) {
+            return static_cast<std::uint8_t>(i);
         }
     }
     return std::nullopt;
 }
 
-ParseResult parse_options(const std::vector<std::string>& argv, const ExtraOptionLookup& lookup) {
+ParseResult parse_options(const std::vector<std::string>& argv, std::span<const OptionSpec> table) {
     ParseResult result;
     Options& o = result.options;
     bool options_end = false;
@@ -87,101 +143,40 @@ ParseResult parse_options(const std::vector<std::string>& argv, const ExtraOptio
             options_end = true;
             continue;
         }
-        std::string name = arg;
-        std::optional<std::string> inline_value;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            inline_value = arg.substr(eq + 1);
+        std::string_view name = arg;
+        std::optional<std::string_view> inline_value;
+        if (const auto eq = name.find('='); name.starts_with("--") && eq != name.npos) {
+            inline_value = name.substr(eq + 1);
+            name = name.substr(0, eq);
         }
-        // Fetches the option's value from "--name=value" or the next argument.
-        auto value = [&]() -> std::optional<std::string> {
-            if (inline_value) {
-                return inline_value;
-            }
-            if (i + 1 < argv.size()) {
-                return argv[++i];
-            }
-            return std::nullopt;
-        };
-        auto flag = [&](bool& target, unsigned bit) {
-            if (inline_value) {
-                result.error = "option '" + name + "' takes no value";
-            }
-            target = true;
-            o.given |= bit;
-        };
-
-        if (name == "-h" || name == "--help") {
-            flag(o.help, 0);
-        } else if (name == "-V" || name == "--version") {
-            flag(o.version, 0);
-        } else if (name == "-q" || name == "--quiet") {
-            flag(o.quiet, 0);
-        } else if (name == "--no-verify") {
-            flag(o.no_verify, kOptNoVerify);
-        } else if (name == "--no-reset") {
-            flag(o.no_reset, kOptNoReset);
-        } else if (name == "--board") {
-            flag(o.board, kOptBoard);
-        } else if (name == "--all") {
-            flag(o.all, kOptAll);
-        } else if (name == "--port") {
-            const auto v = value();
-            o.port_index = v ? parse_port(*v) : std::nullopt;
-            if (!o.port_index) {
-                result.error = "--port takes 0, 1, 2, 0x278, 0x378 or 0x3BC";
-            }
-        } else if (name == "--delay") {
-            const auto v = value();
-            const auto d = v ? parse_number(*v, 1, 255) : std::nullopt;
-            if (!d) {
-                result.error = "--delay takes a number from 1 to 255";
-            } else {
-                o.delay = static_cast<std::uint8_t>(*d);
-            }
-        } else if (name == "--format") {
-            const auto v = value();
-            o.given |= kOptFormat;
-            if (v && *v == "raw") {
-                o.format = ImageFormat::raw;
-            } else if (v && *v == "ihex") {
-                o.format = ImageFormat::ihex;
-            } else {
-                result.error = "--format takes raw or ihex";
-            }
-        } else if (name == "--fill") {
-            const auto v = value();
-            const auto f = v ? parse_number(*v, 0, 255) : std::nullopt;
-            o.given |= kOptFill;
-            if (!f) {
-                result.error = "--fill takes a byte value from 0 to 255 (or 0x00 to 0xFF)";
-            } else {
-                o.fill = static_cast<std::uint8_t>(*f);
-            }
-        } else if (name == "--hold") {
-            const auto v = value();
-            const auto s = v ? parse_seconds(*v) : std::nullopt;
-            o.given |= kOptHold;
-            if (!s) {
-                result.error = "--hold takes a number of seconds from 0 to 3600";
-            } else {
-                o.hold_seconds = *s;
-            }
-        } else if (const ExtraOption* extra = find_extra(lookup, o.command, name)) {
-            if (!extra->takes_value) {
-                o.extra.try_emplace(name);
-                if (inline_value) {
-                    result.error = "option '" + name + "' takes no value";
-                }
-            } else if (const auto v = value()) {
-                o.extra[name] = *v;
-            } else {
-                result.error = "option '" + name + "' needs a value";
-            }
-        } else {
+        const OptionSpec* option = find_option(table, name);
+        if (option == nullptr) {
             result.error = "unknown option '" + arg + "'";
+            return result;
         }
-        if (!result.error.empty()) {
+        if (!option->commands.empty()) {
+            o.given.push_back(option);
+        }
+        if (option->value.empty()) {
+            option->set(o, {});
+            if (inline_value) {
+                result.error = "option '" + std::string(name) + "' takes no value";
+                return result;
+            }
+            continue;
+        }
+        if (!inline_value && i + 1 < argv.size()) {
+            inline_value = argv[++i];
+        }
+        if (!inline_value) {
+            // A message that quotes the value has nothing to quote.
+            const bool quotes = option->bad.find("{}") != std::string_view::npos;
+            result.error =
+                quotes ? "option '" + std::string(name) + "' needs a value" : expand(option->bad);
+            return result;
+        }
+        if (!option->set(o, *inline_value)) {
+            result.error = expand(option->bad, *inline_value);
             return result;
         }
     }

@@ -1,9 +1,9 @@
-// The command line: global settings, the command's name, its arguments and flags.
+// The command line: global settings, the command's name, its arguments and
+// options. Every option is one row of the option table (option_table.cpp):
+// its names, its value, which commands take it, its help line, where it goes.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,25 +14,7 @@ namespace qcli {
 
 enum class ImageFormat { raw, ihex };
 
-// Flags that only some commands take; a command names the ones it accepts.
-enum OptionFlag : unsigned {
-    kOptNoVerify = 1u << 0,
-    kOptNoReset = 1u << 1,
-    kOptFormat = 1u << 2,
-    kOptFill = 1u << 3,
-    kOptHold = 1u << 4,
-    kOptAll = 1u << 5,
-    kOptBoard = 1u << 6,
-};
-
-// An option that only one command knows, declared in that command's table entry.
-struct ExtraOption {
-    std::string_view name;  // "--cycles"
-    bool takes_value;
-};
-// The extra options of the named command (none for an unknown name), in
-// storage that outlives the parse.
-using ExtraOptionLookup = std::function<std::span<const ExtraOption>(std::string_view command)>;
+struct OptionSpec;
 
 struct Options {
     std::optional<std::uint8_t> port_index;  // 0, 1, 2 as the library numbers the ports
@@ -48,13 +30,36 @@ struct Options {
     std::optional<ImageFormat> format;
     std::uint8_t fill = 0xFF;
     double hold_seconds = 1.0;
-    unsigned given = 0;  // OptionFlag bits seen on the command line
-    // The command's own options by name; flags map to "".
-    std::map<std::string, std::string, std::less<>> extra;
+    double run_seconds = 2.0;
+    std::optional<std::uint16_t> read_size;
+
+    // Options that only some commands take, in command-line order.
+    std::vector<const OptionSpec*> given;
 
     std::string command;
     std::vector<std::string> args;
 };
+
+struct OptionSpec {
+    std::string_view name;        // "--port"
+    std::string_view short_name;  // "-q", or empty
+    std::string_view value;       // what the value is called in the help ("P"); empty for a flag
+    // The commands that take it, separated by spaces; empty for every command.
+    std::string_view commands;
+    std::string_view help;
+    // The message for a bad value; "{}" stands for the value. {ports} and
+    // {port-choices} stand for the port list, in help and message alike.
+    std::string_view bad;
+    // Stores the value (empty for a flag); false when it is not one this option takes.
+    bool (*set)(Options&, std::string_view value);
+
+    bool taken_by(std::string_view command) const;
+};
+
+std::span<const OptionSpec> option_table();
+
+// The text of a table entry with its placeholders filled in.
+std::string expand(std::string_view text, std::string_view value = {});
 
 struct ParseResult {
     Options options;
@@ -64,15 +69,18 @@ struct ParseResult {
 };
 
 // Options may stand before or after the command; "--" ends them. Values go as
-// "--port 1" or "--port=1". A command's own options count once the command
-// has been named.
+// "--port 1" or "--port=1". Which command takes which option is the caller's
+// to check, through Options::given.
 ParseResult parse_options(const std::vector<std::string>& argv,
-                          const ExtraOptionLookup& lookup = {});
+                          std::span<const OptionSpec> table = option_table());
 
 // "0", "1", "2" or a base address "0x278", "0x378", "0x3BC" (any case).
 std::optional<std::uint8_t> parse_port(std::string_view text);
 // A decimal or 0x-prefixed number within [low, high].
 std::optional<unsigned long> parse_number(std::string_view text, unsigned long low,
                                           unsigned long high);
+// Seconds as a decimal number, with fraction and exponent, from 0 to 3600.
+// Hexadecimal and values too small or too large to hold are refused.
+std::optional<double> parse_seconds(std::string_view text);
 
 }  // namespace qcli

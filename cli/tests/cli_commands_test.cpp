@@ -356,7 +356,7 @@ TEST_F(Cli, BadCommandLinesExit2AndTouchNothing) {
 TEST_F(Cli, HelpAndVersion) {
     const auto help = scratch.run({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    for (const char* command : {"upload FILE [--no-verify] [--no-reset]", "download SIZE FILE",
+    for (const char* command : {"upload FILE [--format F] [--fill N] [--no-verify] [--no-reset]", "download SIZE FILE",
                                 "verify FILE", "checksum FILE", "dump FILE | dump --board SIZE",
                                 "reset", "probe", "linetest", "info", "Exit status"}) {
         EXPECT_TRUE(contains(help.out, command)) << command;

@@ -1,8 +1,11 @@
 // The command line and the program's profile: where the port and delay come from.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <sstream>
+#include <utility>
 
+#include "cli.h"
+#include "command.h"
 #include "options.h"
 #include "profile.h"
 
@@ -13,14 +16,24 @@ ParseResult parse(std::vector<std::string> args) {
     return parse_options(args);
 }
 
-TEST(Options, TakesGlobalOptionsBeforeAndAfterTheCommand) {
-    const auto r = parse({"--port", "0x3bc", "upload", "fw.ihx", "--delay=20", "-q", "--no-reset"});
+std::vector<std::string_view> given_names(const Options& options) {
+    std::vector<std::string_view> names;
+    for (const OptionSpec* option : options.given) {
+        names.push_back(option->name);
+    }
+    return names;
+}
+
+TEST(Options, TakesOptionsBeforeAndAfterTheCommand) {
+    const auto r = parse(
+        {"--port", "0x3bc", "--no-reset", "upload", "fw.ihx", "--delay=20", "-q", "--fill=0x00"});
     ASSERT_TRUE(r.ok()) << r.error;
     EXPECT_EQ(r.options.port_index, 2);
     EXPECT_EQ(r.options.delay, 20);
     EXPECT_TRUE(r.options.quiet);
     EXPECT_TRUE(r.options.no_reset);
-    EXPECT_EQ(r.options.given, kOptNoReset);
+    EXPECT_EQ(r.options.fill, 0);
+    EXPECT_EQ(given_names(r.options), (std::vector<std::string_view>{"--no-reset", "--fill"}));
     EXPECT_EQ(r.options.command, "upload");
     EXPECT_EQ(r.options.args, std::vector<std::string>{"fw.ihx"});
 }
@@ -31,56 +44,116 @@ TEST(Options, PortAcceptsIndexesAndTheThreeBaseAddresses) {
     EXPECT_EQ(parse_port("2"), 2);
     EXPECT_EQ(parse_port("0x278"), 0);
     EXPECT_EQ(parse_port("0x378"), 1);
-    EXPECT_EQ(parse_port("0x3BC"), 2);
-    for (const char* bad : {"3", "0x379", "378", "", "-1", "1x"}) {
+    EXPECT_EQ(parse_port("0X3bc"), 2);
+    // 632 is 0x278 in decimal: an address is only ever written in hexadecimal.
+    for (const char* bad : {"3", "0x379", "378", "632", "", "-1", "1x", "0x1"}) {
         EXPECT_FALSE(parse_port(bad)) << bad;
         EXPECT_FALSE(parse({"--port", bad, "info"}).ok()) << bad;
     }
 }
 
-TEST(Options, RefusesOutOfRangeAndMalformedValues) {
-    EXPECT_TRUE(parse({"--delay", "255", "info"}).ok());
-    EXPECT_TRUE(parse({"--delay", "1", "info"}).ok());
-    for (const char* bad : {"0", "256", "abc", "", "1.5"}) {
-        EXPECT_FALSE(parse({"--delay", bad, "info"}).ok()) << bad;
-    }
-    EXPECT_FALSE(parse({"info", "--delay"}).ok());  // value missing
-    EXPECT_FALSE(parse({"--fill", "256", "checksum", "x"}).ok());
-    EXPECT_FALSE(parse({"--format", "srec", "checksum", "x"}).ok());
-    EXPECT_FALSE(parse({"--hold", "-1", "linetest"}).ok());
-    EXPECT_FALSE(parse({"--no-verify=1", "upload", "x"}).ok());
-    EXPECT_FALSE(parse({"--frobnicate", "info"}).ok());
-}
-
-TEST(Options, ReadsFillHoldFormatAndDoubleDash) {
-    const auto r = parse(
-        {"--fill", "0x00", "--hold", "0.25", "--format", "raw", "dump", "--", "-odd-name.bin"});
+TEST(Options, ReadsFillHoldFormatRunValuesAndDoubleDash) {
+    const auto r = parse({"--hold", "0.25", "--format", "raw", "run", "--for", "1e1", "--read",
+                          "0x8000", "--", "-odd-name.bin"});
     ASSERT_TRUE(r.ok()) << r.error;
-    EXPECT_EQ(r.options.fill, 0);
     EXPECT_DOUBLE_EQ(r.options.hold_seconds, 0.25);
     EXPECT_EQ(r.options.format, ImageFormat::raw);
+    EXPECT_DOUBLE_EQ(r.options.run_seconds, 10.0);
+    EXPECT_EQ(r.options.read_size, 0x8000);
     EXPECT_EQ(r.options.args, std::vector<std::string>{"-odd-name.bin"});
-    EXPECT_EQ(r.options.given, kOptFill | kOptHold | kOptFormat);
+    EXPECT_EQ(given_names(r.options),
+              (std::vector<std::string_view>{"--hold", "--format", "--for", "--read"}));
 }
 
-TEST(Options, ACommandsOwnOptionsCountOnlyAfterItIsNamed) {
-    static constexpr std::array<ExtraOption, 2> kRunOptions{
-        {{"--cycles", true}, {"--trace", false}}};
-    const ExtraOptionLookup lookup = [](std::string_view command) {
-        return command == "run" ? std::span<const ExtraOption>(kRunOptions)
-                                : std::span<const ExtraOption>{};
-    };
-    const auto r = parse_options({"run", "--cycles", "1000", "fw.ihx", "--trace"}, lookup);
-    ASSERT_TRUE(r.ok()) << r.error;
-    EXPECT_EQ(r.options.extra.at("--cycles"), "1000");
-    EXPECT_EQ(r.options.extra.at("--trace"), "");
-    EXPECT_EQ(r.options.args, std::vector<std::string>{"fw.ihx"});
-    EXPECT_EQ(parse_options({"run", "--cycles=5"}, lookup).options.extra.at("--cycles"), "5");
+// The messages scripts and users see for a malformed command line.
+struct BadLine {
+    std::vector<std::string> args;
+    std::string message;
+};
 
-    EXPECT_FALSE(parse_options({"--cycles", "1000", "run"}, lookup).ok());
-    EXPECT_FALSE(parse_options({"upload", "--cycles", "1000"}, lookup).ok());
-    EXPECT_FALSE(parse_options({"run", "--cycles"}, lookup).ok());
-    EXPECT_FALSE(parse_options({"run", "--trace=1"}, lookup).ok());
+class BadCommandLine : public testing::TestWithParam<BadLine> {};
+
+TEST_P(BadCommandLine, IsRefusedWithItsMessage) {
+    const auto r = parse(GetParam().args);
+    EXPECT_EQ(r.error, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, BadCommandLine,
+    testing::Values(
+        BadLine{{"--port", "5", "info"}, "--port takes 0, 1, 2, 0x278, 0x378 or 0x3BC"},
+        BadLine{{"info", "--port"}, "--port takes 0, 1, 2, 0x278, 0x378 or 0x3BC"},
+        BadLine{{"--delay", "0", "info"}, "--delay takes a number from 1 to 255"},
+        BadLine{{"--delay=256", "info"}, "--delay takes a number from 1 to 255"},
+        BadLine{{"--delay", "1.5", "info"}, "--delay takes a number from 1 to 255"},
+        BadLine{{"--fill", "256", "checksum", "x"},
+                "--fill takes a byte value from 0 to 255 (or 0x00 to 0xFF)"},
+        BadLine{{"--format", "srec", "checksum", "x"}, "--format takes raw or ihex"},
+        BadLine{{"--hold", "-1", "linetest"}, "--hold takes a number of seconds from 0 to 3600"},
+        BadLine{{"run", "x", "--for", "3601"},
+                "--for takes a number of seconds from 0 to 3600, not '3601'"},
+        BadLine{{"run", "x", "--for"}, "option '--for' needs a value"},
+        BadLine{{"run", "x", "--read", "0", "o"}, "--read takes a size from 1 to 32768, not '0'"},
+        BadLine{{"--no-verify=1", "upload", "x"}, "option '--no-verify' takes no value"},
+        BadLine{{"--quiet=yes", "info"}, "option '--quiet' takes no value"},
+        BadLine{{"--frobnicate", "info"}, "unknown option '--frobnicate'"},
+        BadLine{{"info", "-x=1"}, "unknown option '-x=1'"}));
+
+// --for and --hold read seconds alike: decimal, fraction and exponent, nothing
+// that only one of them would take.
+class SecondsValue : public testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(SecondsValue, IsTakenOrRefusedByBothOptions) {
+    const auto [text, good] = GetParam();
+    const auto hold = parse({"linetest", "--hold", text});
+    const auto run = parse({"run", "x", "--for", text});
+    EXPECT_EQ(hold.ok(), good) << hold.error;
+    EXPECT_EQ(run.ok(), good) << run.error;
+    if (good) {
+        EXPECT_EQ(hold.options.hold_seconds, run.options.run_seconds);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, SecondsValue,
+                         testing::Values(std::pair{"0", true}, std::pair{"0.25", true},
+                                         std::pair{"1e-3", true}, std::pair{"3600", true},
+                                         std::pair{"0x10", false}, std::pair{"1e-400", false},
+                                         std::pair{"1e400", false}, std::pair{"inf", false},
+                                         std::pair{"nan", false}, std::pair{"3600.5", false},
+                                         std::pair{" 1", false}, std::pair{"1s", false}));
+
+TEST(Options, UsageLinesNameTheOptionsEachCommandTakes) {
+    EXPECT_EQ(usage_line(*find_command("upload")),
+              "upload FILE [--format F] [--fill N] [--no-verify] [--no-reset]");
+    EXPECT_EQ(usage_line(*find_command("download")),
+              "download SIZE FILE [--format F] [--no-reset]");
+    EXPECT_EQ(usage_line(*find_command("dump")),
+              "dump FILE | dump --board SIZE [--format F] [--fill N] [--no-reset]");
+    EXPECT_EQ(usage_line(*find_command("run")),
+              "run FILE [--read N OUTFILE] [--format F] [--fill N] [--for S]");
+    EXPECT_EQ(usage_line(*find_command("reset")), "reset");
+}
+
+// Which command takes which option is checked before anything reaches the board.
+TEST(Options, AnOptionOfAnotherCommandIsAUsageError) {
+    for (const auto& [args, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"reset", "--no-verify"}, "--no-verify does not go with reset"},
+             {{"--for", "3", "upload", "x"}, "--for does not go with upload"},
+             {{"download", "1", "o.bin", "--fill", "0"}, "--fill does not go with download"},
+             {{"upload"},
+              "usage: quillon-cli upload FILE [--format F] [--fill N] [--no-verify] "
+              "[--no-reset]"},
+             {{"upload", "a", "b"}, "too many arguments for upload: 'b'"},
+             {{"flash"}, "unknown command 'flash'"},
+             {{}, "no command given"}}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(run_cli(args, out, err), kExitUsage);
+        EXPECT_EQ(err.str(),
+                  "quillon-cli: " + message + "\nTry 'quillon-cli --help' for more information.\n");
+        EXPECT_EQ(out.str(), "");
+    }
 }
 
 TEST(Options, NumbersAreDecimalOrHexWithinTheirRange) {
