@@ -1,31 +1,33 @@
 #include "options.h"
 
+#include <vandrel_board.h>
+
 #include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace qcli {
 namespace {
 
-// The parallel ports the library can select, by its index.
-constexpr std::array<std::uint16_t, 3> kPortAddresses{0x278, 0x378, 0x3BC};
+using vandrel::board::kPortBases;
 
 std::string port_address_text(std::size_t index) {
     std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%X", unsigned{kPortAddresses[index]});
+    std::snprintf(text.data(), text.size(), "0x%X", unsigned{kPortBases[index]});
     return text.data();
 }
 
 // "0, 1, 2 or 0x278, 0x378, 0x3BC" (help) or "0, 1, 2, 0x278, 0x378 or 0x3BC" (message).
 std::string port_list(bool one_list) {
     std::vector<std::string> items;
-    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
+    for (std::size_t i = 0; i < std::size(kPortBases); ++i) {
         items.push_back(std::to_string(i));
     }
     const std::size_t indexes = items.size();
-    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
+    for (std::size_t i = 0; i < std::size(kPortBases); ++i) {
         items.push_back(port_address_text(i));
     }
     std::string out;
@@ -116,8 +118,8 @@ std::optional<std::uint8_t> parse_port(std::string_view text) {
     if (!number) {
         return std::nullopt;
     }
-    for (std::size_t i = 0; i < kPortAddresses.size(); ++i) {
-        if (address ? *number == kPortAddresses[i] : *number == i) {
+    for (std::size_t i = 0; i < std::size(kPortBases); ++i) {
+        if (address ? *number == kPortBases[i] : *number == i) {
             return static_cast<std::uint8_t>(i);
         }
     }
