@@ -105,7 +105,7 @@ Choice Selector::simulated(unsigned long base, const std::string& why) {
         const auto fault = parse_sim_fault(settings_.sim_fault);
         if (!fault) {
             return no_board(base, "unknown DLPORTIO_SIM_FAULT '" + settings_.sim_fault +
-                                      "' (use no-board, stuck-low or flip=N)");
+                                      "' (use no-board, stuck-low, flip=N or slow=N)");
         }
         if (settings_.sim_ram.empty()) {
             return no_board(base,

@@ -40,10 +40,14 @@ void SimBoard::write_data(std::uint8_t value) {
     const std::uint8_t rising = value & ~lines_;
     const std::uint8_t falling = lines_ & ~value;
     lines_ = value;
+    // A slow board's shift registers miss a clock edge that comes too soon.
+    const bool clock_in_time =
+        fault_.kind != SimFault::Kind::slow || reads_since_write_ >= fault_.slow_reads;
+    reads_since_write_ = 0;
     if (((rising | falling) & kResetLine) != 0) {
         reset_edge((rising & kResetLine) != 0);
     }
-    if ((rising & kClockLine) != 0) {
+    if ((rising & kClockLine) != 0 && clock_in_time) {
         clock_edge(value);
     }
     if ((value & kResetLine) == 0) {
@@ -103,6 +107,7 @@ void SimBoard::present_bit() {
     bool high = (shift_out_ & 0x80) != 0;
     switch (fault_.kind) {
         case SimFault::Kind::none:
+        case SimFault::Kind::slow:
             break;
         case SimFault::Kind::no_board:
             high = true;

@@ -25,7 +25,10 @@ public:
     SimBoard& operator=(const SimBoard&) = delete;
 
     void write_data(std::uint8_t value) override;
-    std::uint8_t read_status() override { return status_; }
+    std::uint8_t read_status() override {
+        ++reads_since_write_;
+        return status_;
+    }
 
 private:
     void reset_edge(bool rising);
@@ -48,6 +51,7 @@ private:
     std::uint8_t ram_bits_left_ = 0;  // bits of the loaded byte still to reach the data input
     std::uint32_t bits_since_flip_ = 0;
     std::uint8_t status_ = kIdleStatus;
+    std::uint64_t reads_since_write_ = 0;
 };
 
 }  // namespace dlportio

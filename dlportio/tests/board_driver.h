@@ -10,7 +10,15 @@ class BoardDriver {
 public:
     explicit BoardDriver(dlportio::Backend& board) : board_(board) {}
 
-    void put(std::uint8_t lines) { board_.write_data(lines); }
+    // Every line change after `reads` status reads, as the library's waits do.
+    void wait_before_each_change(int reads) { reads_ = reads; }
+
+    void put(std::uint8_t lines) {
+        for (int i = 0; i < reads_; ++i) {
+            board_.read_status();
+        }
+        board_.write_data(lines);
+    }
     bool data_input() { return (board_.read_status() & 0x40) != 0; }
 
     void hold() { put(0xC8); }
@@ -61,4 +69,5 @@ public:
 
 private:
     dlportio::Backend& board_;
+    int reads_ = 0;
 };

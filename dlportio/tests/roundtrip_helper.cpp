@@ -6,7 +6,8 @@
 //   roundtrip_helper killed <n>            read_ram n, then ends by SIGTERM
 //   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
 //   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
-// A first argument --quiet calls dlportio_quiet(1) before anything else.
+// A first argument --quiet calls dlportio_quiet(1) before anything else;
+// --delay D (after it) sets the library's delay.
 // Exits 0 when the library reported success.
 #include <csignal>
 #include <cstdio>
@@ -22,6 +23,11 @@ int main(int argc, char** argv) {
         dlportio_quiet(1);
         --argc;
         ++argv;
+    }
+    if (argc > 2 && std::strcmp(argv[1], "--delay") == 0) {
+        set_delay(static_cast<std::uint8_t>(std::atoi(argv[2])));
+        argc -= 2;
+        argv += 2;
     }
     if (argc == 3 && std::strcmp(argv[1], "upload") == 0) {
         const std::uint16_t loaded = read_file(argv[2]);

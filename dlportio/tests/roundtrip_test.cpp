@@ -195,6 +195,22 @@ TEST_F(RoundTripTest, UnavailableDeviceIsToldOnceAndReadsAsNoBoard) {
     EXPECT_EQ(read_bytes(file), Bytes(2, 0xFF));
 }
 
+TEST_F(RoundTripTest, SlowBoardNeedsTheDelayThatWaitsLongEnough) {
+    // slow=50: a long wait at delay d is 2 x d x d status reads, so 5 is the
+    // first delay that works (50 reads) and 4 (32 reads) loses clock edges.
+    const std::map<std::string, std::string> slow{{"DLPORTIO_SIM_FAULT", "slow=50"}};
+    const Bytes image = random_bytes(64);
+    const auto up = scratch_ / "up.bin", down = scratch_ / "down.bin";
+    write_bytes(up, image);
+    ASSERT_EQ(helper({"--delay", "5", "upload", up.string()}, slow).exit_code, 0);
+    ASSERT_EQ(helper({"--delay", "5", "download", "64", down.string()}, slow).exit_code, 0);
+    EXPECT_EQ(read_bytes(down), image);
+    ASSERT_EQ(helper({"--delay", "4", "download", "64", down.string()}, slow).exit_code, 0);
+    EXPECT_NE(read_bytes(down), image);
+    ASSERT_EQ(helper({"--delay", "4", "upload", up.string()}, slow).exit_code, 0);
+    EXPECT_NE(download(64), image) << "an upload at delay 4 does not arrive intact";
+}
+
 struct SetupCase {
     const char* label;
     std::map<std::string, std::string> variables;

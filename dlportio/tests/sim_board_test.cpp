@@ -144,7 +144,7 @@ TEST_F(SimBoardTest, StatusShowsAnIdlePortAroundTheDataInput) {
 
 TEST_F(SimBoardTest, NoBoardFaultReadsHighAndStoresNothing) {
     ram_[0x0002] = 0x12;
-    SimBoard board(ram_, SimFault{SimFault::Kind::no_board, 0}, nullptr);
+    SimBoard board(ram_, SimFault{SimFault::Kind::no_board, 0, 0}, nullptr);
     BoardDriver drive(board);
     drive.hold();
     drive.store(0x0002, 0x34);
@@ -153,7 +153,7 @@ TEST_F(SimBoardTest, NoBoardFaultReadsHighAndStoresNothing) {
 }
 
 TEST_F(SimBoardTest, StuckLowFaultReadsZeroButStillStores) {
-    SimBoard board(ram_, SimFault{SimFault::Kind::stuck_low, 0}, nullptr);
+    SimBoard board(ram_, SimFault{SimFault::Kind::stuck_low, 0, 0}, nullptr);
     BoardDriver drive(board);
     drive.hold();
     drive.store(0x0002, 0xFF);
@@ -163,16 +163,45 @@ TEST_F(SimBoardTest, StuckLowFaultReadsZeroButStillStores) {
 }
 
 TEST_F(SimBoardTest, FlipFaultInvertsEveryNthSampledBit) {
-    SimBoard board(ram_, SimFault{SimFault::Kind::flip, 3}, nullptr);
+    SimBoard board(ram_, SimFault{SimFault::Kind::flip, 3, 0}, nullptr);
     BoardDriver drive(board);
     drive.hold();
     // Bits 3, 6, 9, 12, 15 (counted from 1, MSB first) of the two bytes come back inverted.
     EXPECT_EQ(drive.fetch(0x0000), 0b00100100);
     EXPECT_EQ(drive.fetch(0x0001), 0b10010010);
-    SimBoard every_bit(ram_, SimFault{SimFault::Kind::flip, 1}, nullptr);
+    SimBoard every_bit(ram_, SimFault{SimFault::Kind::flip, 1, 0}, nullptr);
     BoardDriver drive_all(every_bit);
     drive_all.hold();
     EXPECT_EQ(drive_all.fetch(0x0000), 0xFF);
+}
+
+TEST_F(SimBoardTest, SlowBoardTakesClockEdgesOnlyAfterEnoughStatusReads) {
+    ram_[0x0123] = 0x11;
+    SimBoard board(ram_, SimFault{SimFault::Kind::slow, 0, 4}, nullptr);
+    BoardDriver drive(board);
+    drive.wait_before_each_change(3);
+    drive.hold();
+    drive.store(0x0123, 0xA5);
+    EXPECT_EQ(ram_[0x0123], 0x11) << "no edge came in time: neither address nor byte shifted in";
+    EXPECT_NE(drive.fetch(0x0123), 0x11);
+
+    drive.wait_before_each_change(4);
+    drive.store(0x0123, 0xA5);
+    EXPECT_EQ(ram_[0x0123], 0xA5);
+    EXPECT_EQ(drive.fetch(0x0123), 0xA5);
+}
+
+TEST(SimFaultText, EveryKindAndItsCount) {
+    using dlportio::parse_sim_fault;
+    EXPECT_EQ(parse_sim_fault("slow=50")->kind, SimFault::Kind::slow);
+    EXPECT_EQ(parse_sim_fault("slow=50")->slow_reads, 50u);
+    EXPECT_EQ(parse_sim_fault("flip=7")->flip_every, 7u);
+    EXPECT_EQ(parse_sim_fault("stuck-low")->kind, SimFault::Kind::stuck_low);
+    EXPECT_EQ(parse_sim_fault("")->kind, SimFault::Kind::none);
+    for (const char* wrong :
+         {"slow", "slow=", "slow=0", "slow=-1", "slow=5x", "slow=99999999999"}) {
+        EXPECT_FALSE(parse_sim_fault(wrong)) << wrong;
+    }
 }
 
 TEST_F(SimBoardTest, MicrocontrollerRunsOnFallingResetAndIsHeldOnRisingReset) {
