@@ -19,12 +19,13 @@ std::set<std::string> long_options_in(const std::string& help) {
 CliSurface read_cli_surface(const std::string& program) {
     CliSurface surface;
     const std::string help = run_shell(quoted(program) + " --help").output;
-    // Commands are listed one a line, indented by two blanks.
-    static const std::regex command_line(R"(^  ([a-z][a-z0-9-]*)(?:\s|$))");
+    // Commands are listed one a line with their arguments, indented by two blanks.
+    static const std::regex command_line(R"(^  ([a-z][a-z0-9-]*)(\s.*)?$)");
     for (const std::string& line : lines_of(help)) {
         std::smatch match;
-        if (std::regex_search(line, match, command_line)) {
+        if (std::regex_match(line, match, command_line)) {
             surface.commands.insert(match[1].str());
+            surface.command_options[match[1].str()].merge(long_options_in(match[2].str()));
         }
     }
     surface.options = long_options_in(help);

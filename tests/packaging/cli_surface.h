@@ -2,6 +2,7 @@
 // the manual page and the completion can be held against it.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -10,6 +11,8 @@ namespace quillon::packaging {
 struct CliSurface {
     std::set<std::string> commands;
     std::set<std::string> options;  // long options, "--port"
+    // The long options on each command's own usage line.
+    std::map<std::string, std::set<std::string>> command_options;
 };
 
 // From `quillon-cli --help` and `quillon-cli COMMAND --help` for each command.

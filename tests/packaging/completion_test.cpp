@@ -103,6 +103,18 @@ TEST(CompletionKeepsUp, OffersEveryCommandTheProgramKnows) {
     EXPECT_EQ(Completion().offers("quillon-cli "), cli.commands);
 }
 
+TEST(CompletionKeepsUp, OffersEachCommandTheOptionsOnItsUsageLine) {
+    const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
+    ASSERT_TRUE(cli.command_options.at("upload").contains("--no-verify"));
+    const Completion completion;
+    for (const auto& [command, options] : cli.command_options) {
+        const Words offered = completion.offers("quillon-cli " + command + " -");
+        for (const std::string& option : options) {
+            EXPECT_TRUE(offered.contains(option)) << command << " " << option << " is not offered";
+        }
+    }
+}
+
 TEST(CompletionKeepsUp, OffersEveryOptionTheProgramKnows) {
     const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
     ASSERT_TRUE(cli.options.contains("--port"));

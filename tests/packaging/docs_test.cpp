@@ -46,9 +46,15 @@ TEST(CliManual, NamesEveryCommandAndOptionTheProgramKnows) {
         << "commands not found in quillon-cli --help";
     ASSERT_TRUE(cli.options.contains("--port"));
     const std::string manual = manual_source("quillon-cli.1");
-    for (const std::string& command : cli.commands) {
-        EXPECT_NE(manual.find("\n*" + command + "*"), std::string::npos)
-            << "command " << command << " has no entry in quillon-cli(1)";
+    for (const auto& [command, options] : cli.command_options) {
+        // "*upload* _FILE_ [*--no-verify*] ...": the entry's first line names its options.
+        const auto entry = manual.find("\n*" + command + "*");
+        ASSERT_NE(entry, std::string::npos) << "command " << command << " has no entry";
+        const std::string line = manual.substr(entry + 1, manual.find('\n', entry + 1) - entry);
+        for (const std::string& option : options) {
+            EXPECT_NE(line.find("*" + option + "*"), std::string::npos)
+                << "the entry of " << command << " does not name " << option << ": " << line;
+        }
     }
     // Each option has an entry of its own under OPTIONS.
     const auto from = manual.find("\n# OPTIONS\n");
