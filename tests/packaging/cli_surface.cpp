@@ -29,6 +29,15 @@ CliSurface read_cli_surface(const std::string& program) {
         }
     }
     surface.options = long_options_in(help);
+    // "Exit status: 0 success, 1 refused by the library ..., 4 no board answers."
+    if (const auto from = help.find("Exit status"); from != std::string::npos) {
+        const std::string paragraph = help.substr(from, help.find("\n\n", from) - from);
+        static const std::regex code(R"((?:^|[\s,:])([0-9]+) [a-z])");
+        for (auto it = std::sregex_iterator(paragraph.begin(), paragraph.end(), code);
+             it != std::sregex_iterator(); ++it) {
+            surface.exit_codes.insert(std::stoi((*it)[1].str()));
+        }
+    }
     for (const std::string& command : surface.commands) {
         const std::string own = run_shell(quoted(program) + " " + command + " --help").output;
         surface.options.merge(long_options_in(own));

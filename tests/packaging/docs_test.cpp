@@ -67,6 +67,20 @@ TEST(CliManual, NamesEveryCommandAndOptionTheProgramKnows) {
     }
 }
 
+TEST(CliManual, ExplainsEveryExitStatusTheProgramExplains) {
+    const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
+    ASSERT_TRUE(cli.exit_codes.contains(0) && cli.exit_codes.contains(3))
+        << "no exit status paragraph in quillon-cli --help";
+    const std::string manual = manual_source("quillon-cli.1");
+    const auto from = manual.find("\n# EXIT STATUS\n");
+    ASSERT_NE(from, std::string::npos);
+    const std::string section = manual.substr(from, manual.find("\n# ", from + 1) - from);
+    for (const int code : cli.exit_codes) {
+        EXPECT_NE(section.find("\n*" + std::to_string(code) + "*\n"), std::string::npos)
+            << "exit status " << code << " is not in quillon-cli(1)";
+    }
+}
+
 // Every DLPORTIO_ name the layer or the CLI reads from the environment.
 std::set<std::string> environment_variables_in_sources() {
     static const std::regex name(R"re("(DLPORTIO_[A-Z0-9_]+)")re");
