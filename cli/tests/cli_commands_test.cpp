@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
-#include <random>
 
 #include "cli_process.h"
 #include "ihex_reader.h"
 #include "ihex_writer.h"
+#include "quillon_test/bytes.h"
 
 namespace qcli {
 namespace {
@@ -16,24 +16,12 @@ namespace {
 using testing_support::ProcessResult;
 using testing_support::Scratch;
 
-std::vector<std::uint8_t> random_bytes(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
-}
+using quillon_test::random_bytes;
 
-// The program's checksum, worked out here from its rule: the low 16 bits of the
-// sum, with the digits of a high byte below 0x10 exchanged.
+// The program's checksum as it prints it, in hexadecimal.
 std::string program_checksum(const std::vector<std::uint8_t>& bytes) {
-    unsigned s = std::accumulate(bytes.begin(), bytes.end(), 0u) & 0xFFFF;
-    if (s < 0x1000) {
-        s = ((s & 0x0F00) << 4) | (s & 0x00FF);
-    }
     char text[8];
-    std::snprintf(text, sizeof text, "%X", s);
+    std::snprintf(text, sizeof text, "%X", unsigned{quillon_test::image_checksum(bytes)});
     return text;
 }
 

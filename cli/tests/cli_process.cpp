@@ -10,25 +10,13 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "quillon_test/bytes.h"
+
 namespace qcli::testing_support {
-namespace {
-
-std::vector<std::uint8_t> slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace
 
 Scratch::Scratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillon-cli-test-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    dir_ = pattern;
     std::filesystem::create_directories(dir_ / "config");
     std::filesystem::create_directories(dir_ / "tmp");
     set_ram(std::vector<std::uint8_t>(0x8000, 0x00));
@@ -36,13 +24,8 @@ Scratch::Scratch() {
     set_profile("[section]\nDelay=1\nPort=1\n");
 }
 
-Scratch::~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-}
-
 std::vector<std::uint8_t> Scratch::ram() const {
-    return slurp(dir_ / "ram.bin");
+    return quillon_test::read_bytes(dir_ / "ram.bin");
 }
 
 void Scratch::set_ram(const std::vector<std::uint8_t>& bytes) const {
@@ -56,9 +39,7 @@ void Scratch::set_profile(const std::string& text) const {
 }
 
 void Scratch::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    quillon_test::write_bytes(dir_ / name, bytes);
 }
 
 void Scratch::write_text(const std::string& name, const std::string& text) const {
@@ -66,7 +47,7 @@ void Scratch::write_text(const std::string& name, const std::string& text) const
 }
 
 std::vector<std::uint8_t> Scratch::read(const std::string& name) const {
-    return slurp(dir_ / name);
+    return quillon_test::read_bytes(dir_ / name);
 }
 
 ProcessResult Scratch::run(const std::vector<std::string>& args,

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "quillon_test/scratch_folder.h"
+
 namespace qcli::testing_support {
 
 struct ProcessResult {
@@ -19,12 +21,11 @@ struct ProcessResult {
 class Scratch {
 public:
     Scratch();
-    ~Scratch();
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
 
-    const std::filesystem::path& dir() const { return dir_; }
-    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    const std::filesystem::path& dir() const { return folder_.path(); }
+    std::filesystem::path path(const std::string& name) const { return folder_ / name; }
 
     // The simulated board's RAM, 32768 bytes.
     std::vector<std::uint8_t> ram() const;
@@ -42,7 +43,8 @@ public:
                       bool stderr_on_tty = false) const;
 
 private:
-    std::filesystem::path dir_;
+    quillon_test::ScratchFolder folder_{"quillon-cli-test"};
+    const std::filesystem::path& dir_ = folder_.path();
 };
 
 }  // namespace qcli::testing_support

@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
 #include "scoped_env.h"
-#include "scratch_folder.h"
 #include "settings.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 struct Made {
     bool cpu;

@@ -12,10 +12,12 @@
 #include "child_process.h"
 #include "child_processes.h"
 #include "firmware_files.h"
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 #include "vandrel.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 constexpr std::size_t kPattern = 0x1000;
 constexpr std::uint16_t kReadSize = kPattern + 0x100;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 using dlportio::device_for_base;
 using dlportio::has_parallel_port;

@@ -8,10 +8,12 @@
 
 #include <unistd.h>
 
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 #include "small_tmpfs.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 using dlportio::RamFile;
 

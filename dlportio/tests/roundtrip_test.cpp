@@ -9,39 +9,24 @@
 #include <bit>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
 #include <vector>
 
-#include "scratch_folder.h"
+#include "quillon_test/bytes.h"
+#include "quillon_test/scratch_folder.h"
 #include "small_tmpfs.h"
 
 extern char** environ;
 
 namespace {
 
+using quillon_test::read_bytes;
+using quillon_test::ScratchFolder;
+using quillon_test::write_bytes;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes read_bytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 Bytes random_bytes(std::size_t count) {
-    std::mt19937 generator(static_cast<std::uint32_t>(count));
-    std::uniform_int_distribution<int> byte(0, 255);
-    Bytes bytes(count);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(byte(generator));
-    }
-    return bytes;
+    return quillon_test::random_bytes(count, static_cast<unsigned>(count));
 }
 
 struct HelperRun {

@@ -12,9 +12,11 @@
 #include "child_process.h"
 #include "child_processes.h"
 #include "firmware_files.h"
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 using dlportio::S51Cpu;
 using dlportio::S51Settings;

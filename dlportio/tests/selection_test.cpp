@@ -7,9 +7,11 @@
 
 #include "board_driver.h"
 #include "fake_device.h"
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 
 namespace {
+
+using quillon_test::ScratchFolder;
 
 using dlportio::Selector;
 using dlportio::Settings;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch_folder.h"
+#include "quillon_test/scratch_folder.h"
 
 class SmallTmpfs {
 public:
@@ -46,6 +46,6 @@ public:
     }
 
 private:
-    ScratchFolder scratch_;
+    quillon_test::ScratchFolder scratch_;
     bool mounted_ = false;
 };

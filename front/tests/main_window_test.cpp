@@ -199,7 +199,7 @@ TEST_F(MainWindow, LoadShowsSizeChecksumAndFileName) {
 
 TEST_F(MainWindow, FailedLoadShowsTheLibraryText) {
     CQuillonDlg& dlg = open();
-    load(pattern(1000, 1));
+    load(random_bytes(1000, 1));
     click(IDC_UPLOAD);
     ASSERT_EQ(bar(), 100);
     const QString missing = scratch_.file("missing.bin");
@@ -213,7 +213,7 @@ TEST_F(MainWindow, FailedLoadShowsTheLibraryText) {
 
 TEST_F(MainWindow, CancelledFileDialogsChangeNothing) {
     CQuillonDlg& dlg = open();
-    load(pattern(500, 2));
+    load(random_bytes(500, 2));
     click(IDC_UPLOAD);
     const QString before = status();
     type(IDC_SIZE, QStringLiteral("12"));
@@ -232,14 +232,14 @@ TEST_F(MainWindow, CancelledFileDialogsChangeNothing) {
 
 TEST_F(MainWindow, SaveWritesTheBufferAndNamesTheFile) {
     CQuillonDlg& dlg = open();
-    const auto bytes = pattern(300, 3);
+    const auto bytes = random_bytes(300, 3);
     load(bytes);
     type(IDC_SIZE, QStringLiteral("5"));
     const QString target = scratch_.file("saved.rom");
     prompts_.answers.push_back(target);
     click(IDC_WRITE_FILE);
     EXPECT_EQ(status(), QStringLiteral("write 300 to file [") +
-                            QString::number(checksum_of(bytes), 16).toUpper() + u']');
+                            QString::number(image_checksum(bytes), 16).toUpper() + u']');
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("saved.rom"));
     EXPECT_EQ(field(IDC_SIZE), QStringLiteral("300"));  // the typed 5 was never read
     QFile saved(target);
@@ -250,15 +250,15 @@ TEST_F(MainWindow, SaveWritesTheBufferAndNamesTheFile) {
 
 TEST_F(MainWindow, UploadAndDownloadRoundTripThroughTheBoard) {
     open();
-    const auto sent = pattern(3000, 4);
+    const auto sent = random_bytes(3000, 4);
     load(sent);
     click(IDC_UPLOAD);
-    const QString sum = QString::number(checksum_of(sent), 16).toUpper();
+    const QString sum = QString::number(image_checksum(sent), 16).toUpper();
     EXPECT_EQ(status(), QStringLiteral("write 3000 to RAM [") + sum + u']');
     EXPECT_EQ(bar(), 100);
     EXPECT_EQ(field(IDC_SIZE), QStringLiteral("3000"));
 
-    load(pattern(100, 5));  // something else in the buffer
+    load(random_bytes(100, 5));  // something else in the buffer
     type(IDC_SIZE, QStringLiteral("3000"));
     click(IDC_DOWNLOAD);
     EXPECT_EQ(status(), QStringLiteral("read 3000 from RAM [") + sum + u']');
@@ -269,7 +269,7 @@ TEST_F(MainWindow, UploadAndDownloadRoundTripThroughTheBoard) {
 
 TEST_F(MainWindow, DownloadOfZeroIsRefusedByTheLibrary) {
     open();
-    load(pattern(64, 6));
+    load(random_bytes(64, 6));
     type(IDC_SIZE, QStringLiteral("0"));
     click(IDC_DOWNLOAD);
     EXPECT_EQ(status(), QStringLiteral("please give a valid read-size"));
@@ -280,7 +280,7 @@ TEST_F(MainWindow, DownloadOfZeroIsRefusedByTheLibrary) {
 // status line as they were, the field kept for correcting.
 TEST_F(MainWindow, InvalidReadSizeDownloadsNothing) {
     CQuillonDlg& dlg = open();
-    const auto image = pattern(64, 7);
+    const auto image = random_bytes(64, 7);
     load(image);
     const QString before = status();
     const std::pair<const char*, const QString*> cases[] = {

@@ -4,10 +4,9 @@
 
 #include <QApplication>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "quillon_resources.h"
+#include "quillon_test/scratch_folder.h"
 
 // Qt and fontconfig keep caches until exit that LeakSanitizer would report as ours.
 extern "C" const char* __asan_default_options() {
@@ -20,20 +19,13 @@ int main(int argc, char** argv) {
         return RUN_ALL_TESTS();  // listing needs no display and no board
     }
 
-    std::string scratch =
-        (std::filesystem::temp_directory_path() / "quillon-front-tests-XXXXXX").string();
-    if (::mkdtemp(scratch.data()) == nullptr) {
-        return 2;
-    }
+    const quillon_test::ScratchFolder scratch("quillon-front-tests");
     ::setenv("DLPORTIO_BACKEND", "sim", 1);
-    ::setenv("DLPORTIO_SIM_RAM", (scratch + "/board.ram").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
+    ::setenv("DLPORTIO_SIM_RAM", (scratch / "board.ram").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
     const QApplication application(argc, argv);
     quillon::install_resources();
-    const int result = RUN_ALL_TESTS();
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-    return result;
+    return RUN_ALL_TESTS();
 }

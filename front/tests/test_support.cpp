@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QSettings>
 #include <fstream>
-#include <random>
 
 #include "windowing/profile.h"
 
@@ -32,24 +31,12 @@ std::optional<QString> ScriptedPrompts::file_dialog(const windowing::FileRequest
     return answer;
 }
 
-ScratchFolder::ScratchFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "quillon-front-XXXXXX").string();
-    path_ = ::mkdtemp(name.data());
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 QString ScratchFolder::file(const char* name) const {
-    return QString::fromStdString((path_ / name).string());
+    return QString::fromStdString((path() / name).string());
 }
 
 void write_bytes(const QString& path, const std::vector<std::uint8_t>& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    quillon_test::write_bytes(path.toStdString(), bytes);
 }
 
 std::vector<std::uint8_t> image_with_sum(std::size_t size, unsigned sum) {
@@ -60,26 +47,6 @@ std::vector<std::uint8_t> image_with_sum(std::size_t size, unsigned sum) {
         sum -= take;
     }
     return bytes;
-}
-
-std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& byte : bytes) {
-        byte = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
-}
-
-std::uint16_t checksum_of(const std::vector<std::uint8_t>& bytes) {
-    std::uint16_t sum = 0;
-    for (const auto byte : bytes) {
-        sum = static_cast<std::uint16_t>(sum + byte);
-    }
-    if (sum >= 0x1000) {
-        return sum;
-    }
-    return static_cast<std::uint16_t>(((sum & 0x0F00) << 4) | (sum & 0x00FF));
 }
 
 void remove_profile() {

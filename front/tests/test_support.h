@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "quillon_test/bytes.h"
+#include "quillon_test/scratch_folder.h"
 #include "windowing/prompts.h"
 
 #include <gtest/gtest.h>
@@ -37,26 +39,20 @@ private:
     windowing::Prompts* previous_;
 };
 
-// A fresh folder for each test, removed with it.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    QString file(const char* name) const;
+using quillon_test::image_checksum;
+using quillon_test::random_bytes;
 
-private:
-    std::filesystem::path path_;
+// A fresh folder for each test, removed with it; the dialogs take its files' names
+// as QStrings.
+class ScratchFolder : public quillon_test::ScratchFolder {
+public:
+    ScratchFolder() : quillon_test::ScratchFolder("quillon-front") {}
+    QString file(const char* name) const;
 };
 
 void write_bytes(const QString& path, const std::vector<std::uint8_t>& bytes);
 // `size` bytes whose plain sum is `sum` (sum <= 255 * size).
 std::vector<std::uint8_t> image_with_sum(std::size_t size, unsigned sum);
-std::vector<std::uint8_t> pattern(std::size_t size, unsigned seed);
-// The checksum as the status line shows it.
-std::uint16_t checksum_of(const std::vector<std::uint8_t>& bytes);
 
 // The profile file: removed, written as raw text, or read back.
 void remove_profile();

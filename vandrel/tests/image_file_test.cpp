@@ -16,6 +16,8 @@
 
 #include "last_error.h"
 #include "library_test.h"
+#include "quillon_test/bytes.h"
+#include "quillon_test/scratch_folder.h"
 #include "vandrel.h"
 
 namespace vandrel_test {
@@ -25,31 +27,16 @@ namespace fs = std::filesystem;
 
 class ImageFileTest : public LibraryTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "vandrel-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-        LibraryTest::TearDown();
-    }
-
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     std::string make_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const auto p = path(name);
-        std::ofstream out(p, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        quillon_test::write_bytes(p, bytes);
         return p;
     }
 
     static std::vector<std::uint8_t> contents(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return quillon_test::read_bytes(p);
     }
 
     // A small earlier image that refused loads must keep.
@@ -65,7 +52,8 @@ protected:
         EXPECT_EQ(getBuffer()[3], 0x00);
     }
 
-    fs::path dir_;
+    quillon_test::ScratchFolder scratch_{"vandrel-files"};
+    const fs::path& dir_ = scratch_.path();
     std::uint16_t previous_chsum_ = 0;
 };
 
