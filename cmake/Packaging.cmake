@@ -16,6 +16,9 @@ quillon-cli for scripts and Makefiles, the board link library libvandrel.so
 with its header, pkg-config and CMake files, and the port-access layer
 libdlportio.so with a simulated board for machines without a parallel port.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Installed with DESTDIR, so files written at install time see /usr as the prefix.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -118,6 +118,14 @@ TEST_F(DebPackage, ControlFieldsNameTheLibrariesItNeedsAndRecommendTheSimulator)
     EXPECT_TRUE(description[1].starts_with(" ")) << description[1];
 }
 
+TEST_F(DebPackage, PkgConfigFileNamesUsrAsItsPrefix) {
+    const std::string pc = "./usr/" + std::string(QUILLON_LIBDIR) + "/pkgconfig/vandrel.pc";
+    const ShellResult text =
+        run_shell("dpkg-deb --fsys-tarfile " + quoted(deb_) + " | tar -xOf - " + quoted(pc));
+    ASSERT_EQ(text.exit_code, 0) << text.output;
+    EXPECT_TRUE(text.output.starts_with("prefix=/usr\n")) << text.output;
+}
+
 TEST_F(DebPackage, UnpackedQuillonCliFindsItsLibrariesAndAnswers) {
     const fs::path root = *scratch_ / "root";
     ASSERT_EQ(run_shell("dpkg-deb -x " + quoted(deb_) + " " + quoted(root)).exit_code, 0);
