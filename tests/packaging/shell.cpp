@@ -53,19 +53,4 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-ScratchFolder::ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quillon-packaging-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a scratch folder");
-    }
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 }  // namespace quillon::packaging

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "quillon_test/scratch_folder.h"
+
 namespace quillon::packaging {
+
+using quillon_test::ScratchFolder;
 
 struct ShellResult {
     int exit_code = -1;
@@ -21,19 +25,5 @@ std::string quoted(const std::string& text);
 
 std::string read_text(const std::filesystem::path& path);
 std::vector<std::string> lines_of(const std::string& text);
-
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace quillon::packaging
