@@ -40,7 +40,7 @@ int main() {
     constexpr long kAccesses = 1'000'000;
     CountingDevice device;
     std::string error;
-    auto port = dlportio::PpdevPort::open("/dev/parport0", device, error);
+    auto port = dlportio::PpdevPort::open("/dev/parport0", device, {}, error);
     if (!port) {
         std::fprintf(stderr, "ppdev_calls_bench: %s\n", error.c_str());
         return 1;

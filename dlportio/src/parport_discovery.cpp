@@ -75,6 +75,26 @@ std::optional<std::string> device_for_base(const std::vector<KnownPort>& ports,
     return std::nullopt;
 }
 
+PortUsers port_users(const fs::path& devices_folder) {
+    PortUsers users;
+    std::error_code ec;
+    for (fs::directory_iterator it(devices_folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            users.registered.push_back(it->path().filename().string());
+        }
+    }
+    std::sort(users.registered.begin(), users.registered.end());
+    std::ifstream in(devices_folder / "active");
+    if (std::string active; in >> active && active != "none") {
+        users.active = active;
+    }
+    return users;
+}
+
+fs::path devices_folder(const SystemPaths& paths, const std::string& device) {
+    return paths.parport_proc / fs::path(device).filename() / "devices";
+}
+
 bool has_parallel_port(const SystemPaths& paths) {
     std::error_code ec;
     for (fs::directory_iterator it(paths.parport_proc, ec), end; !ec && it != end;

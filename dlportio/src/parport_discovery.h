@@ -26,6 +26,19 @@ std::vector<KnownPort> known_ports(const SystemPaths& paths);
 // The device serving this base address, if the driver knows one.
 std::optional<std::string> device_for_base(const std::vector<KnownPort>& ports, unsigned long base);
 
+// The devices the kernel has registered on one port, from
+// /proc/sys/dev/parport/parportN/devices/: one folder per device ("lp0" for
+// the printer driver, "ppdev0" for a program using /dev/parport0) and the
+// file `active`, which names the one that has claimed the port, or "none".
+struct PortUsers {
+    std::vector<std::string> registered;  // sorted
+    std::string active;                   // empty for none or unknown
+};
+PortUsers port_users(const std::filesystem::path& devices_folder);
+
+// That folder for a device /dev/parportN (found by the device's file name).
+std::filesystem::path devices_folder(const SystemPaths& paths, const std::string& device);
+
 // True when the machine shows any parallel port, even with no driver loaded
 // (firmware-listed PNP0400/PNP0401 devices, /dev/parport*).
 bool has_parallel_port(const SystemPaths& paths);

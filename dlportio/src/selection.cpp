@@ -75,12 +75,13 @@ Choice Selector::choose_untraced(unsigned long base) {
             return ppdev(base, *device);
         }
         if (wanted == "ppdev") {
-            return no_board(base, ports.empty()
-                                      ? "no parallel port known to the kernel (load its driver "
-                                        "with 'sudo modprobe ppdev', or set DLPORTIO_DEVICE)"
-                                      : "no parallel port at this address (the kernel knows " +
-                                            list_ports(ports) +
-                                            "); set DLPORTIO_DEVICE=/dev/parportN to use one");
+            return no_board(base,
+                            ports.empty()
+                                ? "no parallel port known to the kernel (load its driver "
+                                  "with 'sudo modprobe parport_pc ppdev', or set DLPORTIO_DEVICE)"
+                                : "no parallel port at this address (the kernel knows " +
+                                      list_ports(ports) +
+                                      "); set DLPORTIO_DEVICE=/dev/parportN to use one");
         }
         if (!ports.empty()) {
             // A real board may hang on one of them: never simulate one in its place.
@@ -92,7 +93,7 @@ Choice Selector::choose_untraced(unsigned long base) {
         if (has_parallel_port(settings_.paths)) {
             return no_board(base,
                             "the machine has a parallel port but the kernel's driver for it is "
-                            "not loaded (run 'sudo modprobe ppdev', then start again)");
+                            "not loaded (run 'sudo modprobe parport_pc ppdev', then start again)");
         }
         return simulated(base, "no parallel port on this machine");
     }
@@ -137,13 +138,14 @@ Choice Selector::ppdev(unsigned long base, const std::string& device) {
         return Choice{Kind::ppdev, found->second, name, name, name};
     }
     std::string error;
-    auto port = PpdevPort::open(device, calls_, error);
+    auto port = PpdevPort::open(device, calls_, devices_folder(settings_.paths, device), error);
     if (!port) {
         return no_board(base, "ppdev: " + error);
     }
     std::string name = "ppdev " + device;
-    if (!port->exclusive()) {
-        name += " (shared with another driver)";
+    if (!port->shared_with().empty()) {
+        name += " (shared with the idle printer driver " + port->shared_with() +
+                ", whose printing waits until this program ends)";
     }
     owned_.push_back(std::move(port));
     devices_[device] = owned_.back().get();

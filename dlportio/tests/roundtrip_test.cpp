@@ -173,10 +173,11 @@ TEST_F(RoundTripTest, UnavailableDeviceIsToldOnceAndReadsAsNoBoard) {
     const HelperRun run = helper({"download", "2", file},
                                  {{"DLPORTIO_BACKEND", "ppdev"}, {"DLPORTIO_DEVICE", device}});
     EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.err, "dlportio: port 0x378: none: ppdev: cannot open " + device +
-                           ": No such file or directory (load the driver with 'sudo modprobe "
-                           "ppdev'); accesses behave as with no board (the data input reads "
-                           "high)\n");
+    EXPECT_EQ(run.err,
+              "dlportio: port 0x378: none: ppdev: cannot open " + device +
+                  ": No such file or directory (load the drivers with 'sudo modprobe "
+                  "parport_pc ppdev'); accesses behave as with no board (the data input reads "
+                  "high)\n");
     EXPECT_EQ(read_bytes(file), Bytes(2, 0xFF));
 }
 
