@@ -16,8 +16,8 @@ struct ProfileSettings {
 // $XDG_CONFIG_HOME/quillon.INI, or ~/.config/quillon.INI.
 std::filesystem::path profile_path();
 
-// Section "section", keys "Port" and "Delay", names matched exactly as the
-// program matches them. A value counts by its leading sign and digits; one
+// Section "section", keys "Port" and "Delay", names of any case, as the
+// program reads them. A value counts by its leading sign and digits; one
 // without digits counts as 0.
 ProfileSettings parse_profile(std::string_view text);
 ProfileSettings read_profile(const std::filesystem::path& path);

@@ -1,6 +1,8 @@
 // Every command of the built program against the simulated board.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -304,6 +306,17 @@ TEST_F(Cli, InfoShowsTheSettingsInForce) {
     std::filesystem::remove(scratch.path("config/quillon.INI"));
     r = scratch.run({"info"});
     EXPECT_TRUE(contains(r.out, "delay:           10\n")) << r.out;
+}
+
+TEST_F(Cli, AProfileThatIsNoFileGivesTheDefaultsAndOneNote) {
+    const auto profile = scratch.path("config/quillon.INI");
+    std::filesystem::remove(profile);
+    ASSERT_EQ(::mkfifo(profile.c_str(), 0600), 0);  // a blocking read would never return
+    const auto r = scratch.run({"info"});
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_TRUE(contains(r.out, "delay:           10\n")) << r.out;
+    EXPECT_EQ(r.err, "quillon-cli: " + profile.string() +
+                         ": not a regular file; using the default settings\n");
 }
 
 TEST_F(Cli, BadCommandLinesExit2AndTouchNothing) {

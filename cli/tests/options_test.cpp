@@ -189,7 +189,7 @@ TEST(Profile, ReadsTheProgramsSectionAndTakesValuesModulo256) {
     EXPECT_EQ(parse_profile("[section]\nDelay=12abc\n").delay, 12);
     EXPECT_EQ(parse_profile("[section]\nDelay=-1\n").delay, 255);
     EXPECT_EQ(parse_profile("[section]\nDelay=4294967306\n").delay, 10);  // wraps at 32 bits
-    EXPECT_EQ(parse_profile("[Section]\nDelay=3\n").delay, 10);           // names match exactly
+    EXPECT_EQ(parse_profile("[Section]\ndelay=3\n").delay, 3);  // names of any case
     EXPECT_EQ(parse_profile("[section]\nDelay=\"20\"\n").delay, 20);
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +20,7 @@
 #include "resource_ids.h"
 #include "test_support.h"
 #include "vandrel.h"
+#include "windowing/profile.h"
 
 using namespace quillon;
 using namespace testing_support;
@@ -127,6 +129,19 @@ TEST_F(MainWindow, StoredSettingsGoThroughTheLibrary) {
     EXPECT_TRUE(checked(IDC_PORT_378));
     close_window();
     EXPECT_EQ(profile_value("Port"), QStringLiteral("1"));
+}
+
+TEST_F(MainWindow, AHandEditedProfileKeepsItsLinesAndComments) {
+    write_profile("; my bench board\n[Section]\nport = 2 ; the card\ndelay=20\n[mine]\nx=1\n");
+    open();
+    EXPECT_EQ(field(IDC_DELAY), QStringLiteral("20"));
+    EXPECT_TRUE(checked(IDC_PORT_3BC));
+    click(IDC_PORT_278);
+    close_window();
+    QFile file(windowing::profile_path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(),
+              QByteArray("; my bench board\n[Section]\nport = 0\ndelay=20\n[mine]\nx=1\n"));
 }
 
 TEST_F(MainWindow, EnterConfirmsAndStoresTheTypedDelay) {

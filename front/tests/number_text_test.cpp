@@ -5,7 +5,6 @@
 #include "windowing/number_text.h"
 
 using windowing::parse_field_number;
-using windowing::parse_profile_int;
 
 TEST(FieldNumber, AcceptsDecimalNumbersWithBlanksAndPlusSign) {
     const std::pair<const char*, std::uint32_t> accepted[] = {
@@ -36,16 +35,4 @@ TEST(FieldNumber, ReadsOnlyTheFirst31Characters) {
     // Whatever follows the 31st character is never looked at.
     EXPECT_EQ(parse_field_number(QString(30, u' ') + QStringLiteral("7xyz")), std::optional(7u));
     EXPECT_EQ(parse_field_number(QString(31, u' ') + QStringLiteral("7")), std::nullopt);
-}
-
-TEST(ProfileInt, TakesSignAndLeadingDigitsOnly) {
-    EXPECT_EQ(parse_profile_int(QStringLiteral("266")), 266);
-    EXPECT_EQ(parse_profile_int(QStringLiteral("  12abc")), 12);
-    EXPECT_EQ(parse_profile_int(QStringLiteral("-3")), -3);
-    EXPECT_EQ(parse_profile_int(QStringLiteral("+9")), 9);
-    EXPECT_EQ(parse_profile_int(QStringLiteral("abc")), 0);
-    EXPECT_EQ(parse_profile_int(QString()), 0);
-    EXPECT_EQ(parse_profile_int(QStringLiteral("1,2")), 1);
-    // Wraps as 32-bit arithmetic does; the window keeps the value modulo 256.
-    EXPECT_EQ(static_cast<std::uint8_t>(parse_profile_int(QStringLiteral("4294967306"))), 10);
 }

@@ -49,26 +49,4 @@ std::optional<std::uint32_t> parse_field_number(const QString& full_text) {
     return static_cast<std::uint32_t>(value);
 }
 
-int parse_profile_int(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && (is_blank(text[i]))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    // Wraps like the platform's 32-bit arithmetic instead of overflowing.
-    std::uint32_t value = 0;
-    while (i < text.size() && is_digit(text[i])) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i].unicode() - u'0');
-        ++i;
-    }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<int>(value);
-}
-
 }  // namespace windowing

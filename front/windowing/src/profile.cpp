@@ -1,14 +1,21 @@
 #include "windowing/profile.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QStringList>
 
-#include "windowing/number_text.h"
+#include "profile/config_folder.h"
+#include "profile/profile_file.h"
 
 namespace windowing {
+
+namespace {
+
+std::filesystem::path file_path() {
+    return QFile::encodeName(profile_path()).toStdString();
+}
+
+}  // namespace
 
 QString program_name() {
     QString path = QCoreApplication::instance() != nullptr
@@ -18,30 +25,18 @@ QString program_name() {
 }
 
 QString profile_path() {
-    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (folder.isEmpty() || QDir::isRelativePath(folder)) {
-        folder = QDir::homePath() + QStringLiteral("/.config");
-    }
+    const QString folder = QFile::decodeName(quillon::profile::config_folder().c_str());
     return folder + u'/' + program_name() + QStringLiteral(".INI");
 }
 
 int profile_int(const QString& section, const QString& key, int default_value) {
-    const QSettings settings(profile_path(), QSettings::IniFormat);
-    const QVariant value = settings.value(section + u'/' + key);
-    if (!value.isValid()) {
-        return default_value;
-    }
-    // QSettings splits a value with commas into a list; the raw text is what counts.
-    const QString text = value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',')
-                                                                  : value.toString();
-    return parse_profile_int(text);
+    return quillon::profile::get_int(file_path(), section.toStdString(), key.toStdString(),
+                                     default_value);
 }
 
 bool write_profile_string(const QString& section, const QString& key, const QString& value) {
-    QSettings settings(profile_path(), QSettings::IniFormat);
-    settings.setValue(section + u'/' + key, value);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    return quillon::profile::write_string(file_path(), section.toStdString(), key.toStdString(),
+                                          value.toStdString());
 }
 
 }  // namespace windowing

@@ -31,15 +31,6 @@ bool CWinApp::OnCommand(int id) {
     return false;
 }
 
-int CWinApp::GetProfileInt(const QString& section, const QString& key, int default_value) const {
-    return profile_int(section, key, default_value);
-}
-
-bool CWinApp::WriteProfileString(const QString& section, const QString& key,
-                                 const QString& value) const {
-    return write_profile_string(section, key, value);
-}
-
 QString CWinApp::name() const {
     return name_.isEmpty() ? program_name() : name_;
 }

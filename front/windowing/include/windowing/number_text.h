@@ -1,4 +1,4 @@
-// Reading numbers typed into fields and stored in the profile file.
+// Reading numbers typed into fields.
 #pragma once
 
 #include <QString>
@@ -12,9 +12,5 @@ namespace windowing {
 // follow (values too large for 32 bits read as 4294967295); a value of 0 must
 // begin with the digit "0"; only blanks and tabs may follow.
 std::optional<std::uint32_t> parse_field_number(const QString& text);
-
-// The profile rule: leading blanks, an optional sign and the digits that follow;
-// anything after them is ignored; no digits read as 0.
-int parse_profile_int(const QString& text);
 
 }  // namespace windowing

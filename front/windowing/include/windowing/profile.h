@@ -1,5 +1,5 @@
 // The program's profile file: <config folder>/<program name>.INI, read and
-// written through QSettings in INI format.
+// written as the platform's private-profile functions do.
 #pragma once
 
 #include <QString>

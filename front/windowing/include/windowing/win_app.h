@@ -25,9 +25,6 @@ public:
     // The desktop draws its controls three-dimensionally already.
     void Enable3dControls() {}
 
-    int GetProfileInt(const QString& section, const QString& key, int default_value) const;
-    bool WriteProfileString(const QString& section, const QString& key, const QString& value) const;
-
     QString name() const;
     static CWinApp* current();
     // The toolkit's start, then the application's own; returns the exit code.

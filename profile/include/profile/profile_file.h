@@ -1,0 +1,33 @@
+// The settings file itself: an integer read and a string written by section and
+// key, as the platform's private-profile functions do it. Only a regular file
+// of sane size is read, so that a FIFO or a link to a device never blocks a
+// start: such a file gives the defaults and one note on standard error.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace quillon::profile {
+
+// The largest settings file read; a bigger one is refused as not a settings file.
+inline constexpr std::uintmax_t max_file_size = 1024 * 1024;
+
+// The integer under section/key (its value's leading number), or default_value
+// when the file, the section or the key is missing or the file is refused.
+int get_int(const std::filesystem::path& file, std::string_view section, std::string_view key,
+            int default_value);
+
+// Sets section/key to value, creating the folder, the file, the section or the
+// key as needed and changing nothing else of the file. The new text replaces
+// the old one only once it is wholly on disk, so a full disk loses nothing.
+// False (with one note) when it could not be written.
+bool write_string(const std::filesystem::path& file, std::string_view section, std::string_view key,
+                  std::string_view value);
+
+// Where notes go; the default prints "<program>: <note>" on standard error.
+// Each note is given once per process.
+using NoteSink = void (*)(std::string_view note);
+NoteSink set_note_sink(NoteSink sink);
+
+}  // namespace quillon::profile
