@@ -1,0 +1,68 @@
+// calibrate: find the smallest delay at which the board takes a test pattern
+// and gives it back intact, so that transfers need not run at a guessed one.
+// Scripts run it unattended: it warns instead of asking before it overwrites
+// the start of the board's RAM.
+#include <vandrel.h>
+
+#include <string>
+
+#include "calibrate.h"
+#include "command.h"
+#include "temp_file.h"
+
+namespace qcli {
+namespace {
+
+// Sends the pattern at this delay and reads it back. On a refusal, nothing
+// comes back and `error` says why.
+RoundResult board_round(TempFile& file, std::uint8_t delay, std::span<const std::uint8_t> pattern,
+                        std::string& error) {
+    const auto size = static_cast<std::uint16_t>(pattern.size());
+    set_delay(delay);
+    if (!file.write(pattern)) {
+        error = file.error();
+        return std::nullopt;
+    }
+    if (read_file(file.path().c_str()) != size || write_ram() != size || read_ram(size) != size) {
+        error = get_LastError();
+        return std::nullopt;
+    }
+    return compare_images(pattern, std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
+}
+
+}  // namespace
+
+int calibrate_board(Context& ctx, std::size_t size, unsigned rounds) {
+    // Each round's transfers would draw progress lines; the per-delay lines say enough.
+    setCallback(nullptr);
+    TempFile file;
+    if (!file.ok()) {
+        return ctx.fail(file.error());
+    }
+    if (!ctx.options.quiet) {
+        ctx.err << kProgramName << ": calibrate overwrites the first " << size
+                << " bytes of the board's RAM and leaves the board held in reset\n";
+    }
+    std::string error;
+    const Calibration result = find_delay(
+        size, rounds,
+        [&](std::uint8_t delay, unsigned, std::span<const std::uint8_t> pattern) {
+            return board_round(file, delay, pattern, error);
+        },
+        [&](const DelayVerdict& verdict) { ctx.info() << verdict_text(verdict) << '\n'; });
+
+    switch (result.outcome) {
+        case Calibration::Outcome::refused:
+            return ctx.fail(error);
+        case Calibration::Outcome::none:
+            ctx.err << kProgramName << ": no delay up to " << kMaxDelay << " brings " << size
+                    << " bytes back intact; no board answers\n";
+            return kExitNoBoard;
+        case Calibration::Outcome::found:
+            break;
+    }
+    ctx.out << "delay " << unsigned{result.delay} << '\n';
+    return kExitOk;
+}
+
+}  // namespace qcli
