@@ -16,9 +16,6 @@
 
 namespace qcli {
 
-inline constexpr std::size_t kDefaultCalibrationSize = 256;
-inline constexpr unsigned kDefaultCalibrationRounds = 3;
-inline constexpr unsigned kMaxCalibrationRounds = 1000;
 inline constexpr unsigned kMaxDelay = 255;
 
 // The bytes of one round: pseudo-random, different for every delay and round,

@@ -1,8 +1,13 @@
 #include "cli.h"
 
+#include <dlportio.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <optional>
 
 #include "command.h"
 #include "options.h"
@@ -28,6 +33,19 @@ void apply_settings(const Options& options) {
     set_Port(options.port_index.value_or(profile.port_index));
     // A stored delay of 0 is refused and the library keeps its own, as in the program.
     set_delay(options.delay.value_or(profile.delay));
+}
+
+// Null when the port-access layer can reach a board at the port in force;
+// otherwise the refusal, with the layer's reason and what to do.
+std::optional<std::string> unreachable_board() {
+    const std::uint16_t base = set_Port(vandrel::board::kPortQuery);
+    const char* reason = nullptr;
+    if (dlportio_setup(base, &reason) != DLPORTIO_NO_BOARD) {
+        return std::nullopt;
+    }
+    std::array<char, 48> head{};
+    std::snprintf(head.data(), head.size(), "no board can be reached at 0x%X: ", unsigned{base});
+    return head.data() + std::string(reason != nullptr ? reason : "no back end");
 }
 
 }  // namespace
@@ -59,8 +77,13 @@ the byte (twice: when the reads differ it writes nothing), writes its
 complement, reads that back and writes the original back.
 
 The defaults for --port and --delay come from the program's profile,
-$XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI), which is only read;
-without it they are 0x378 and 10.
+$XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are
+0x378 and 10; the file is only read.
+
+calibrate sends a test pattern of --size bytes and reads it back --rounds
+times at delays 1, 2, 3 and so on; the first delay at which every round comes
+back intact is printed last, as "delay D". It overwrites the start of the
+board's RAM without asking, and leaves the board held in reset.
 
 Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
 3 the board's RAM differs from the image, 4 no board answers.
@@ -102,7 +125,17 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                                     options.args[command->max_args] + "'");
     }
 
+    // The layer names its back end on standard error; quiet leaves that to failures,
+    // which this program reports itself.
+    dlportio_quiet(options.quiet ? 1 : 0);
     apply_settings(options);
+    const bool uses_board = command->board == BoardUse::always ||
+                            (command->board == BoardUse::with_board_option && options.board);
+    if (uses_board) {
+        if (const auto refusal = unreachable_board()) {
+            return fail(err, *refusal, kExitNoBoard);
+        }
+    }
     progress_install(options.quiet);
     Context ctx{options, out, err};
     return command->run(ctx);

@@ -32,7 +32,9 @@ RoundResult board_round(TempFile& file, std::uint8_t delay, std::span<const std:
 
 }  // namespace
 
-int calibrate_board(Context& ctx, std::size_t size, unsigned rounds) {
+int run_calibrate(Context& ctx) {
+    const std::size_t size = ctx.options.calibrate_size;
+    const unsigned rounds = ctx.options.calibrate_rounds;
     // Each round's transfers would draw progress lines; the per-delay lines say enough.
     setCallback(nullptr);
     TempFile file;

@@ -35,6 +35,11 @@ struct Context {
     void finish_transfer();
 };
 
+// Whether a command reaches the board: those that do are refused up front when
+// the port-access layer has no back end for the port, since a transfer there
+// would run to its end on a data input that reads high and look like success.
+enum class BoardUse { none, always, with_board_option };
+
 struct Command {
     std::string_view name;
     // Its arguments for the usage line, e.g. "SIZE FILE". The options it takes
@@ -44,6 +49,7 @@ struct Command {
     std::size_t min_args;
     std::size_t max_args;
     int (*run)(Context&);
+    BoardUse board = BoardUse::none;
 };
 
 std::span<const Command> commands();

@@ -17,27 +17,33 @@ int run_probe(Context&);
 int run_linetest(Context&);
 int run_info(Context&);
 int run_run(Context&);
+int run_calibrate(Context&);
 
 namespace {
 
+constexpr BoardUse kBoard = BoardUse::always;
+
 constexpr std::array kCommands{
     Command{"upload", "FILE", "load FILE, upload it, read it back and compare, reset the board", 1,
-            1, run_upload},
+            1, run_upload, kBoard},
     Command{"download", "SIZE FILE", "download SIZE bytes (1..32768) from address 0 and save them",
-            2, 2, run_download},
-    Command{"verify", "FILE", "download as many bytes as FILE holds and compare", 1, 1, run_verify},
+            2, 2, run_download, kBoard},
+    Command{"verify", "FILE", "download as many bytes as FILE holds and compare", 1, 1, run_verify,
+            kBoard},
     Command{"checksum", "FILE", "print size and image checksum as the program shows them", 1, 1,
             run_checksum},
     Command{"dump", "FILE | dump --board SIZE", "hexadecimal and character dump, 16 bytes a line",
-            1, 1, run_dump},
-    Command{"reset", "", "pulse the board's reset line", 0, 0, run_reset},
-    Command{"probe", "", "tell whether a board answers", 0, 0, run_probe},
-    Command{"linetest", "", "step each data line for wiring checks", 0, 0, run_linetest},
+            1, 1, run_dump, BoardUse::with_board_option},
+    Command{"reset", "", "pulse the board's reset line", 0, 0, run_reset, kBoard},
+    Command{"probe", "", "tell whether a board answers", 0, 0, run_probe, kBoard},
+    Command{"linetest", "", "step each data line for wiring checks", 0, 0, run_linetest, kBoard},
     Command{"info", "", "library version, port address, delay, port-access back end", 0, 0,
             run_info},
     Command{"run", "FILE [--read N OUTFILE]",
             "upload FILE, let it run S s (default 2) showing its UART output, show the ports", 1, 2,
-            run_run},
+            run_run, kBoard},
+    Command{"calibrate", "", "find the smallest delay at which a test pattern comes back intact", 0,
+            0, run_calibrate, kBoard},
 };
 
 }  // namespace

@@ -32,6 +32,8 @@ struct Options {
     double hold_seconds = 1.0;
     double run_seconds = 2.0;
     std::optional<std::uint16_t> read_size;
+    std::uint16_t calibrate_size = 256;  // calibrate: test pattern bytes
+    unsigned calibrate_rounds = 3;       // calibrate: intact rounds needed at one delay
 
     // Options that only some commands take, in command-line order.
     std::vector<const OptionSpec*> given;

@@ -35,7 +35,12 @@ void Scratch::set_ram(const std::vector<std::uint8_t>& bytes) const {
 }
 
 void Scratch::set_profile(const std::string& text) const {
-    std::ofstream(dir_ / "config" / "quillon.INI", std::ios::binary) << text;
+    std::ofstream(profile_path(), std::ios::binary) << text;
+}
+
+std::string Scratch::profile() const {
+    const auto bytes = slurp(profile_path());
+    return {bytes.begin(), bytes.end()};
 }
 
 void Scratch::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
@@ -66,7 +71,12 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
             env.push_back(std::string(keep) + "=" + value);
         }
     }
-    env.insert(env.end(), extra_env.begin(), extra_env.end());
+    // An extra entry replaces a default of the same name.
+    for (const std::string& entry : extra_env) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
+        env.push_back(entry);
+    }
 
     std::vector<std::string> argv_text{QUILLON_CLI_PATH};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
@@ -146,6 +156,7 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
         }
         start = next;
     }
+    result.raw_err = std::move(result.err);
     result.err = own;
     int status = 0;
     waitpid(pid, &status, 0);

@@ -15,7 +15,8 @@ namespace qcli::testing_support {
 struct ProcessResult {
     int exit_code = -1;
     std::string out;
-    std::string err;
+    std::string err;      // without the port-access layer's own "dlportio: " lines
+    std::string raw_err;  // all of standard error
 };
 
 class Scratch {
@@ -32,12 +33,14 @@ public:
     void set_ram(const std::vector<std::uint8_t>& bytes) const;
     // The program's profile file in this folder's config home.
     void set_profile(const std::string& text) const;
+    std::filesystem::path profile_path() const { return dir_ / "config" / "quillon.INI"; }
+    std::string profile() const;
 
     void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
     void write_text(const std::string& name, const std::string& text) const;
     std::vector<std::uint8_t> read(const std::string& name) const;
 
-    // extra_env entries ("NAME=value") are added to the defaults.
+    // extra_env entries ("NAME=value") are added to the defaults, or replace them.
     ProcessResult run(const std::vector<std::string>& args,
                       const std::vector<std::string>& extra_env = {},
                       bool stderr_on_tty = false) const;

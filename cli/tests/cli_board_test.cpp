@@ -1,0 +1,174 @@
+// The built program and the board it can or cannot reach: calibrate on the
+// simulated board, fast and slow; commands refused when no back end reaches a
+// board; -q that keeps standard error empty.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "calibrate.h"
+#include "cli_process.h"
+
+namespace qcli {
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::Scratch;
+
+std::string describe(const ProcessResult& r) {
+    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
+// A port the layer cannot reach: ppdev asked for, and a device that isn't there.
+const std::vector<std::string> kNoBoard{"DLPORTIO_BACKEND=ppdev",
+                                        "DLPORTIO_DEVICE=/nonexistent/parport9"};
+
+class Calibrate : public testing::Test {
+protected:
+    Scratch scratch;
+    std::vector<std::uint8_t> ram = std::vector<std::uint8_t>(0x8000, 0x3C);
+
+    void SetUp() override { scratch.set_ram(ram); }
+};
+
+TEST_F(Calibrate, AGoodBoardTakesDelay1AndKeepsTheLastPattern) {
+    const auto r = scratch.run({"calibrate"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "delay 1: intact in 3 rounds\ndelay 1\n");
+    EXPECT_EQ(r.err,
+              "quillon-cli: calibrate overwrites the first 256 bytes of the board's RAM and "
+              "leaves the board held in reset\n");
+    // The third round's pattern in the first 256 bytes, nothing beyond them touched.
+    const auto last = calibration_pattern(1, 2, 256);
+    std::copy(last.begin(), last.end(), ram.begin());
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Calibrate, SizeAndRoundsChangeWhatIsSent) {
+    const auto r = scratch.run({"calibrate", "--size", "1000", "--rounds", "2"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "delay 1: intact in 2 rounds\ndelay 1\n");
+    const auto last = calibration_pattern(1, 1, 1000);
+    std::copy(last.begin(), last.end(), ram.begin());
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
+    const auto r = scratch.run({"-q", "calibrate"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "delay 1\n");
+    EXPECT_EQ(r.raw_err, "");
+}
+
+class CalibrateUsage : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(CalibrateUsage, IsRefusedBeforeTheBoardIsTouched) {
+    Scratch scratch;
+    const std::vector<std::uint8_t> ram(0x8000, 0x5A);
+    scratch.set_ram(ram);
+    auto args = GetParam();
+    args.insert(args.begin(), "calibrate");
+    const auto r = scratch.run(args);
+    EXPECT_EQ(r.exit_code, 2) << describe(r);
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, CalibrateUsage,
+                         testing::Values(std::vector<std::string>{"--size", "0"},
+                                         std::vector<std::string>{"--size", "32769"},
+                                         std::vector<std::string>{"--rounds", "0"},
+                                         std::vector<std::string>{"--rounds", "1001"},
+                                         std::vector<std::string>{"--size", "12x"},
+                                         std::vector<std::string>{"extra"}));
+
+// Every command that reaches the board, with no board to reach.
+class NoBoard : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(NoBoard, IsRefusedWithExit4AndNoFileWritten) {
+    Scratch scratch;
+    scratch.write("in.bin", {1, 2, 3, 4});
+    auto args = GetParam();
+    for (auto& arg : args) {
+        if (arg.ends_with(".bin") || arg.ends_with(".hex")) {
+            arg = scratch.path(arg).string();
+        }
+    }
+    const std::vector<std::uint8_t> ram(0x8000, 0x77);
+    scratch.set_ram(ram);
+    scratch.set_profile("[section]\nDelay=9\n");
+    const auto r = scratch.run(args, kNoBoard);
+    EXPECT_EQ(r.exit_code, 4) << describe(r);
+    EXPECT_EQ(r.out, "");
+    // The layer's reason, told once by quillon-cli.
+    EXPECT_NE(r.raw_err.find("quillon-cli: "), std::string::npos) << describe(r);
+    EXPECT_NE(r.raw_err.find("/nonexistent/parport9"), std::string::npos) << describe(r);
+    EXPECT_FALSE(std::filesystem::exists(scratch.path("out.bin")));
+    EXPECT_FALSE(std::filesystem::exists(scratch.path("out.hex")));
+    EXPECT_EQ(scratch.profile(), "[section]\nDelay=9\n");
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, NoBoard,
+                         testing::Values(std::vector<std::string>{"download", "4", "out.bin"},
+                                         std::vector<std::string>{"-q", "download", "4", "out.hex"},
+                                         std::vector<std::string>{"upload", "in.bin"},
+                                         std::vector<std::string>{"verify", "in.bin"},
+                                         std::vector<std::string>{"dump", "--board", "16"},
+                                         std::vector<std::string>{"reset"},
+                                         std::vector<std::string>{"probe"},
+                                         std::vector<std::string>{"linetest", "--hold", "0"},
+                                         std::vector<std::string>{"run", "in.bin", "--for", "0"},
+                                         std::vector<std::string>{"calibrate"}));
+
+TEST(NoBoardInfo, StillAnswersAndGivesTheReason) {
+    Scratch scratch;
+    const auto r = scratch.run({"info"}, kNoBoard);
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_NE(r.out.find("port access:"), std::string::npos) << describe(r);
+    EXPECT_NE(r.out.find("/nonexistent/parport9"), std::string::npos) << describe(r);
+}
+
+TEST(NoBoardFileCommands, WorkWithoutABoard) {
+    Scratch scratch;
+    scratch.write("in.bin", {1, 2, 3, 4});
+    const auto r = scratch.run({"checksum", scratch.path("in.bin").string()}, kNoBoard);
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+}
+
+// -q: nothing at all on standard error when everything works, the layer's
+// back-end line included.
+class Quiet : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(Quiet, LeavesStandardErrorEmpty) {
+    Scratch scratch;
+    scratch.write("in.bin", {9, 8, 7, 6, 5});
+    scratch.set_ram({9, 8, 7, 6, 5});  // so that verify finds its image
+    auto args = GetParam();
+    for (auto& arg : args) {
+        if (arg.ends_with(".bin")) {
+            arg = scratch.path(arg).string();
+        }
+    }
+    args.insert(args.begin(), "-q");
+    const auto r = scratch.run(args, {}, /*stderr_on_tty=*/true);
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.raw_err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, Quiet,
+                         testing::Values(std::vector<std::string>{"upload", "in.bin"},
+                                         std::vector<std::string>{"download", "5", "out.bin"},
+                                         std::vector<std::string>{"verify", "in.bin"},
+                                         std::vector<std::string>{"reset"},
+                                         std::vector<std::string>{"probe"},
+                                         std::vector<std::string>{"calibrate", "--size", "8"}));
+
+TEST(Loud, WithoutQuietTheLayerStillNamesItsBackEnd) {
+    Scratch scratch;
+    const auto r = scratch.run({"reset"});
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_NE(r.raw_err.find("dlportio: "), std::string::npos) << describe(r);
+}
+
+}  // namespace
+}  // namespace qcli
