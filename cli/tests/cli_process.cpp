@@ -39,7 +39,7 @@ void Scratch::set_profile(const std::string& text) const {
 }
 
 std::string Scratch::profile() const {
-    const auto bytes = slurp(profile_path());
+    const auto bytes = quillon_test::read_bytes(profile_path());
     return {bytes.begin(), bytes.end()};
 }
 
