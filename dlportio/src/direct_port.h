@@ -1,5 +1,5 @@
 // A parallel port reached with in/out instructions after ioperm (x86 only;
-// needs root or CAP_SYS_RAWIO).
+// needs root or CAP_SYS_RAWIO, and a kernel that is not locked down).
 #pragma once
 
 #include <cstdint>
@@ -7,24 +7,46 @@
 #include <string>
 
 #include "backend.h"
+#include "parport_discovery.h"
 
 namespace dlportio {
 
+// The port instructions and ioperm, behind one seam so that tests can stand in
+// for the hardware.
+class PortIo {
+public:
+    virtual ~PortIo() = default;
+    // Returns what ioperm returns and leaves errno as it does.
+    virtual int ioperm(unsigned long from, unsigned long count, int on) = 0;
+    virtual void outb(std::uint8_t value, unsigned long port) = 0;
+    virtual std::uint8_t inb(unsigned long port) = 0;
+};
+
+// The real instructions (ioperm fails with ENOSYS where there are none).
+PortIo& system_port_io();
+
 class DirectPort final : public Backend {
 public:
-    // Asks the kernel for the port's three registers; on failure returns nothing
-    // and says why in `error`.
-    static std::unique_ptr<DirectPort> open(unsigned long base, std::string& error);
-    explicit DirectPort(unsigned long base) noexcept : base_(base) {}
+    // Asks the kernel for the port's three registers and lets the data lines
+    // drive (bidirectional mode off). On failure returns nothing and says why
+    // in `error`; `warning` tells of a kernel driver that owns the range too.
+    static std::unique_ptr<DirectPort> open(unsigned long base, PortIo& io,
+                                            const SystemPaths& paths, std::string& error,
+                                            std::string& warning);
+    DirectPort(unsigned long base, PortIo& io, std::uint8_t saved_control) noexcept
+        : base_(base), io_(io), saved_control_(saved_control) {}
+    // Puts the control register back as it was found and gives the range back.
     ~DirectPort() override;
     DirectPort(const DirectPort&) = delete;
     DirectPort& operator=(const DirectPort&) = delete;
 
-    void write_data(std::uint8_t value) override;
-    std::uint8_t read_status() override;
+    void write_data(std::uint8_t value) override { io_.outb(value, base_); }
+    std::uint8_t read_status() override { return io_.inb(base_ + 1); }
 
 private:
     unsigned long base_;
+    PortIo& io_;
+    std::uint8_t saved_control_;
 };
 
 }  // namespace dlportio

@@ -95,6 +95,19 @@ fs::path devices_folder(const SystemPaths& paths, const std::string& device) {
     return paths.parport_proc / fs::path(device).filename() / "devices";
 }
 
+std::optional<std::string> usb_printer_adapter(const SystemPaths& paths) {
+    for (const fs::path& folder : {paths.dev / "usb", paths.usbmisc}) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.starts_with("lp")) {
+                return (paths.dev / "usb" / name).string();
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 bool has_parallel_port(const SystemPaths& paths) {
     std::error_code ec;
     for (fs::directory_iterator it(paths.parport_proc, ec), end; !ec && it != end;

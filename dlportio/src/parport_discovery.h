@@ -13,6 +13,9 @@ struct SystemPaths {
     std::filesystem::path parport_proc = "/proc/sys/dev/parport";
     std::filesystem::path dev = "/dev";
     std::filesystem::path pnp_devices = "/sys/bus/pnp/devices";
+    std::filesystem::path usbmisc = "/sys/class/usbmisc";  // USB printer adapters: lpN
+    std::filesystem::path ioports = "/proc/ioports";       // who owns which I/O range
+    std::filesystem::path lockdown = "/sys/kernel/security/lockdown";
 };
 
 struct KnownPort {
@@ -38,6 +41,9 @@ PortUsers port_users(const std::filesystem::path& devices_folder);
 
 // That folder for a device /dev/parportN (found by the device's file name).
 std::filesystem::path devices_folder(const SystemPaths& paths, const std::string& device);
+
+// A USB printer adapter's device (/dev/usb/lp0), if the machine has one.
+std::optional<std::string> usb_printer_adapter(const SystemPaths& paths);
 
 // True when the machine shows any parallel port, even with no driver loaded
 // (firmware-listed PNP0400/PNP0401 devices, /dev/parport*).

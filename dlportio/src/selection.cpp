@@ -1,7 +1,10 @@
 #include "selection.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "board_cpu.h"
 #include "direct_port.h"
@@ -20,17 +23,48 @@ std::string hex_address(unsigned long base) {
     return text;
 }
 
+std::string port_name(const KnownPort& port) {
+    return std::filesystem::path(port.device).filename().string();
+}
+
+constexpr const char* kUsbParportWarning =
+    "a USB-attached port (base 0, e.g. uss720 or mos7715): very slow, and it may answer status "
+    "reads from a copy, so downloads can be wrong";
+
+// "parport0 at 0xD010 (set DLPORTIO_BASE=0xD010)", one entry per port.
 std::string list_ports(const std::vector<KnownPort>& ports) {
     std::string text;
     for (const KnownPort& port : ports) {
         if (!text.empty()) {
-            text += ", ";
+            text += "; ";
         }
-        text += hex_address(port.base);
-        text += ' ';
-        text += port.device;
+        text += port_name(port);
+        if (port.base == 0) {
+            text += ", " + std::string(kUsbParportWarning) +
+                    " (set DLPORTIO_DEVICE=" + port.device + ")";
+        } else {
+            text += " at " + hex_address(port.base) +
+                    " (set DLPORTIO_BASE=" + hex_address(port.base) +
+                    ", or DLPORTIO_DEVICE=" + port.device + ")";
+        }
     }
     return text;
+}
+
+// DLPORTIO_BASE: 0x-prefixed hexadecimal or decimal, below 0x10000.
+std::optional<unsigned long> parse_base(const std::string& text) {
+    const bool hexadecimal = text.starts_with("0x") || text.starts_with("0X");
+    const std::string digits = hexadecimal ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 8) {
+        return std::nullopt;
+    }
+    unsigned long value = 0;
+    const auto [end, ec] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, hexadecimal ? 16 : 10);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 constexpr const char* kNoBoardEffect =
@@ -38,8 +72,8 @@ constexpr const char* kNoBoardEffect =
 
 }  // namespace
 
-Selector::Selector(Settings settings, DeviceCalls& calls)
-    : settings_(std::move(settings)), calls_(calls) {
+Selector::Selector(Settings settings, DeviceCalls& calls, PortIo& io)
+    : settings_(std::move(settings)), calls_(calls), io_(io) {
     if (!settings_.trace.empty()) {
         trace_ = TraceFile::open(settings_.trace, trace_error_);
     }
@@ -61,62 +95,74 @@ Choice Selector::choose(unsigned long base) {
 Choice Selector::choose_untraced(unsigned long base) {
     const std::string& wanted = settings_.backend;
     if (wanted == "sim") {
-        return simulated(base, "");
+        return simulated("");
     }
-    if (wanted == "direct") {
-        return direct(base);
+    if (wanted == "direct" || wanted == "ppdev" || wanted == "auto" || wanted.empty()) {
+        return real_port(base, wanted);
     }
-    if (wanted == "ppdev" || wanted == "auto" || wanted.empty()) {
-        if (!settings_.device.empty()) {
-            return ppdev(base, settings_.device);
-        }
-        const std::vector<KnownPort> ports = known_ports(settings_.paths);
-        if (const auto device = device_for_base(ports, base)) {
-            return ppdev(base, *device);
-        }
-        if (wanted == "ppdev") {
-            return no_board(base,
-                            ports.empty()
-                                ? "no parallel port known to the kernel (load its driver "
-                                  "with 'sudo modprobe parport_pc ppdev', or set DLPORTIO_DEVICE)"
-                                : "no parallel port at this address (the kernel knows " +
-                                      list_ports(ports) +
-                                      "); set DLPORTIO_DEVICE=/dev/parportN to use one");
-        }
-        if (!ports.empty()) {
-            // A real board may hang on one of them: never simulate one in its place.
-            return no_board(base, "no parallel port at this address (the machine has " +
-                                      list_ports(ports) +
-                                      "); choose that port, or set DLPORTIO_DEVICE=/dev/parportN "
-                                      "for a card at another address");
-        }
-        if (has_parallel_port(settings_.paths)) {
-            return no_board(base,
-                            "the machine has a parallel port but the kernel's driver for it is "
-                            "not loaded (run 'sudo modprobe parport_pc ppdev', then start again)");
-        }
-        return simulated(base, "no parallel port on this machine");
-    }
-    return no_board(base,
-                    "unknown DLPORTIO_BACKEND '" + wanted + "' (use auto, sim, ppdev or direct)");
+    return no_board("unknown DLPORTIO_BACKEND '" + wanted + "' (use auto, sim, ppdev or direct)");
 }
 
-Choice Selector::simulated(unsigned long base, const std::string& why) {
+Choice Selector::real_port(unsigned long base, const std::string& wanted) {
+    // DLPORTIO_BASE takes every address the program uses to a card elsewhere.
+    unsigned long address = base;
+    if (!settings_.base.empty()) {
+        const auto parsed = parse_base(settings_.base);
+        if (!parsed) {
+            return no_board("DLPORTIO_BASE '" + settings_.base +
+                            "' is no I/O address (write it as 0xD010, below 0x10000)");
+        }
+        address = *parsed;
+    }
+    if (wanted == "direct") {
+        return direct(address);
+    }
+    if (!settings_.device.empty()) {
+        return ppdev(settings_.device);
+    }
+    const std::vector<KnownPort> ports = known_ports(settings_.paths);
+    if (const auto device = device_for_base(ports, address)) {
+        return ppdev(*device);
+    }
+    const std::string here = "no parallel port at " + hex_address(address);
+    if (!ports.empty()) {
+        // A real board may hang on one of them: never simulate one in its place.
+        return no_board(here + "; the machine has " + list_ports(ports));
+    }
+    if (wanted == "ppdev") {
+        return no_board(
+            "no parallel port known to the kernel (load its drivers with 'sudo "
+            "modprobe parport_pc ppdev', or set DLPORTIO_DEVICE=/dev/parportN)");
+    }
+    if (has_parallel_port(settings_.paths)) {
+        return no_board(
+            "the machine has a parallel port but the kernel's driver for it is not loaded (run "
+            "'sudo modprobe parport_pc ppdev', then start again)");
+    }
+    if (const auto adapter = usb_printer_adapter(settings_.paths)) {
+        return no_board("the only printer port is a USB printer adapter (" + *adapter +
+                        "), which cannot drive the board: it sends whole bytes with a "
+                        "handshake, not freely set lines (use a parallel port on the mainboard "
+                        "or a PCI/PCIe card; DLPORTIO_BACKEND=sim for the simulated board)");
+    }
+    return simulated("no parallel port on this machine");
+}
+
+Choice Selector::simulated(const std::string& why) {
     if (sim_board_ == nullptr) {
         const auto fault = parse_sim_fault(settings_.sim_fault);
         if (!fault) {
-            return no_board(base, "unknown DLPORTIO_SIM_FAULT '" + settings_.sim_fault +
-                                      "' (use no-board, stuck-low, flip=N or slow=N)");
+            return no_board("unknown DLPORTIO_SIM_FAULT '" + settings_.sim_fault +
+                            "' (use no-board, stuck-low, flip=N or slow=N)");
         }
         if (settings_.sim_ram.empty()) {
-            return no_board(base,
-                            "no place for the simulated board's RAM (set DLPORTIO_SIM_RAM=path)");
+            return no_board("no place for the simulated board's RAM (set DLPORTIO_SIM_RAM=path)");
         }
         std::string error;
         auto file = RamFile::open(settings_.sim_ram, error);
         if (!file) {
-            return no_board(base, "simulated board unavailable: " + error +
-                                      " (set DLPORTIO_SIM_RAM=path to another file)");
+            return no_board("simulated board unavailable: " + error +
+                            " (set DLPORTIO_SIM_RAM=path to another file)");
         }
         const BoardRam ram = file->bytes();
         owned_.push_back(
@@ -132,7 +178,7 @@ Choice Selector::simulated(unsigned long base, const std::string& why) {
                   why.empty() ? sim_name_ : sim_name_ + "; " + why, sim_name_};
 }
 
-Choice Selector::ppdev(unsigned long base, const std::string& device) {
+Choice Selector::ppdev(const std::string& device) {
     if (const auto found = devices_.find(device); found != devices_.end()) {
         const std::string& name = device_names_[device];
         return Choice{Kind::ppdev, found->second, name, name, name};
@@ -140,12 +186,17 @@ Choice Selector::ppdev(unsigned long base, const std::string& device) {
     std::string error;
     auto port = PpdevPort::open(device, calls_, devices_folder(settings_.paths, device), error);
     if (!port) {
-        return no_board(base, "ppdev: " + error);
+        return no_board("ppdev: " + error);
     }
     std::string name = "ppdev " + device;
     if (!port->shared_with().empty()) {
         name += " (shared with the idle printer driver " + port->shared_with() +
                 ", whose printing waits until this program ends)";
+    }
+    for (const KnownPort& known : known_ports(settings_.paths)) {
+        if (known.device == device && known.base == 0) {
+            name += "; warning: " + std::string(kUsbParportWarning);
+        }
     }
     owned_.push_back(std::move(port));
     devices_[device] = owned_.back().get();
@@ -153,17 +204,28 @@ Choice Selector::ppdev(unsigned long base, const std::string& device) {
     return Choice{Kind::ppdev, owned_.back().get(), name, name, name};
 }
 
-Choice Selector::direct(unsigned long base) {
+Choice Selector::direct(unsigned long address) {
+    if (const auto found = direct_ports_.find(address); found != direct_ports_.end()) {
+        const std::string& name = direct_names_[address];
+        return Choice{Kind::direct, found->second, name, name, name};
+    }
     std::string error;
-    auto port = DirectPort::open(base, error);
+    std::string warning;
+    auto port = DirectPort::open(address, io_, settings_.paths, error, warning);
     if (!port) {
-        return no_board(base, "direct: " + error);
+        return no_board("direct: " + error);
+    }
+    std::string name = "direct I/O at " + hex_address(address);
+    if (!warning.empty()) {
+        name += "; warning: " + warning;
     }
     owned_.push_back(std::move(port));
-    return Choice{Kind::direct, owned_.back().get(), "direct", "direct", "direct"};
+    direct_ports_[address] = owned_.back().get();
+    direct_names_[address] = name;
+    return Choice{Kind::direct, owned_.back().get(), name, name, name};
 }
 
-Choice Selector::no_board(unsigned long, const std::string& why) {
+Choice Selector::no_board(const std::string& why) {
     return Choice{Kind::no_board, &no_board_, "none: " + why, "none: " + why + kNoBoardEffect, why};
 }
 

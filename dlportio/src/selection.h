@@ -9,6 +9,7 @@
 
 #include "backend.h"
 #include "device_calls.h"
+#include "direct_port.h"
 #include "parport_discovery.h"
 #include "settings.h"
 #include "trace.h"
@@ -28,7 +29,7 @@ struct Choice {
 
 class Selector {
 public:
-    Selector(Settings settings, DeviceCalls& calls);
+    Selector(Settings settings, DeviceCalls& calls, PortIo& io = system_port_io());
     ~Selector();
     Selector(const Selector&) = delete;
     Selector& operator=(const Selector&) = delete;
@@ -40,13 +41,15 @@ public:
 
 private:
     Choice choose_untraced(unsigned long base);
-    Choice simulated(unsigned long base, const std::string& why);
-    Choice ppdev(unsigned long base, const std::string& device);
-    Choice direct(unsigned long base);
-    Choice no_board(unsigned long base, const std::string& why);
+    Choice real_port(unsigned long base, const std::string& wanted);
+    Choice simulated(const std::string& why);
+    Choice ppdev(const std::string& device);
+    Choice direct(unsigned long address);
+    Choice no_board(const std::string& why);
 
     Settings settings_;
     DeviceCalls& calls_;
+    PortIo& io_;
     std::unique_ptr<TraceFile> trace_;
     std::string trace_error_;
     // Declared before the back ends so that it outlives every traced one.
@@ -55,6 +58,8 @@ private:
     std::string sim_name_;
     std::map<std::string, Backend*> devices_;  // one claim per device, shared by base addresses
     std::map<std::string, std::string> device_names_;
+    std::map<unsigned long, Backend*> direct_ports_;  // one per I/O address
+    std::map<unsigned long, std::string> direct_names_;
     NoBoard no_board_;
 };
 

@@ -56,6 +56,7 @@ Settings settings_from_environment() {
     Settings settings;
     settings.backend = environment("DLPORTIO_BACKEND");
     settings.device = environment("DLPORTIO_DEVICE");
+    settings.base = environment("DLPORTIO_BASE");
     const char* xdg_state_home = std::getenv("XDG_STATE_HOME");
     const std::string home = home_folder();
     settings.sim_ram = environment("DLPORTIO_SIM_RAM");

@@ -11,6 +11,7 @@ namespace dlportio {
 struct Settings {
     std::string backend;     // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
     std::string device;      // DLPORTIO_DEVICE: one /dev/parportN for every base address
+    std::string base;        // DLPORTIO_BASE: the I/O address every base address is taken to
     std::string sim_ram;     // DLPORTIO_SIM_RAM, or the default under the state folder
     std::string sim_fault;   // DLPORTIO_SIM_FAULT
     std::string sim_mcu;     // DLPORTIO_SIM_MCU: empty or s51

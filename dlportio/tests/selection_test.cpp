@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "board_driver.h"
 #include "fake_device.h"
@@ -22,7 +23,8 @@ protected:
         Settings s;
         s.backend = backend;
         s.sim_ram = (scratch_ / "board.ram").string();
-        s.paths = {scratch_ / "proc", scratch_ / "dev", scratch_ / "pnp"};
+        s.paths = {scratch_ / "proc",    scratch_ / "dev",     scratch_ / "pnp",
+                   scratch_ / "usbmisc", scratch_ / "ioports", scratch_ / "lockdown"};
         return s;
     }
     void machine_has_port_at(const std::string& decimal_base, int number = 0) const {
@@ -68,9 +70,13 @@ TEST_F(SelectionTest, AutoNeverSimulatesWhereARealPortExists) {
     machine_has_port_at("888");
     Selector selector(settings("auto"), device_);
     const auto choice = selector.choose(0x278);
-    EXPECT_EQ(choice.name.rfind("none: no parallel port at this address", 0), 0u) << choice.name;
-    EXPECT_NE(choice.note.find("0x378 " + dev("parport0")), std::string::npos) << choice.note;
-    EXPECT_NE(choice.note.find("DLPORTIO_DEVICE"), std::string::npos) << choice.note;
+    EXPECT_EQ(choice.name.rfind("none: no parallel port at 0x278", 0), 0u) << choice.name;
+    EXPECT_NE(choice.note.find("no parallel port at 0x278; the machine has parport0 at 0x378 (set "
+                               "DLPORTIO_BASE=0x378, or DLPORTIO_DEVICE=" +
+                               dev("parport0") + ")"),
+              std::string::npos)
+        << choice.note;
+    EXPECT_EQ(choice.note.find("choose"), std::string::npos) << choice.note;
     EXPECT_NE(choice.note.find("the data input reads high"), std::string::npos) << choice.note;
     EXPECT_TRUE(reads_as_no_board(*choice.backend));
     EXPECT_FALSE(std::filesystem::exists(scratch_ / "board.ram"));
@@ -109,7 +115,7 @@ TEST_F(SelectionTest, PpdevWithoutAMatchingPortNamesTheKnownOnes) {
     machine_has_port_at("956", 1);
     Selector selector(settings("ppdev"), device_);
     const auto choice = selector.choose(0x378);
-    EXPECT_NE(choice.name.find("0x3BC " + dev("parport1")), std::string::npos) << choice.name;
+    EXPECT_NE(choice.name.find("parport1 at 0x3BC"), std::string::npos) << choice.name;
     EXPECT_TRUE(device_.log.empty());
 }
 
@@ -174,6 +180,144 @@ TEST_F(SelectionTest, UnwritableTraceIsReportedAndAccessesStillWork) {
     drive.hold();
     drive.store(0x0001, 0x42);
     EXPECT_EQ(drive.fetch(0x0001), 0x42);
+}
+
+class FakePortIo final : public dlportio::PortIo {
+public:
+    std::vector<std::string> log;
+    int ioperm_errno = 0;
+    std::map<unsigned long, std::uint8_t> registers;
+
+    int ioperm(unsigned long from, unsigned long count, int on) override {
+        log.push_back("ioperm " + hex(from) + " " + std::to_string(count) + " " +
+                      std::to_string(on));
+        if (ioperm_errno != 0) {
+            errno = ioperm_errno;
+            return -1;
+        }
+        return 0;
+    }
+    void outb(std::uint8_t value, unsigned long port) override {
+        log.push_back("outb " + hex(value) + " " + hex(port));
+        registers[port] = value;
+    }
+    std::uint8_t inb(unsigned long port) override {
+        log.push_back("inb " + hex(port));
+        return registers.count(port) != 0 ? registers[port] : 0x7F;
+    }
+    static std::string hex(unsigned long value) {
+        char text[24];
+        std::snprintf(text, sizeof text, "%lX", value);
+        return text;
+    }
+};
+
+TEST_F(SelectionTest, BaseVariableTakesTheDirectBackEndToACardAddress) {
+    FakePortIo io;
+    io.registers[0xD012] = 0x2C;  // found in bidirectional mode
+    Settings s = settings("direct");
+    s.base = "0xD010";
+    {
+        Selector selector(s, device_, io);
+        const auto choice = selector.choose(0x378);
+        EXPECT_EQ(choice.name, "direct I/O at 0xD010");
+        EXPECT_EQ(selector.choose(0x278).backend, choice.backend) << "one claim of the range";
+        choice.backend->write_data(0xC8);
+        EXPECT_EQ(choice.backend->read_status(), 0x7F);
+    }
+    EXPECT_EQ(io.log, (std::vector<std::string>{"ioperm D010 3 1", "inb D012", "outb C D012",
+                                                "outb C8 D010", "inb D011", "outb 2C D012",
+                                                "ioperm D010 3 0"}))
+        << "data lines made to drive at start, control register restored at the end";
+}
+
+TEST_F(SelectionTest, BaseVariablePicksTheMatchingPpdevDevice) {
+    machine_has_port_at("888", 0);
+    machine_has_port_at("53264", 1);  // 0xD010
+    Settings s = settings("auto");
+    s.base = "53264";
+    Selector selector(s, device_);
+    EXPECT_EQ(selector.choose(0x378).name, "ppdev " + dev("parport1"));
+    s.base = "0xD01G";
+    Selector wrong(s, device_);
+    EXPECT_EQ(wrong.choose(0x378).name,
+              "none: DLPORTIO_BASE '0xD01G' is no I/O address (write it as 0xD010, below "
+              "0x10000)");
+}
+
+struct DirectRefusal {
+    const char* label;
+    int err;
+    const char* lockdown;  // content of the kernel's lockdown file
+    std::string said;
+};
+
+class DirectRefusalTest : public SelectionTest,
+                          public ::testing::WithParamInterface<DirectRefusal> {};
+
+TEST_P(DirectRefusalTest, EachRefusalSaysItsOwnReason) {
+    const DirectRefusal& c = GetParam();
+    FakePortIo io;
+    io.ioperm_errno = c.err;
+    scratch_.put("lockdown", c.lockdown);
+    Selector selector(settings("direct"), device_, io);
+    const auto choice = selector.choose(0x378);
+    EXPECT_EQ(choice.name, "none: direct: " + c.said);
+    EXPECT_TRUE(reads_as_no_board(*choice.backend));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errnos, DirectRefusalTest,
+    ::testing::Values(
+        DirectRefusal{"no_ioperm", ENOSYS, "",
+                      "this kernel or machine has no port I/O (ioperm: Function not implemented); "
+                      "use DLPORTIO_BACKEND=ppdev"},
+        DirectRefusal{"not_root", EPERM, "[none] integrity confidentiality\n",
+                      "ioperm: Operation not permitted: direct I/O needs root or CAP_SYS_RAWIO; "
+                      "DLPORTIO_BACKEND=ppdev needs neither"},
+        DirectRefusal{"locked_down", EPERM, "none [integrity] confidentiality\n",
+                      "the kernel is locked down (Secure Boot), which refuses port I/O even to "
+                      "root (ioperm: Operation not permitted); use DLPORTIO_BACKEND=ppdev"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(SelectionTest, DirectBackEndWarnsWhenAKernelDriverOwnsThePort) {
+    FakePortIo io;
+    scratch_.put("ioports", "0000-0cf7 : PCI Bus 0000:00\n  0378-037a : parport0\n");
+    Selector selector(settings("direct"), device_, io);
+    EXPECT_EQ(selector.choose(0x378).name,
+              "direct I/O at 0x378; warning: the kernel driver parport0 also drives this port and "
+              "may change its lines between our accesses (DLPORTIO_BACKEND=ppdev shares it "
+              "safely)");
+    EXPECT_EQ(selector.choose(0x278).name, "direct I/O at 0x278");
+}
+
+TEST_F(SelectionTest, UsbPrinterAdapterIsNamedAndNeverReplacedByTheSimulatedBoard) {
+    scratch_.put("usbmisc/lp0/dev", "180:0\n");
+    Selector selector(settings("auto"), device_);
+    const auto choice = selector.choose(0x378);
+    EXPECT_NE(choice.name.find("USB printer adapter (" + dev("usb/lp0") +
+                               "), which cannot drive "
+                               "the board"),
+              std::string::npos)
+        << choice.name;
+    EXPECT_TRUE(reads_as_no_board(*choice.backend));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "board.ram"));
+}
+
+TEST_F(SelectionTest, UsbAttachedParportIsUsedWithAWarning) {
+    machine_has_port_at("0", 0);
+    Selector listed(settings("auto"), device_);
+    EXPECT_NE(listed.choose(0x378).name.find("parport0, a USB-attached port (base 0"),
+              std::string::npos);
+    Settings s = settings("auto");
+    s.device = dev("parport0");
+    Selector chosen(s, device_);
+    const auto choice = chosen.choose(0x378);
+    EXPECT_EQ(choice.kind, dlportio::Kind::ppdev);
+    EXPECT_NE(choice.name.find("; warning: a USB-attached port (base 0, e.g. uss720 or mos7715): "
+                               "very slow, and it may answer status reads from a copy"),
+              std::string::npos)
+        << choice.name;
 }
 
 }  // namespace
