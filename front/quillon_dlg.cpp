@@ -12,6 +12,7 @@
 #include "resource_ids.h"
 #include "vandrel.h"
 #include "vandrel_board.h"
+#include "windowing/blocked_input.h"
 #include "windowing/command_table.h"
 #include "windowing/data_exchange.h"
 #include "windowing/file_dialog.h"
@@ -131,6 +132,7 @@ void CQuillonDlg::ProgressCallback(std::uint16_t position, std::uint16_t total) 
     }
     const std::uint32_t percent = position == 0 ? 0u : position * 100u / total;
     g_progress->SetPos(static_cast<int>(percent));
+    windowing::keep_painting();
 }
 
 void CQuillonDlg::ExchangeFields(windowing::DataExchange& dx) {
@@ -222,6 +224,7 @@ void CQuillonDlg::OnWriteFile() {
 }
 
 void CQuillonDlg::OnUpload() {
+    const windowing::BlockedInput busy;
     m_progress.SetPos(0);
     if (write_ram() == 0) {
         SetStatus(last_error());
@@ -231,6 +234,7 @@ void CQuillonDlg::OnUpload() {
     const QString text = format_text("write %d to RAM [%hX]", size, get_chsum());
     m_size = size;
     SetStatus(text);
+    windowing::keep_painting();  // the result shows during the one-second reset
     reset();
 }
 
@@ -240,12 +244,14 @@ void CQuillonDlg::OnDownload() {
     if (!UpdateData(true)) {
         return;
     }
+    const windowing::BlockedInput busy;
     m_progress.SetPos(0);
     if (read_ram(static_cast<std::uint16_t>(m_size)) == 0) {
         SetStatus(last_error());
         return;
     }
     SetStatus(format_text("read %d from RAM [%hX]", get_bufsize(), get_chsum()));
+    windowing::keep_painting();
     reset();
 }
 
@@ -257,6 +263,7 @@ void CQuillonDlg::OnSetDelay() {
 }
 
 void CQuillonDlg::OnResetUc() {
+    const windowing::BlockedInput busy;
     reset();
     SetStatus(QStringLiteral("reset the uc"));
 }

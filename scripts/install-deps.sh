@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev
+    qt6-base-dev qt6-translations-l10n
     xvfb xauth x11-utils imagemagick librsvg2-bin xdotool
     sdcc sdcc-ucsim
     clang libclang-rt-dev

@@ -1,8 +1,14 @@
 // The buffer view's columns and its reaction to every scroll code.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
 #include <QTextEdit>
+#include <QWheelEvent>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -143,6 +149,96 @@ TEST_F(BufferView, ScrollBarActionsArriveAsScrollCodes) {
     EXPECT_EQ(g_pageStart, 0u);
     bar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // refused: the bar stays put
     EXPECT_EQ(bar()->value(), 0);
+}
+
+// The scroll bar's parts where the style draws them now.
+QRect scroll_bar_part(QScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
+
+TEST_F(BufferView, TheThumbStaysWhereItIsDropped) {
+    open(32768);
+    QScrollBar* b = bar();
+    const QRect groove = scroll_bar_part(b, QStyle::SC_ScrollBarGroove);
+    // Down to the bottom end: the last page while held, and still after the release.
+    QPoint grip = scroll_bar_part(b, QStyle::SC_ScrollBarSlider).center();
+    QTest::mousePress(b, Qt::LeftButton, {}, grip);
+    const QPoint bottom(grip.x(), groove.bottom() + 40);
+    QTest::mouseMove(b, QPoint(grip.x(), groove.center().y()));
+    QTest::mouseMove(b, bottom);
+    EXPECT_EQ(g_pageStart, 32512u);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, bottom);
+    EXPECT_EQ(g_pageStart, 32512u);
+    EXPECT_EQ(first_offset(), QStringLiteral("07F00"));
+    EXPECT_EQ(b->value(), 99);
+
+    // Back up to about a third: the page shown while held is the one that stays.
+    grip = scroll_bar_part(b, QStyle::SC_ScrollBarSlider).center();
+    QTest::mousePress(b, Qt::LeftButton, {}, grip);
+    const QPoint third(grip.x(), groove.top() + groove.height() / 3);
+    QTest::mouseMove(b, third);
+    const std::uint32_t held = g_pageStart;
+    EXPECT_GT(held, 0u);
+    EXPECT_LT(held, 32512u);
+    QTest::mouseRelease(b, Qt::LeftButton, {}, third);
+    EXPECT_EQ(g_pageStart, held);
+    EXPECT_EQ(b->value(), static_cast<int>(held * 100 / 32768));
+}
+
+class BufferViewWheel : public BufferView, public ::testing::WithParamInterface<int> {};
+
+// Turns the wheel `notches` times (negative: towards the user) over the widget
+// that is under `point` of the view.
+void turn_wheel(QWidget& view, QPoint point, int notches) {
+    QWidget* target = view.childAt(point);
+    ASSERT_NE(target, nullptr);
+    for (int i = 0; i < std::abs(notches); ++i) {
+        const QPoint local = target->mapFrom(&view, point);
+        QWheelEvent event(local, target->mapToGlobal(local), QPoint(),
+                          QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+}
+
+TEST_P(BufferViewWheel, EachNotchIsOneLineAnywhereOverTheView) {
+    CBufferViewDlg& view = open(32768);
+    const QWidget* part = view.GetDlgItem(GetParam());
+    const QPoint point = part->geometry().center();
+    turn_wheel(view, point, -3);
+    EXPECT_EQ(g_pageStart, 3u * 256);
+    EXPECT_EQ(first_offset(), QStringLiteral("00300"));
+    EXPECT_EQ(bar()->value(), 2);
+    turn_wheel(view, point, 1);
+    EXPECT_EQ(g_pageStart, 2u * 256);
+    turn_wheel(view, point, 5);  // past the top: refused at 0
+    EXPECT_EQ(g_pageStart, 0u);
+    EXPECT_EQ(bar()->value(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, BufferViewWheel,
+                         ::testing::Values(IDC_SCROLLBAR, IDC_POS, IDC_HEX, IDC_CHARS));
+
+TEST_F(BufferView, HalfNotchesAddUp) {
+    CBufferViewDlg& view = open(4096);
+    QWidget* hex = view.GetDlgItem(IDC_HEX);
+    QWidget* target = view.childAt(hex->geometry().center());
+    for (int i = 0; i < 3; ++i) {
+        QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, -60), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+    EXPECT_EQ(g_pageStart, 256u);  // three half notches: one line, and half a notch kept
 }
 
 TEST_F(BufferView, CharactersAsTheDesktopShowsThem) {

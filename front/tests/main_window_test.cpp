@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "about_box_dlg.h"
@@ -282,6 +283,70 @@ TEST_F(MainWindow, UploadAndDownloadRoundTripThroughTheBoard) {
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
+// Records what the status line showed each time it was painted.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    std::vector<QString> texts;
+    int progress_at_paint = -1;  // the bar's position at the last paint
+    QProgressBar* bar = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint) {
+            texts.push_back(label_->text());
+            progress_at_paint = bar != nullptr ? bar->value() : -1;
+        }
+        return false;
+    }
+
+private:
+    QLabel* label_;
+};
+
+// Clicks made during a transfer are dropped, not run once it ends; the window
+// goes on painting meanwhile, and shows the result before the reset.
+TEST_F(MainWindow, TransfersDropInputAndKeepPainting) {
+    CQuillonDlg& dlg = open();
+    const auto sent = random_bytes(4096, 8);
+    load(sent);
+    PaintLog paints(item<QLabel>(IDC_STATUS));
+    paints.bar = item<QProgressBar>(IDC_PROGRESS);
+    int bar_when_clicked = -1;
+    // Runs at the transfer's first progress report: the user clicks "reset uC" and
+    // the status line is due for painting.
+    QTimer::singleShot(0, &dlg, [&] {
+        bar_when_clicked = bar();
+        item<QLabel>(IDC_STATUS)->setText(QStringLiteral("during"));
+        QTest::mouseClick(item<QAbstractButton>(IDC_RESET_UC), Qt::LeftButton);
+    });
+    click(IDC_UPLOAD);
+    const QString result = QStringLiteral("write 4096 to RAM [") +
+                           QString::number(image_checksum(sent), 16).toUpper() + u']';
+    EXPECT_GE(bar_when_clicked, 0);
+    EXPECT_LT(bar_when_clicked, 100);
+    // Painted while the transfer still ran.
+    EXPECT_NE(std::find(paints.texts.begin(), paints.texts.end(), QStringLiteral("during")),
+              paints.texts.end());
+    // The result was painted before the command ended with its reset.
+    ASSERT_FALSE(paints.texts.empty());
+    EXPECT_EQ(paints.texts.back(), result);
+    // The click was dropped: no reset ran after the upload.
+    QApplication::processEvents();
+    EXPECT_EQ(status(), result);
+
+    // The same for a download, which reads its fields first.
+    paints.texts.clear();
+    type(IDC_SIZE, QStringLiteral("2048"));
+    QTimer::singleShot(
+        0, &dlg, [&] { QTest::mouseClick(item<QAbstractButton>(IDC_RESET_UC), Qt::LeftButton); });
+    click(IDC_DOWNLOAD);
+    ASSERT_FALSE(paints.texts.empty());
+    EXPECT_TRUE(paints.texts.back().startsWith(QStringLiteral("read 2048 from RAM [")));
+    QApplication::processEvents();
+    EXPECT_TRUE(status().startsWith(QStringLiteral("read 2048 from RAM [")));
+}
+
 TEST_F(MainWindow, DownloadOfZeroIsRefusedByTheLibrary) {
     open();
     load(random_bytes(64, 6));
@@ -427,7 +492,7 @@ TEST_F(MainWindow, SystemMenuCarriesTheAboutEntry) {
     const auto& entries = dlg.GetSystemMenu()->entries();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].id, windowing::SC_CLOSE);
-    EXPECT_EQ(entries[0].text, QStringLiteral("Close"));
+    EXPECT_EQ(entries[0].text, QString::fromUtf8("Schl&ießen"));
     EXPECT_EQ(entries[1].id, 0u);
     EXPECT_EQ(entries[2].id, 16u);
     EXPECT_EQ(entries[2].text, QString::fromUtf8("Inf&o über Quillon..."));
@@ -478,7 +543,7 @@ TEST_F(MainWindow, RightClickOffersTheSystemMenu) {
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), dlg.mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(&dlg, &event);
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("Close"), QStringLiteral("-"),
+    EXPECT_EQ(texts, (QStringList{QString::fromUtf8("Schl&ießen"), QStringLiteral("-"),
                                   QString::fromUtf8("Inf&o über Quillon...")}));
     EXPECT_TRUE(opened);
 }

@@ -7,6 +7,7 @@
 
 #include "quillon_resources.h"
 #include "quillon_test/scratch_folder.h"
+#include "windowing/framework.h"
 
 // Qt and fontconfig keep caches until exit that LeakSanitizer would report as ours.
 extern "C" const char* __asan_default_options() {
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
     const QApplication application(argc, argv);
+    windowing::prepare_framework();
     quillon::install_resources();
     return RUN_ALL_TESTS();
 }

@@ -171,9 +171,39 @@ TEST_F(Windowing, MenuKeyOpensTheSystemMenuWhoseCloseEndsTheDialog) {
         menu->close();
     });
     QTest::keyClick(edit(10), Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(texts, QStringList{QStringLiteral("Close")});
+    EXPECT_EQ(texts, QStringList{QString::fromUtf8("Schl&ießen")});
     EXPECT_FALSE(form_.isVisible());
     EXPECT_EQ(form_.result(), IDCANCEL);
+}
+
+TEST_F(Windowing, TabEntersARadioGroupOnItsCheckedButton) {
+    open();
+    form_.activateWindow();  // the arrow keys act on the application's focus
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+    ASSERT_TRUE(radio(13)->isChecked());
+    edit(11)->setFocus();
+    QTest::keyClick(edit(11), Qt::Key_Tab);
+    EXPECT_EQ(form_.focusWidget(), radio(13));
+    QTest::keyClick(radio(13), Qt::Key_Tab);  // leaves the group at once
+    EXPECT_EQ(form_.focusWidget(), edit(10));
+    QTest::keyClick(edit(10), Qt::Key_Backtab);
+    EXPECT_EQ(form_.focusWidget(), radio(13));
+    EXPECT_TRUE(radio(13)->isChecked());  // entering switched nothing
+
+    // The arrow keys move and check inside the group; Tab then enters on the new one.
+    QTest::keyClick(radio(13), Qt::Key_Down);
+    EXPECT_EQ(form_.focusWidget(), radio(14));
+    EXPECT_TRUE(radio(14)->isChecked());
+    edit(11)->setFocus();
+    QTest::keyClick(edit(11), Qt::Key_Tab);
+    EXPECT_EQ(form_.focusWidget(), radio(14));
+
+    // With none checked, Tab enters on the first.
+    form_.choice = -1;
+    form_.UpdateData(false);
+    edit(11)->setFocus();
+    QTest::keyClick(edit(11), Qt::Key_Tab);
+    EXPECT_EQ(form_.focusWidget(), radio(12));
 }
 
 TEST(FileFilter, BecomesQtNameFilters) {

@@ -1,6 +1,7 @@
 #include "windowing/dialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QWheelEvent>
 #include <memory>
 #include <utility>
 
@@ -28,6 +30,19 @@ namespace windowing {
 namespace {
 
 QWidget* g_main_window = nullptr;
+
+// Tab enters a radio group on its checked button (the first when none is
+// checked) and leaves it with the next Tab; the arrow keys move inside it.
+void enter_group_on_checked(const QButtonGroup& group) {
+    const QList<QAbstractButton*> buttons = group.buttons();
+    const QAbstractButton* entry = group.checkedButton();
+    if (entry == nullptr && !buttons.isEmpty()) {
+        entry = buttons.constFirst();
+    }
+    for (QAbstractButton* button : buttons) {
+        button->setFocusPolicy(button == entry ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
 
 // Controls belong to their dialog, which deletes them with itself.
 template <class Object, class... Args>
@@ -264,6 +279,9 @@ void CDialog::OnCancel() {
 }
 
 bool CDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && wheel(*static_cast<QWheelEvent*>(event))) {
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (FilterMessage({key_code(*key), key->modifiers(), watched})) {
@@ -271,6 +289,32 @@ bool CDialog::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool CDialog::wheel(const QWheelEvent& event) {
+    QScrollBar* bar = nullptr;
+    for (const auto& control : controls_) {
+        bar = qobject_cast<QScrollBar*>(control.widget);
+        if (bar != nullptr && bar->orientation() == Qt::Vertical) {
+            break;
+        }
+        bar = nullptr;
+    }
+    if (bar == nullptr) {
+        return false;
+    }
+    // Anywhere over the dialog, each notch (120 eighths of a degree; touchpads
+    // send less at a time) is one line up or down on its vertical scroll bar.
+    constexpr int notch = 120;
+    wheel_rest_ += event.angleDelta().y();
+    CScrollBar source(bar);
+    for (; wheel_rest_ >= notch; wheel_rest_ -= notch) {
+        OnVerticalScroll(SB_LINEUP, 0, &source);
+    }
+    for (; wheel_rest_ <= -notch; wheel_rest_ += notch) {
+        OnVerticalScroll(SB_LINEDOWN, 0, &source);
+    }
+    return true;
 }
 
 void CDialog::keyPressEvent(QKeyEvent* event) {
@@ -294,12 +338,18 @@ void CDialog::create_controls() {
     for (const auto& control : template_.controls) {
         QWidget* widget = create_control(control, radio_group);
         widget->installEventFilter(this);
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+            area->viewport()->installEventFilter(this);  // the wheel arrives there
+        }
         controls_.push_back({control.id, widget});
     }
-    // Group boxes stay behind the controls they frame and never take their clicks.
     for (const auto& control : controls_) {
+        // Group boxes stay behind the controls they frame and never take their clicks.
         if (qobject_cast<QGroupBox*>(control.widget) != nullptr) {
             control.widget->lower();
+        }
+        if (auto* radio = qobject_cast<QRadioButton*>(control.widget); radio && radio->group()) {
+            enter_group_on_checked(*radio->group());
         }
     }
 }
@@ -337,6 +387,8 @@ QWidget* CDialog::create_control(const ControlTemplate& control, QButtonGroup*& 
             radio_group->addButton(button);
             connect(button, &QRadioButton::clicked, this,
                     [this, id = control.id] { OnCommand(id, Notify::clicked); });
+            connect(button, &QRadioButton::toggled, this,
+                    [group = radio_group] { enter_group_on_checked(*group); });
             widget = button;
             break;
         }
@@ -406,23 +458,30 @@ QWidget* CDialog::create_control(const ControlTemplate& control, QButtonGroup*& 
             auto* bar = owned_by<QScrollBar>(this, Qt::Vertical);
             bar->setRange(0, 100);
             bar->setPageStep(1);
-            connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar](int action) {
+            // Where the user holds the thumb. The handler moves the bar while it is
+            // dragged, so on release the bar's own position is the handler's, not
+            // the drop point.
+            auto held = std::make_shared<int>(0);
+            connect(bar, &QAbstractSlider::sliderPressed, this,
+                    [bar, held] { *held = bar->sliderPosition(); });
+            connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar, held](int action) {
                 const auto code = scroll_code(action);
                 if (!code) {
                     return;
                 }
                 const int thumb = bar->sliderPosition();
-                if (*code != SB_THUMBTRACK) {
+                if (*code == SB_THUMBTRACK) {
+                    *held = thumb;
+                } else {
                     // The handler, not the bar, decides where the bar goes.
                     bar->setSliderPosition(bar->value());
                 }
                 CScrollBar source(bar);
                 OnVerticalScroll(*code, static_cast<std::uint16_t>(thumb), &source);
             });
-            connect(bar, &QAbstractSlider::sliderReleased, this, [this, bar] {
+            connect(bar, &QAbstractSlider::sliderReleased, this, [this, bar, held] {
                 CScrollBar source(bar);
-                OnVerticalScroll(SB_THUMBPOSITION,
-                                 static_cast<std::uint16_t>(bar->sliderPosition()), &source);
+                OnVerticalScroll(SB_THUMBPOSITION, static_cast<std::uint16_t>(*held), &source);
                 OnVerticalScroll(SB_ENDSCROLL, 0, &source);
             });
             widget = bar;

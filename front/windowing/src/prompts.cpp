@@ -1,15 +1,73 @@
 #include "windowing/prompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
+#include <memory>
 
 #include "windowing/profile.h"
 
 namespace windowing {
 
 namespace {
+
+// The framework's file dialog: Qt's own (so that its texts come from Qt's
+// translations and the read-only box can be added), honouring the flags.
+class FileDialog final : public QFileDialog {
+public:
+    explicit FileDialog(const FileRequest& request)
+        : QFileDialog(request.owner), flags_(request.flags) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        setFileMode((flags_ & file_must_exist) != 0 ? QFileDialog::ExistingFile
+                                                    : QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite,
+                  (flags_ & overwrite_prompt) == 0 || request.open);
+        setNameFilters(qt_name_filters(request.filter));
+        if (!last_folder.isEmpty()) {
+            setDirectory(last_folder);
+        }
+        if (request.open && (flags_ & hide_read_only) == 0) {
+            // Shown, as the flags ask, and never looked at.
+            auto box = std::make_unique<QCheckBox>(QStringLiteral("Schreibgeschützt öffnen"));
+            box->setObjectName(QStringLiteral("readOnlyBox"));
+            if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+                grid->addWidget(box.release(), grid->rowCount(), 0, 1, -1);  // the dialog owns it
+            }
+        }
+    }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if ((flags_ & path_must_exist) != 0 && !files.isEmpty()) {
+            const QFileInfo chosen(files.constFirst());
+            if (!chosen.isDir() && !chosen.absoluteDir().exists()) {
+                // The dialog stays open for another name, as with a missing file.
+                QMessageBox::warning(
+                    this, windowTitle(),
+                    QCoreApplication::translate(
+                        "QFileDialog",
+                        "%1\nDirectory not found.\nPlease verify the correct directory name "
+                        "was given.")
+                        .arg(chosen.absolutePath()));
+                return;
+            }
+        }
+        QFileDialog::accept();
+        last_folder = directory().absolutePath();
+    }
+
+private:
+    // The folder of the last dialog, for the next one in this run.
+    static inline QString last_folder;
+    unsigned flags_;
+};
 
 class DesktopPrompts final : public Prompts {
 public:
@@ -19,13 +77,7 @@ public:
     }
 
     std::optional<QString> file_dialog(const FileRequest& request) override {
-        QFileDialog dialog(request.owner);
-        dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-        // The chosen file need not exist, even for opening.
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                         (request.flags & overwrite_prompt) == 0 || request.open);
-        dialog.setNameFilters(qt_name_filters(request.filter));
+        FileDialog dialog(request);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;
         }

@@ -1,10 +1,14 @@
 #include "windowing/system_menu.h"
 
+#include <QCoreApplication>
+
 #include "windowing/command_ids.h"
 
 namespace windowing {
 
-SystemMenu::SystemMenu() : entries_{{SC_CLOSE, QStringLiteral("Close")}} {}
+// The framework's name for the entry, from its translations (German: "Schl&ießen").
+SystemMenu::SystemMenu()
+    : entries_{{SC_CLOSE, QCoreApplication::translate("QMdiSubWindow", "&Close")}} {}
 
 void SystemMenu::AppendSeparator() {
     entries_.push_back({0, {}});

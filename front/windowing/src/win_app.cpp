@@ -4,6 +4,7 @@
 
 #include "windowing/command_ids.h"
 #include "windowing/dialog.h"
+#include "windowing/framework.h"
 #include "windowing/profile.h"
 
 namespace windowing {
@@ -41,6 +42,7 @@ CWinApp* CWinApp::current() {
 
 int CWinApp::run(int& argc, char** argv) {
     const QApplication application(argc, argv);
+    prepare_framework();
     CWinApp* app = current();
     if (app == nullptr) {
         return 1;

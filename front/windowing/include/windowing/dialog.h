@@ -16,6 +16,7 @@
 
 class QButtonGroup;
 class QKeyEvent;
+class QWheelEvent;
 
 namespace windowing {
 
@@ -86,12 +87,15 @@ private:
     void build_window();  // controls, then InitWindow; once
     void create_controls();
     QWidget* create_control(const ControlTemplate& control, QButtonGroup*& radio_group);
+    // The wheel over the dialog scrolls its vertical scroll bar; false without one.
+    bool wheel(const QWheelEvent& event);
 
     const DialogTemplate& template_;
     DialogUnits units_;
     std::vector<Control> controls_;
     std::optional<SystemMenu> system_menu_;
     bool created_ = false;
+    int wheel_rest_ = 0;  // wheel turn not yet a whole notch
 };
 
 // The program's main window: owner of dialogs that are built without one.

@@ -11,12 +11,14 @@ namespace windowing {
 struct FileRequest {
     bool open = true;    // false: save
     QString filter;      // '|'-separated pairs of label and pattern
-    unsigned flags = 0;  // overwrite_prompt, path_must_exist
+    unsigned flags = 0;  // overwrite_prompt, hide_read_only, path_must_exist, file_must_exist
     QWidget* owner = nullptr;
 };
 
-inline constexpr unsigned overwrite_prompt = 0x2;
-inline constexpr unsigned path_must_exist = 0x800;
+inline constexpr unsigned overwrite_prompt = 0x2;    // save: ask before replacing a file
+inline constexpr unsigned hide_read_only = 0x4;      // open: no read-only check box
+inline constexpr unsigned path_must_exist = 0x800;   // the chosen file's folder must exist
+inline constexpr unsigned file_must_exist = 0x1000;  // the chosen file must exist
 
 class Prompts {
 public:
