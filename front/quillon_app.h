@@ -11,5 +11,4 @@ public:
     CQuillonApp& operator=(const CQuillonApp&) = delete;
 
     bool StartProgram() override;
-    bool OnCommand(int id) override;
 };

@@ -14,7 +14,6 @@
 #include "windowing/dialog_units.h"
 #include "windowing/system_menu.h"
 
-class QButtonGroup;
 class QKeyEvent;
 class QWheelEvent;
 
@@ -86,7 +85,6 @@ private:
 
     void build_window();  // controls, then InitWindow; once
     void create_controls();
-    QWidget* create_control(const ControlTemplate& control, QButtonGroup*& radio_group);
     // The wheel over the dialog scrolls its vertical scroll bar; false without one.
     bool wheel(const QWheelEvent& event);
 

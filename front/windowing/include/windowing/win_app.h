@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace windowing {
 
 class CWinApp {
@@ -18,7 +16,8 @@ public:
 
     // The program's start-up; false: no message loop follows, the program ends.
     virtual bool StartProgram() { return true; }
-    // Commands for the application rather than a window; false when unhandled.
+    // Commands for the application rather than a window (the help command);
+    // false when unhandled.
     virtual bool OnCommand(int id);
     void OnHelp() {}  // the program has no help content
 
@@ -29,8 +28,6 @@ public:
     static CWinApp* current();
     // The toolkit's start, then the application's own; returns the exit code.
     static int run(int& argc, char** argv);
-
-    QWidget* m_pMainWnd = nullptr;
 
 private:
     QString name_;
