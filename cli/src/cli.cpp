@@ -78,7 +78,7 @@ complement, reads that back and writes the original back.
 
 The defaults for --port and --delay come from the program's profile,
 $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are
-0x378 and 10; the file is only read.
+0x378 and 10. Only calibrate --save writes to it, its Delay line alone.
 
 calibrate sends a test pattern of --size bytes and reads it back --rounds
 times at delays 1, 2, 3 and so on; the first delay at which every round comes

@@ -8,6 +8,7 @@
 
 #include "calibrate.h"
 #include "command.h"
+#include "profile.h"
 #include "temp_file.h"
 
 namespace qcli {
@@ -64,6 +65,10 @@ int run_calibrate(Context& ctx) {
             break;
     }
     ctx.out << "delay " << unsigned{result.delay} << '\n';
+    if (ctx.options.save && !save_delay(profile_path(), result.delay)) {
+        return ctx.fail("delay " + std::to_string(result.delay) + " was not saved in " +
+                        profile_path().string());
+    }
     return kExitOk;
 }
 

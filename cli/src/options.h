@@ -34,6 +34,7 @@ struct Options {
     std::optional<std::uint16_t> read_size;
     std::uint16_t calibrate_size = 256;  // calibrate: test pattern bytes
     unsigned calibrate_rounds = 3;       // calibrate: intact rounds needed at one delay
+    bool save = false;                   // calibrate: keep the delay in the profile
 
     // Options that only some commands take, in command-line order.
     std::vector<const OptionSpec*> given;

@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include <string>
+
 #include "profile/config_folder.h"
 #include "profile/profile_file.h"
 #include "profile/profile_text.h"
@@ -34,6 +36,10 @@ ProfileSettings read_profile(const std::filesystem::path& path) {
     const ProfileSettings defaults;
     return {modulo_256(quillon::profile::get_int(path, section, "Port", defaults.port_index)),
             modulo_256(quillon::profile::get_int(path, section, "Delay", defaults.delay))};
+}
+
+bool save_delay(const std::filesystem::path& path, std::uint8_t delay) {
+    return quillon::profile::write_string(path, section, "Delay", std::to_string(delay));
 }
 
 }  // namespace qcli

@@ -1,5 +1,6 @@
-// The desktop program's settings file, read (never written) for the port and
-// delay defaults, so the CLI talks to the board the program is set up for.
+// The desktop program's settings file, read for the port and delay defaults so
+// the CLI talks to the board the program is set up for; calibrate --save
+// writes the delay it found into it.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +22,9 @@ std::filesystem::path profile_path();
 // without digits counts as 0.
 ProfileSettings parse_profile(std::string_view text);
 ProfileSettings read_profile(const std::filesystem::path& path);
+
+// Sets "Delay" in section "section", keeping every other line of the file. False
+// when the file could not be written (the profile module has said why).
+bool save_delay(const std::filesystem::path& path, std::uint8_t delay);
 
 }  // namespace qcli

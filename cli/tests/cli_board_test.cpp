@@ -53,10 +53,51 @@ TEST_F(Calibrate, SizeAndRoundsChangeWhatIsSent) {
     EXPECT_EQ(scratch.ram(), ram);
 }
 
-TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
-    const auto r = scratch.run({"-q", "calibrate"});
+TEST_F(Calibrate, ASlowBoardNeedsFiftyReadsBeforeEachClockEdge) {
+    // 2 x d x d reads come before every rising clock edge: 32 at delay 4, 50 at 5.
+    const auto r = scratch.run({"calibrate"}, {"DLPORTIO_SIM_FAULT=slow=50"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
-    EXPECT_EQ(r.out, "delay 1\n");
+    const std::string prefix = r.out.substr(0, r.out.rfind("delay 5: intact"));
+    for (const char* failing : {"delay 1: ", "delay 2: ", "delay 3: ", "delay 4: "}) {
+        const auto at = prefix.find(failing);
+        ASSERT_NE(at, std::string::npos) << failing << '\n' << describe(r);
+        EXPECT_NE(prefix.find("wrong in round 1", at), std::string::npos) << describe(r);
+    }
+    EXPECT_TRUE(r.out.ends_with("delay 5: intact in 3 rounds\ndelay 5\n")) << describe(r);
+}
+
+TEST_F(Calibrate, SaveChangesOnlyTheDelayLineOfTheProfile) {
+    const std::string before =
+        "; written by hand\r\n[Other]\r\nDelay=77\r\n[section]\r\nPort=2\r\ndelay=10\r\n"
+        "Extra=keep me\r\n";
+    scratch.set_profile(before);
+    const auto r =
+        scratch.run({"calibrate", "--save", "--port", "1"}, {"DLPORTIO_SIM_FAULT=slow=18"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_TRUE(r.out.ends_with("delay 3\n")) << describe(r);
+    EXPECT_EQ(scratch.profile(),
+              "; written by hand\r\n[Other]\r\nDelay=77\r\n[section]\r\nPort=2\r\ndelay=3\r\n"
+              "Extra=keep me\r\n");
+}
+
+TEST_F(Calibrate, SaveCreatesTheProfileWhenThereIsNone) {
+    std::filesystem::remove(scratch.profile_path());
+    const auto r = scratch.run({"calibrate", "--save", "-q"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(scratch.profile(), "[section]\nDelay=1\n");
+}
+
+TEST_F(Calibrate, WithoutSaveTheProfileIsNotWritten) {
+    scratch.set_profile("[section]\nDelay=10\n");
+    const auto r = scratch.run({"calibrate", "-q"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(scratch.profile(), "[section]\nDelay=10\n");
+}
+
+TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
+    const auto r = scratch.run({"-q", "calibrate"}, {"DLPORTIO_SIM_FAULT=slow=8"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.out, "delay 2\n");
     EXPECT_EQ(r.raw_err, "");
 }
 
@@ -118,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, NoBoard,
                                          std::vector<std::string>{"probe"},
                                          std::vector<std::string>{"linetest", "--hold", "0"},
                                          std::vector<std::string>{"run", "in.bin", "--for", "0"},
-                                         std::vector<std::string>{"calibrate"}));
+                                         std::vector<std::string>{"calibrate", "--save"}));
 
 TEST(NoBoardInfo, StillAnswersAndGivesTheReason) {
     Scratch scratch;
