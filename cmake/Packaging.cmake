@@ -28,6 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies come from the shared libraries the binaries need; the package's
 # own two libraries are found in the staged tree.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(QUILLON_FRONT)
+    # The program's framework texts (file dialogs, buttons, menus) are German,
+    # loaded from Qt's translations at run time.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
+endif()
 # s51 runs firmware on the simulated board; everything else works without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS sdcc-ucsim)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS sdcc)

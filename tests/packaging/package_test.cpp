@@ -109,6 +109,7 @@ TEST_F(DebPackage, ControlFieldsNameTheLibrariesItNeedsAndRecommendTheSimulator)
     EXPECT_NE(depends.find("libc6 (>="), std::string::npos) << depends;
     if (QUILLON_FRONT) {
         EXPECT_NE(depends.find("libqt6widgets6"), std::string::npos) << depends;
+        EXPECT_NE(depends.find("qt6-translations-l10n"), std::string::npos) << depends;
     }
     EXPECT_EQ(depends.find("sdcc"), std::string::npos) << depends;
     EXPECT_EQ(field("Recommends"), "sdcc-ucsim");
