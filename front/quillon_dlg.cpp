@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "about_box_dlg.h"
+#include "board_status.h"
 #include "buffer_view_dlg.h"
 #include "resource_ids.h"
 #include "vandrel.h"
@@ -110,6 +111,7 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
         windowing::profile_int(profile_section, port_key, vandrel::board::kPortIndexAtLoad);
     const std::uint16_t address = set_Port(static_cast<std::uint8_t>(port));
     m_port = port_index(address);
+    m_status = board_status_at(address);
     set_delay(m_delay);
     m_delay = get_delay();
     m_hIcon = windowing::load_icon(IDR_MAINFRAME);

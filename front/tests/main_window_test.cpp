@@ -13,10 +13,13 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "about_box_dlg.h"
+#include "board_status.h"
 #include "buffer_view_dlg.h"
+#include "dlportio.h"
 #include "quillon_dlg.h"
 #include "resource_ids.h"
 #include "test_support.h"
@@ -60,7 +63,11 @@ protected:
         edit->clear();
         QTest::keyClicks(edit, text);
     }
-    QString status() { return item<QLabel>(IDC_STATUS)->text(); }
+    // The status line's text; one cut to fit is there whole on hover.
+    QString status() {
+        auto* label = item<QLabel>(IDC_STATUS);
+        return label->toolTip().isEmpty() ? label->text() : label->toolTip();
+    }
     QString field(int id) { return item<QLineEdit>(id)->text(); }
     int bar() { return item<QProgressBar>(IDC_PROGRESS)->value(); }
     bool checked(int id) { return item<QRadioButton>(id)->isChecked(); }
@@ -98,7 +105,7 @@ TEST_F(MainWindow, EmptyBufferRefusesUploadAndView) {
 TEST_F(MainWindow, FirstStartWithoutProfile) {
     CQuillonDlg& dlg = open();
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Quillon"));
-    EXPECT_EQ(status(), QStringLiteral("ready"));
+    EXPECT_EQ(status(), QStringLiteral("ready (simulated board)"));  // the tests' board
     EXPECT_EQ(field(IDC_SIZE), QStringLiteral("0"));
     EXPECT_EQ(field(IDC_DELAY), QStringLiteral("10"));
     EXPECT_TRUE(checked(IDC_PORT_378));
@@ -109,6 +116,55 @@ TEST_F(MainWindow, FirstStartWithoutProfile) {
     close_window();
     EXPECT_EQ(profile_value("Delay"), QStringLiteral("10"));
     EXPECT_EQ(profile_value("Port"), QStringLiteral("1"));
+}
+
+struct BoardCase {
+    int kind;
+    const char* reason;
+    const char* status;
+};
+
+class StartStatus : public ::testing::TestWithParam<BoardCase> {};
+
+TEST_P(StartStatus, TellsWhichBoardThePortReaches) {
+    const BoardCase& c = GetParam();
+    EXPECT_EQ(board_status(c.kind, c.reason), QString::fromUtf8(c.status));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, StartStatus,
+    ::testing::Values(
+        BoardCase{DLPORTIO_SIMULATED, "simulated board, RAM in /x", "ready (simulated board)"},
+        BoardCase{DLPORTIO_PPDEV, "ppdev /dev/parport0", "ready"},
+        BoardCase{DLPORTIO_DIRECT, "direct I/O", "ready"},
+        BoardCase{DLPORTIO_NO_BOARD, "port 0x378: no /dev/parport0; run sudo modprobe ppdev\n",
+                  "port 0x378: no /dev/parport0; run sudo modprobe ppdev"},
+        BoardCase{DLPORTIO_NO_BOARD, nullptr, "no board can be reached"}));
+
+// Without a reachable port the status line gives the layer's reason, cut to
+// the line's width with the whole text on hover; the window still works.
+TEST_F(MainWindow, WithoutABoardTheStatusLineSaysWhy) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";  // a fresh process
+    EXPECT_EXIT(
+        {
+            // The layer reads its settings once, at the first port it serves.
+            ::setenv("DLPORTIO_BACKEND", "ppdev", 1);
+            ::setenv("DLPORTIO_DEVICE", "/nonexistent/parport9", 1);
+            open();
+            const char* reason = nullptr;
+            const bool no_board = dlportio_setup(0x378, &reason) == DLPORTIO_NO_BOARD;
+            auto* label = item<QLabel>(IDC_STATUS);
+            const QString expected = QString::fromLocal8Bit(reason).trimmed();
+            const bool whole_text_kept = dlg_->m_status == expected && !expected.isEmpty();
+            const bool fits =
+                label->fontMetrics().horizontalAdvance(label->text()) <= label->width();
+            const bool hover_tells_all = label->toolTip() == expected || label->text() == expected;
+            dlg_->UpdateData(true);  // reading the line back gives the whole text
+            const bool read_back = dlg_->m_status == expected;
+            // At once: Qt's caches left at exit are not this test's concern.
+            std::_Exit(no_board && whole_text_kept && fits && hover_tells_all && read_back ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MainWindow, StoredSettingsGoThroughTheLibrary) {

@@ -19,6 +19,9 @@ namespace windowing {
 
 namespace {
 
+// The whole text of a label that shows it cut.
+constexpr const char* full_text = "quillonFullText";
+
 QString control_text(QWidget* widget) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         return edit->text();
@@ -28,7 +31,8 @@ QString control_text(QWidget* widget) {
         return edit->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
     }
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        return label->text();
+        const QVariant full = label->property(full_text);
+        return full.isValid() ? full.toString() : label->text();
     }
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         return button->text();
@@ -47,9 +51,12 @@ void set_control_text(QWidget* widget, const QString& text) {
         lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         edit->setPlainText(lines);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(text);
-        // A status line too short for its text still tells the whole text on hover.
-        const bool clipped = QFontMetrics(label->font()).horizontalAdvance(text) > label->width();
+        // A status line too short for its text shows it cut with an ellipsis and
+        // tells the whole text on hover; reading the control gives the whole text.
+        const QFontMetrics metrics(label->font());
+        const bool clipped = metrics.horizontalAdvance(text) > label->width();
+        label->setText(clipped ? metrics.elidedText(text, Qt::ElideRight, label->width()) : text);
+        label->setProperty(full_text, clipped ? QVariant(text) : QVariant());
         label->setToolTip(clipped ? text : QString());
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(text);
