@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README screenshots: runs quillon on the simulated board under a private
-# X server, loads a sample image, opens the buffer view and the about box, and writes
-# main-window.png, buffer-view.png and about-box.png.
+# X server, loads a sample image through the file dialog, opens the buffer view and
+# the about box, then starts it once more with no reachable port. Writes
+# start-simulated.png, file-dialog.png, main-window.png, buffer-view.png,
+# about-box.png and start-no-board.png.
 #
 # usage: scripts/screenshots.sh [build-dir] [output-dir]
 #        (defaults: build/ and docs/screenshots/)
@@ -14,6 +16,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 out=${2:-$root/docs/screenshots}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
 program=$build/bin/quillon
 
 die() {
@@ -67,7 +71,7 @@ unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
 # The sample image: a line of text, the control bytes 00..0F (blanks in the character
 # column), then every byte from 0x20 up, and text again up to 1000 bytes, so the last
 # page is a short one.
-image=$scratch/sample.bin
+image=$scratch/sample.rom
 {
     printf '%-48s' 'vandrel 8051 RAM image -- Quillon screenshot.'
     for b in $(seq 0 15) $(seq 32 255); do printf "\\$(printf '%03o' "$b")"; done
@@ -111,12 +115,15 @@ click_du() {
 # Lets the program paint before the window is grabbed.
 settle() { sleep 0.7; }
 
+# Started in the scratch folder, so that the file dialog opens beside the sample.
+cd "$scratch"
 "$program" >"$scratch/quillon.log" 2>&1 &
 app_pid=$!
 
 # The main window is 182 x 127 dialog units.
 main=$(wait_window '^Quillon$' 20) || die "the main window did not appear"
 settle
+import -window "$main" "$out/start-simulated.png"
 
 # "load file" (15, 13, 50 x 12), then the file name typed into the file dialog.
 click_du "$main" 40 19 182 127
@@ -125,9 +132,12 @@ dialog=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$
 [ -n "$dialog" ] || die "the file-open dialog did not appear"
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 sleep 0.3
+settle
+# Before typing: the name field's completion list is a window of its own.
+import -window "$dialog" "$out/file-dialog.png"
 xdotool type --delay 15 "$image"
 xdotool key Return
-wait_window '^sample\.bin$' 10 >/dev/null || die "loading $image did not change the title"
+wait_window '^sample\.rom$' 10 >/dev/null || die "loading $image did not change the title"
 settle
 import -window "$main" "$out/main-window.png"
 
@@ -152,6 +162,17 @@ xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key Return
 wait_gone '^Info über Quillon$' 10 || die "the about box did not close on Enter"
 
-for shot in main-window buffer-view about-box; do
+# Once more with the ppdev back end, which on a machine without a parallel port
+# reaches no board: the status line
+# gives the port-access layer's reason.
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+DLPORTIO_BACKEND=ppdev "$program" >"$scratch/quillon-ppdev.log" 2>&1 &
+app_pid=$!
+main=$(wait_window '^Quillon$' 20) || die "the main window did not appear without a board"
+settle
+import -window "$main" "$out/start-no-board.png"
+
+for shot in start-simulated file-dialog main-window buffer-view about-box start-no-board; do
     echo "$out/$shot.png: $(identify -format '%wx%h' "$out/$shot.png")"
 done
