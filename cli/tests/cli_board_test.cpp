@@ -3,6 +3,7 @@
 // board; -q that keeps standard error empty.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -93,6 +94,25 @@ TEST_F(Calibrate, WithoutSaveTheProfileIsNotWritten) {
     ASSERT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_EQ(scratch.profile(), "[section]\nDelay=10\n");
 }
+
+// The slow board itself: an upload at delay 4 does not survive verification,
+// one at delay 5 does, which is why calibrate answers 5.
+class SlowBoardUpload : public testing::TestWithParam<std::pair<const char*, int>> {};
+
+TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
+    Scratch scratch;
+    const std::vector<std::uint8_t> image{0x02, 0x00, 0x0A, 0x75, 0x81, 0x07, 0xA5, 0x5A};
+    scratch.write("fw.bin", image);
+    const auto [delay, code] = GetParam();
+    const auto r = scratch.run({"upload", "--delay", delay, scratch.path("fw.bin").string()},
+                               {"DLPORTIO_SIM_FAULT=slow=50"});
+    EXPECT_EQ(r.exit_code, code) << describe(r);
+    const auto ram = scratch.ram();
+    EXPECT_EQ(std::equal(image.begin(), image.end(), ram.begin()), code == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, SlowBoardUpload,
+                         testing::Values(std::pair{"4", 3}, std::pair{"5", 0}));
 
 TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
     const auto r = scratch.run({"-q", "calibrate"}, {"DLPORTIO_SIM_FAULT=slow=8"});
