@@ -18,23 +18,32 @@ std::string environment(const char* name) {
 
 }  // namespace
 
-std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer) {
+std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why_none) {
+    const auto none = [why_none](const std::string& why, bool say) {
+        if (say) {
+            tell(why);
+        }
+        if (why_none != nullptr) {
+            *why_none = why;
+        }
+        return nullptr;
+    };
     const std::string& mcu = layer.sim_mcu;
     if (mcu.empty()) {
-        return nullptr;
+        return none("the simulated board runs no firmware without DLPORTIO_SIM_MCU=s51", false);
     }
     if (mcu != "s51") {
-        tell("DLPORTIO_SIM_MCU=" + mcu +
-             " is not known (s51 is); the simulated board runs no firmware");
-        return nullptr;
+        return none("DLPORTIO_SIM_MCU=" + mcu +
+                        " is not known (s51 is); the simulated board runs no firmware",
+                    true);
     }
     S51Settings settings;
     settings.program = find_on_path("s51", environment("PATH"));
     if (settings.program.empty()) {
-        tell(
+        return none(
             "DLPORTIO_SIM_MCU=s51, but s51 is not installed (Debian package sdcc-ucsim); the "
-            "simulated board runs no firmware");
-        return nullptr;
+            "simulated board runs no firmware",
+            true);
     }
     settings.uart_log = layer.uart_log;
     settings.ports_file = layer.ports_file;

@@ -2,13 +2,33 @@
 // while the reset line is low and owns the board's RAM then.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ram_file.h"
-
 #include "settings.h"
 
 namespace dlportio {
+
+// What the runs that start from now on are to do; set by the program that
+// holds the board, before it lets the microcontroller run.
+struct RunPlan {
+    std::uint64_t cycles = 0;  // machine cycles after which the microcontroller stops; 0: no limit
+    std::string uart_input;    // file whose bytes reach the UART's receive side; empty: none
+};
+
+// How the last run ended (the values are dlportio.h's dlportio_sim_end).
+enum class RunEnd { none = 0, exited = 1, budget = 2, held = 3, failed = 4 };
+
+struct RunReport {
+    bool running = false;
+    RunEnd end = RunEnd::none;
+    std::uint8_t result = 0;   // the firmware's result, for RunEnd::exited
+    std::uint64_t cycles = 0;  // machine cycles run, once stopped
+    double wall_seconds = 0;   // from the start to the stop
+    std::string text;          // for RunEnd::failed: what went wrong
+};
 
 class BoardCpu {
 public:
@@ -18,10 +38,14 @@ public:
     // Reset line rose: the microcontroller stops and hands the RAM back (it may
     // write what the program changed into `ram`).
     virtual void hold(BoardRam ram) = 0;
+    virtual void plan(const RunPlan&) {}
+    // The state of the current or last run; notices a microcontroller that
+    // stopped by itself.
+    virtual RunReport poll() { return {}; }
 };
 
 // The microcontroller configured for the simulated board, or none (the board
-// then only stores and returns bytes).
-std::unique_ptr<BoardCpu> make_board_cpu(const Settings& settings);
+// then only stores and returns bytes, and `why_none`, when given, says why).
+std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why_none = nullptr);
 
 }  // namespace dlportio

@@ -18,8 +18,8 @@ namespace {
 
 // Only async-signal-safe calls between fork and exec: the parent may have
 // other threads.
-[[noreturn]] void exec_child(const char* program, char* const* argv, int keep_fd, pid_t parent,
-                             int report_fd) {
+[[noreturn]] void exec_child(const char* program, char* const* argv, const int* keep_fds,
+                             std::size_t keep_count, pid_t parent, int report_fd) {
     ::setsid();
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
@@ -32,14 +32,14 @@ namespace {
         ::dup2(null_fd, 2);
     }
     // Nothing of the parent (devices, other pipes) may stay open in the
-    // helper: everything above standard error closes on exec but `keep_fd`.
+    // helper: everything above standard error closes on exec but `keep_fds`.
     if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
         for (int fd = 3; fd < 4096; ++fd) {
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         }
     }
-    if (keep_fd >= 0) {
-        ::fcntl(keep_fd, F_SETFD, 0);
+    for (std::size_t i = 0; i < keep_count; ++i) {
+        ::fcntl(keep_fds[i], F_SETFD, 0);
     }
     ::execv(program, argv);
     const int code = errno;
@@ -50,7 +50,7 @@ namespace {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           int keep_fd, std::string& error) {
+                           const std::vector<int>& keep_fds, std::string& error) {
     std::vector<std::string> storage;
     storage.reserve(args.size() + 1);
     storage.push_back(program);
@@ -71,7 +71,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(report[0]);
-        exec_child(program.c_str(), argv.data(), keep_fd, parent, report[1]);
+        exec_child(program.c_str(), argv.data(), keep_fds.data(), keep_fds.size(), parent,
+                   report[1]);
     }
     ::close(report[1]);
     if (pid < 0) {

@@ -16,10 +16,10 @@ namespace dlportio {
 class ChildProcess {
 public:
     // Starts `program` (an absolute path) with `args`; standard input, output
-    // and error go to /dev/null and only `keep_fd` (when not -1) is inherited
-    // besides them. On failure the process is not running and `error` says why.
-    ChildProcess(const std::string& program, const std::vector<std::string>& args, int keep_fd,
-                 std::string& error);
+    // and error go to /dev/null and only `keep_fds` are inherited besides them.
+    // On failure the process is not running and `error` says why.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<int>& keep_fds, std::string& error);
     // Ends the process group at once if it is still there.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

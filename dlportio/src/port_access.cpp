@@ -87,6 +87,8 @@ public:
         }
     }
 
+    dlportio::Selector& selector() { return selector_; }
+
 private:
     Slot& add(unsigned long base) {
         dlportio::Choice choice = selector_.choose(base);
@@ -191,4 +193,52 @@ extern "C" const char* dlportio_path(const char* what) {
         return settings.ports_file.c_str();
     }
     return nullptr;
+}
+
+extern "C" int dlportio_sim_cpu(unsigned long Port, const char** text) {
+    const int kind = dlportio_setup(Port, text);
+    if (kind != DLPORTIO_SIMULATED || g_closed) {
+        return 0;
+    }
+    const dlportio::Selector& selector = table().selector();
+    if (selector.sim_cpu() == nullptr) {
+        if (text != nullptr) {
+            *text = selector.sim_cpu_note().c_str();
+        }
+        return 0;
+    }
+    return 1;
+}
+
+extern "C" void dlportio_sim_plan(unsigned long long cycles, const char* uart_input) {
+    if (g_closed) {
+        return;
+    }
+    dlportio::RunPlan plan;
+    plan.cycles = cycles;
+    plan.uart_input = uart_input != nullptr ? uart_input : "";
+    table().selector().set_plan(plan);
+}
+
+static_assert(static_cast<int>(dlportio::RunEnd::exited) == DLPORTIO_SIM_EXITED &&
+              static_cast<int>(dlportio::RunEnd::budget) == DLPORTIO_SIM_BUDGET &&
+              static_cast<int>(dlportio::RunEnd::held) == DLPORTIO_SIM_HELD &&
+              static_cast<int>(dlportio::RunEnd::failed) == DLPORTIO_SIM_FAILED);
+
+extern "C" void dlportio_sim_poll(struct dlportio_sim_run* run) {
+    static dlportio::RunReport report;
+    report = dlportio::RunReport{};
+    if (!g_closed) {
+        if (dlportio::BoardCpu* cpu = table().selector().sim_cpu(); cpu != nullptr) {
+            report = cpu->poll();
+        }
+    }
+    if (run != nullptr) {
+        run->running = report.running ? 1 : 0;
+        run->end = static_cast<int>(report.end);
+        run->result = report.result;
+        run->cycles = report.cycles;
+        run->wall_seconds = report.wall_seconds;
+        run->text = report.text.c_str();
+    }
 }

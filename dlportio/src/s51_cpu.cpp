@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 
 #include "child_process.h"
 #include "intel_hex_image.h"
@@ -17,6 +19,7 @@
 #include "ram_file.h"
 #include "sim_console.h"
 #include "uart_relay.h"
+#include "vandrel_sim.h"
 
 namespace dlportio {
 
@@ -27,6 +30,13 @@ constexpr std::string_view kEndRecord = ":00000001FF";
 // that holds its code.
 constexpr std::string_view kMapDataOntoCode =
     "memory create addressdecoder xram 0 0x7fff rom_chip 0";
+// The 8051's internal RAM starts with pseudo-random bytes; one fixed seed
+// makes every run of the same firmware the same.
+constexpr std::string_view kRandomSeed = "1";
+// Stop reasons the simulator prints: "Stop at 0x00007d: (110) Program stopped itself".
+constexpr int kStoppedItself = 110;
+constexpr int kBreakpoint = 104;
+constexpr int kUserStopped = 105;
 
 void complain(const std::string& what) {
     tell("s51: " + what);
@@ -96,9 +106,10 @@ bool dump_region(SimConsole& console, std::string_view memory, unsigned first, s
     return stored && *stored == size;
 }
 
-// A command that worked answers with nothing but its own echo; a refused one
-// prints its usage or an error.
-bool silent_answer(const std::optional<std::string>& answer, std::string_view command) {
+// A command that worked answers with nothing but its own echo (and, for a
+// few, a line of `expected` text); a refused one prints its usage or an error.
+bool silent_answer(const std::optional<std::string>& answer, std::string_view command,
+                   std::initializer_list<std::string_view> expected = {}) {
     if (!answer) {
         return false;
     }
@@ -110,11 +121,34 @@ bool silent_answer(const std::optional<std::string>& answer, std::string_view co
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
             line.remove_suffix(1);
         }
-        if (!line.empty() && line != command) {
+        if (!line.empty() && line != command &&
+            std::find(expected.begin(), expected.end(), line) == expected.end()) {
             return false;
         }
     }
     return true;
+}
+
+// The budget as a value-change file the simulator replays: its one event, half
+// a machine cycle before the budget's end, breaks the run at the first
+// instruction boundary at or past it.
+std::string budget_events(std::uint64_t cycles) {
+    static_assert(kBoardClockHz == 11059200 && kClocksPerCycle == 12);
+    // (cycles - 1/2) * 12 / 11059200 s = (2 * cycles - 1) / 1843200 s, and
+    // 10^15 / 1843200 = 122070312500 / 225 exactly.
+    constexpr std::uint64_t kNumerator = 122070312500;
+    constexpr std::uint64_t kDenominator = 225;
+    const std::uint64_t halves = 2 * cycles - 1;
+    const std::uint64_t at =
+        halves / kDenominator * kNumerator + halves % kDenominator * kNumerator / kDenominator;
+    return "$timescale 1 fs $end\n$scope module budget $end\n$var wire 1 ! quillon_budget $end\n"
+           "$upscope $end\n$enddefinitions $end\n#" +
+           std::to_string(at) + "\n1!\n";
+}
+
+// Words ucsim's strings take as they stand: no quote or backslash to escape.
+bool plain_path(const std::string& path) {
+    return path.find_first_of("\"\\") == std::string::npos;
 }
 
 void write_ports_file(const std::string& path, const PortLatches& latches) {
@@ -147,8 +181,13 @@ std::string port_latches_text(const PortLatches& latches) {
 struct S51Cpu::Session {
     std::string error;
     SimConsole console{error};
+    TempFolder folder;
+    std::array<std::uint8_t, kBoardRamSize> started_on{};  // the RAM as the 8051 found it
+    std::chrono::steady_clock::time_point started;
     std::unique_ptr<UartRelay> relay;
     std::unique_ptr<ChildProcess> process;
+    std::string printed;  // what the simulator printed on its own since it started
+    bool stopped = false;
 };
 
 S51Cpu::S51Cpu(S51Settings settings) : settings_(std::move(settings)) {}
@@ -157,74 +196,208 @@ S51Cpu::~S51Cpu() = default;
 
 void S51Cpu::run(BoardRam ram) {
     session_.reset();  // a simulator left over from an unpaired edge has nothing to hand back
+    report_ = RunReport{};
     try {
         auto session = std::make_unique<Session>();
-        if (!session->console.valid()) {
-            complain(session->error + "; the 8051 does not run");
-            return;
+        if (start(*session, ram)) {
+            session_ = std::move(session);
+            report_.running = true;
+        } else {
+            report_.end = RunEnd::failed;
+            report_.text = "the 8051 did not start";
         }
-        TempFolder folder;
-        if (folder.path().empty()) {
-            complain("cannot create a temporary folder; the 8051 does not run");
-            return;
-        }
-        const auto image = folder.path() / "board-ram.ihx";
-        {
-            std::ofstream out(image, std::ios::binary);
-            out << to_intel_hex(ram);
-            if (!out.flush()) {
-                complain("cannot write " + image.string() + "; the 8051 does not run");
-                return;
-            }
-        }
+    } catch (const std::exception& e) {
+        complain(std::string(e.what()) + "; the 8051 does not run");
+        report_.end = RunEnd::failed;
+        report_.text = "the 8051 did not start";
+    }
+}
 
-        std::string error;
-        const int log_fd = open_log(settings_.uart_log, error);
-        if (!error.empty()) {
-            complain(error + "; the UART output is dropped");
+bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram) {
+    if (!session.console.valid()) {
+        complain(session.error + "; the 8051 does not run");
+        return false;
+    }
+    const auto& folder = session.folder.path();
+    if (folder.empty() || !plain_path(folder.string())) {
+        complain("cannot create a temporary folder; the 8051 does not run");
+        return false;
+    }
+    std::copy(ram.begin(), ram.end(), session.started_on.begin());
+    const auto image = folder / "board-ram.ihx";
+    {
+        std::ofstream out(image, std::ios::binary);
+        out << to_intel_hex(ram);
+        if (!out.flush()) {
+            complain("cannot write " + image.string() + "; the 8051 does not run");
+            return false;
         }
-        int uart[2];
-        if (::pipe2(uart, O_CLOEXEC) != 0) {
+    }
+    std::string setup(kMapDataOntoCode);
+    if (plan_.cycles > 0) {
+        const auto events = folder / "budget.vcd";
+        std::ofstream out(events);
+        out << budget_events(plan_.cycles);
+        if (!out.flush()) {
+            complain("cannot write " + events.string() + "; the 8051 does not run");
+            return false;
+        }
+        setup += " ; var quillon_budget ; set hw vcd[0] input \"" + events.string() +
+                 "\" ; set hw vcd[0] break ; set hw vcd[0] start";
+    }
+
+    std::string error;
+    const int log_fd = open_log(settings_.uart_log, error);
+    if (!error.empty()) {
+        complain(error + "; the UART output is dropped");
+    }
+    int input_fd = -1;
+    if (!plan_.uart_input.empty()) {
+        input_fd = ::open(plan_.uart_input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (input_fd < 0) {
+            complain("cannot open the UART input " + plan_.uart_input + ": " +
+                     std::strerror(errno) + "; the 8051 does not run");
             if (log_fd >= 0) {
                 ::close(log_fd);
             }
-            complain(std::string("cannot create a pipe: ") + std::strerror(errno));
-            return;
+            return false;
         }
-        error.clear();
-        session->process = std::make_unique<ChildProcess>(
-            settings_.program,
-            std::vector<std::string>{"-t", "8051", "-X", "11.0592M", "-b", "-P", "-c",
-                                     session->console.device(), "-S",
-                                     "out=/dev/fd/" + std::to_string(uart[1]), image.string()},
-            uart[1], error);
-        ::close(uart[1]);
-        session->relay = std::make_unique<UartRelay>(uart[0], log_fd);
-        if (!error.empty()) {
-            complain(error + "; the 8051 does not run");
-            return;
-        }
-
-        // The first prompt comes once the image is loaded.
-        auto& console = session->console;
-        const auto answer = settings_.answer_time;
-        if (!console.read_prompt(answer)) {
-            complain("the simulator did not answer on its console; the 8051 does not run");
-            return;
-        }
-        if (!console.send(kMapDataOntoCode) ||
-            !silent_answer(console.read_prompt(answer), kMapDataOntoCode)) {
-            complain("the simulator refused the memory mapping; the 8051 does not run");
-            return;
-        }
-        if (!console.send("run") || !console.wait_for("Simulation started", answer)) {
-            complain("the simulator did not start; the 8051 does not run");
-            return;
-        }
-        session_ = std::move(session);
-    } catch (const std::exception& e) {
-        complain(std::string(e.what()) + "; the 8051 does not run");
+        // Every cycle, not now and then: bytes then arrive at the baud rate
+        // the firmware set, in simulated time.
+        setup += " ; expression uart0_check_often=1";
     }
+    int uart[2];
+    if (::pipe2(uart, O_CLOEXEC) != 0) {
+        if (log_fd >= 0) {
+            ::close(log_fd);
+        }
+        if (input_fd >= 0) {
+            ::close(input_fd);
+        }
+        complain(std::string("cannot create a pipe: ") + std::strerror(errno));
+        return false;
+    }
+    std::string serial = "out=/dev/fd/" + std::to_string(uart[1]);
+    std::vector<int> inherited{uart[1]};
+    if (input_fd >= 0) {
+        serial += ",in=/dev/fd/" + std::to_string(input_fd);
+        inherited.push_back(input_fd);
+    }
+    char interface[32];
+    std::snprintf(interface, sizeof interface, "if=sfr[0x%X]", VANDREL_SIM_COMMAND_SFR);
+    error.clear();
+    session.process = std::make_unique<ChildProcess>(
+        settings_.program,
+        std::vector<std::string>{"-t", "8051", "-X", "11.0592M", "-R", std::string(kRandomSeed),
+                                 "-b", "-P", "-c", session.console.device(), "-I", interface, "-S",
+                                 serial, image.string()},
+        inherited, error);
+    ::close(uart[1]);
+    if (input_fd >= 0) {
+        ::close(input_fd);
+    }
+    session.relay = std::make_unique<UartRelay>(uart[0], log_fd);
+    if (!error.empty()) {
+        complain(error + "; the 8051 does not run");
+        return false;
+    }
+
+    // The first prompt comes once the image is loaded.
+    auto& console = session.console;
+    const auto answer = settings_.answer_time;
+    if (!console.read_prompt(answer)) {
+        complain("the simulator did not answer on its console; the 8051 does not run");
+        return false;
+    }
+    // One line, one answer: the commands are silent but for these.
+    if (!console.send(setup) ||
+        !silent_answer(console.read_prompt(answer), setup, {"Break on events enabled", "1"})) {
+        complain(plan_.cycles > 0 ? "the simulator refused the memory mapping or the budget; the "
+                                    "8051 does not run"
+                                  : "the simulator refused the memory mapping; the 8051 does "
+                                    "not run");
+        return false;
+    }
+    if (!console.send("run") || !console.wait_for("Simulation started", answer)) {
+        complain("the simulator did not start; the 8051 does not run");
+        return false;
+    }
+    session.started = std::chrono::steady_clock::now();
+    return true;
+}
+
+bool S51Cpu::note_stop(Session& session, const std::string& text) {
+    static const std::regex stop_line(R"(Stop at 0x([0-9a-fA-F]+): \((\d+)\) ([^\r\n]*))");
+    std::smatch found;
+    if (!std::regex_search(text, found, stop_line)) {
+        return false;
+    }
+    session.stopped = true;
+    report_.running = false;
+    report_.wall_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
+    const int code = std::stoi(found[2].str());
+    if (code == kStoppedItself) {
+        report_.end = RunEnd::exited;
+    } else if (code == kBreakpoint && plan_.cycles > 0) {
+        report_.end = RunEnd::budget;
+    } else if (code == kUserStopped) {
+        report_.end = RunEnd::held;  // only this program writes to the console
+    } else {
+        report_.end = RunEnd::failed;
+        report_.text = "the 8051 stopped at 0x" + found[1].str() + ": " + found[3].str();
+    }
+    return true;
+}
+
+void S51Cpu::read_cycles(Session& session) {
+    static const std::regex clocks(R"(\((\d+) clks\))");
+    if (!session.console.send("state")) {
+        return;
+    }
+    const auto answer = session.console.read_prompt(settings_.answer_time);
+    std::smatch found;
+    if (answer && std::regex_search(*answer, found, clocks)) {
+        report_.cycles = std::stoull(found[1].str()) / kClocksPerCycle;
+    }
+    std::array<std::uint8_t, 0x100> sfr{};  // indexed by address
+    if (report_.end == RunEnd::exited && dump_region(session.console, "sfr", VANDREL_SIM_RESULT_SFR,
+                                                     1, sfr, settings_.answer_time)) {
+        report_.result = sfr[VANDREL_SIM_RESULT_SFR];
+    }
+}
+
+RunReport S51Cpu::poll() {
+    if (!session_ || session_->stopped) {
+        return report_;
+    }
+    try {
+        Session& session = *session_;
+        if (session.process->exited()) {
+            session.stopped = true;
+            report_.running = false;
+            report_.end = RunEnd::failed;
+            report_.text = "the simulator ended by itself";
+            return report_;
+        }
+        // The stop line comes first, the prompt closes what the stop printed.
+        std::string& printed = session.printed;
+        printed += session.console.take_pending();
+        const std::size_t stop = printed.find("Stop at ");
+        if (stop == std::string::npos) {
+            // Text of no interest (the firmware may print on this console);
+            // keep only what may begin a stop line.
+            constexpr std::size_t kKeep = 16;
+            if (printed.size() > kKeep) {
+                printed.erase(0, printed.size() - kKeep);
+            }
+        } else if (printed.find('\0', stop) != std::string::npos && note_stop(session, printed)) {
+            read_cycles(session);
+        }
+    } catch (const std::exception& e) {
+        complain(e.what());
+    }
+    return report_;
 }
 
 void S51Cpu::hold(BoardRam ram) {
@@ -232,23 +405,40 @@ void S51Cpu::hold(BoardRam ram) {
         return;
     }
     try {
-        auto& console = session_->console;
-        auto& process = *session_->process;
+        Session& session = *session_;
+        auto& console = session.console;
+        auto& process = *session.process;
         const auto answer = settings_.answer_time;
         std::array<std::uint8_t, kBoardRamSize> memory{};
         std::array<std::uint8_t, 0x100> sfr{};
         bool have_memory = false;
         bool have_ports = false;
         std::string trouble;  // one line on standard error, the first thing that went wrong
+        poll();
         if (process.exited()) {
             trouble = "the simulator had ended by itself; the board's RAM keeps what it held";
+            report_.end = RunEnd::failed;
+            report_.text = "the simulator ended by itself";
         } else {
-            // Whatever the simulator printed on its own (a stop at a bad
-            // instruction, say) is of no use here.
-            console.discard_pending();
-            if (console.send("stop") && console.read_prompt(answer)) {
+            bool stopped = session.stopped;
+            if (!stopped) {
+                // A stop the simulator printed on its own just now shows in the answer.
+                const auto said = console.send("stop") ? console.read_prompt(answer) : std::nullopt;
+                stopped = said.has_value();
+                if (stopped && !note_stop(session, session.printed + *said)) {
+                    session.stopped = true;
+                    report_.end = RunEnd::held;
+                    report_.wall_seconds = std::chrono::duration<double>(
+                                               std::chrono::steady_clock::now() - session.started)
+                                               .count();
+                }
+                if (stopped) {
+                    read_cycles(session);
+                }
+            }
+            if (stopped) {
                 have_memory = dump_region(console, "rom", 0x0000, kBoardRamSize, memory, answer);
-                have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x31, sfr, answer);
+                have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x80, sfr, answer);
                 console.send("kill");
                 if (!have_memory) {
                     trouble =
@@ -266,20 +456,30 @@ void S51Cpu::hold(BoardRam ram) {
         if (!process.finish(answer) && trouble.empty()) {
             trouble = "the simulator did not end when told; it was killed";
         }
+        const auto started_on = session.started_on;
         session_.reset();  // also waits for the last of the UART output
+        report_.running = false;
 
         if (have_memory) {
-            std::copy(memory.begin(), memory.end(), ram.begin());
+            // Only what the 8051 wrote: bytes another program stored in the
+            // board's RAM meanwhile stay.
+            for (std::size_t i = 0; i < kBoardRamSize; ++i) {
+                if (memory[i] != started_on[i]) {
+                    ram[i] = memory[i];
+                }
+            }
         }
         if (have_ports) {
             write_ports_file(settings_.ports_file,
                              PortLatches{sfr[0x80], sfr[0x90], sfr[0xA0], sfr[0xB0]});
+            report_.result = sfr[VANDREL_SIM_RESULT_SFR];
         }
         if (!trouble.empty()) {
             complain(trouble);
         }
     } catch (const std::exception& e) {
         session_.reset();
+        report_.running = false;
         complain(e.what());
     }
 }

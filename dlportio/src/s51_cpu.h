@@ -19,6 +19,13 @@ struct S51Settings {
     std::chrono::milliseconds answer_time{std::chrono::seconds(5)};  // per console answer
 };
 
+// The 8051's clock on the board, and oscillator periods per machine cycle.
+inline constexpr std::uint64_t kBoardClockHz = 11059200;
+inline constexpr std::uint64_t kClocksPerCycle = 12;
+// The longest budget the simulator's event times can hold: over 2.5 hours of
+// the board's time.
+inline constexpr std::uint64_t kMaxBudgetCycles = 10'000'000'000ULL;
+
 // What the firmware left on its four ports.
 struct PortLatches {
     std::uint8_t p0, p1, p2, p3;
@@ -35,12 +42,22 @@ public:
 
     void run(BoardRam ram) override;
     void hold(BoardRam ram) override;
+    void plan(const RunPlan& plan) override { plan_ = plan; }
+    RunReport poll() override;
 
 private:
     struct Session;
 
+    bool start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
+    // Takes note of a stop the simulator printed in `text`; true if it was one.
+    bool note_stop(Session& session, const std::string& text);
+    // Machine cycles run so far, from the stopped simulator.
+    void read_cycles(Session& session);
+
     S51Settings settings_;
+    RunPlan plan_;
     std::unique_ptr<Session> session_;
+    RunReport report_;
 };
 
 }  // namespace dlportio

@@ -165,8 +165,12 @@ Choice Selector::simulated(const std::string& why) {
                             " (set DLPORTIO_SIM_RAM=path to another file)");
         }
         const BoardRam ram = file->bytes();
-        owned_.push_back(
-            std::make_unique<SimBoard>(ram, *fault, make_board_cpu(settings_), std::move(file)));
+        auto cpu = make_board_cpu(settings_, &sim_cpu_note_);
+        sim_cpu_ = cpu.get();
+        if (sim_cpu_ != nullptr) {
+            sim_cpu_->plan(plan_);
+        }
+        owned_.push_back(std::make_unique<SimBoard>(ram, *fault, std::move(cpu), std::move(file)));
         sim_board_ = owned_.back().get();
         sim_name_ = "sim (RAM " + settings_.sim_ram;
         if (fault->kind != SimFault::Kind::none) {
@@ -227,6 +231,13 @@ Choice Selector::direct(unsigned long address) {
 
 Choice Selector::no_board(const std::string& why) {
     return Choice{Kind::no_board, &no_board_, "none: " + why, "none: " + why + kNoBoardEffect, why};
+}
+
+void Selector::set_plan(const RunPlan& plan) {
+    plan_ = plan;
+    if (sim_cpu_ != nullptr) {
+        sim_cpu_->plan(plan_);
+    }
 }
 
 }  // namespace dlportio

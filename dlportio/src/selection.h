@@ -8,6 +8,7 @@
 #include <string>
 
 #include "backend.h"
+#include "board_cpu.h"
 #include "device_calls.h"
 #include "direct_port.h"
 #include "parport_discovery.h"
@@ -39,6 +40,13 @@ public:
     // Set when the trace file was asked for but could not be opened.
     const std::string& trace_error() const { return trace_error_; }
 
+    // The simulated board's microcontroller, once the board is set up and if
+    // it has one; otherwise sim_cpu_note() says why not.
+    BoardCpu* sim_cpu() const { return sim_cpu_; }
+    const std::string& sim_cpu_note() const { return sim_cpu_note_; }
+    // For the microcontroller's runs from now on, also if it is set up later.
+    void set_plan(const RunPlan& plan);
+
 private:
     Choice choose_untraced(unsigned long base);
     Choice real_port(unsigned long base, const std::string& wanted);
@@ -56,6 +64,9 @@ private:
     std::deque<std::unique_ptr<Backend>> owned_;
     Backend* sim_board_ = nullptr;  // one board, whichever base address the program uses
     std::string sim_name_;
+    BoardCpu* sim_cpu_ = nullptr;  // owned by the simulated board
+    std::string sim_cpu_note_;
+    RunPlan plan_;
     std::map<std::string, Backend*> devices_;  // one claim per device, shared by base addresses
     std::map<std::string, std::string> device_names_;
     std::map<unsigned long, Backend*> direct_ports_;  // one per I/O address

@@ -76,7 +76,8 @@ bool SimConsole::send(std::string_view command) {
 bool SimConsole::wait_for(std::string_view text, std::chrono::milliseconds timeout) {
     return read(timeout,
                 [text](const std::string& got) {
-                    return got.find(text) != std::string::npos ? got.size() : std::string::npos;
+                    const std::size_t at = got.find(text);
+                    return at != std::string::npos ? at + text.size() : std::string::npos;
                 })
         .has_value();
 }
@@ -88,7 +89,8 @@ std::optional<std::string> SimConsole::read_until(std::string_view ending,
         if (at == std::string::npos) {
             return std::string::npos;
         }
-        return got.find('\0', at + ending.size());
+        const std::size_t prompt = got.find('\0', at + ending.size());
+        return prompt != std::string::npos ? prompt + 1 : prompt;
     });
 }
 
@@ -96,13 +98,18 @@ std::optional<std::string> SimConsole::read(
     std::chrono::milliseconds timeout,
     const std::function<std::size_t(const std::string&)>& complete) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::string text;
+    std::string text = std::move(pending_);
+    pending_.clear();
     std::array<char, 16384> chunk{};
     while (true) {
         if (const std::size_t end = complete(text); end != std::string::npos) {
-            // The callers send one command at a time, so nothing after the
-            // end belongs to another answer.
+            // What follows was printed on the simulator's own account (a stop
+            // right after the start, say): kept for take_pending().
+            pending_ = text.substr(end);
             text.resize(end);
+            if (!text.empty() && text.back() == '\0') {
+                text.pop_back();  // the prompt
+            }
             return text;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -127,10 +134,15 @@ std::optional<std::string> SimConsole::read(
     }
 }
 
-void SimConsole::discard_pending() {
+std::string SimConsole::take_pending() {
+    std::string text = std::move(pending_);
+    pending_.clear();
     std::array<char, 4096> chunk{};
-    while (::read(master_, chunk.data(), chunk.size()) > 0) {
+    ssize_t got;
+    while ((got = ::read(master_, chunk.data(), chunk.size())) > 0) {
+        text.append(chunk.data(), static_cast<std::size_t>(got));
     }
+    return text;
 }
 
 }  // namespace dlportio

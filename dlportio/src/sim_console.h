@@ -35,15 +35,16 @@ public:
     }
     // Reads until `text` has been printed (for answers without a prompt).
     bool wait_for(std::string_view text, std::chrono::milliseconds timeout);
-    // Drops whatever the simulator has printed so far.
-    void discard_pending();
+    // Whatever the simulator has printed so far, without waiting.
+    std::string take_pending();
 
 private:
     // Reads until `complete` finds the end of the answer in the text so far
-    // (it returns the end's offset, or npos while the answer is incomplete).
+    // (it returns the answer's length, or npos while it is incomplete).
     std::optional<std::string> read(std::chrono::milliseconds timeout,
                                     const std::function<std::size_t(const std::string&)>& complete);
 
+    std::string pending_;  // read past the end of the last answer
     int master_ = -1;
     int slave_ = -1;  // kept open so that reads never fail before the simulator opens it
     std::string device_;

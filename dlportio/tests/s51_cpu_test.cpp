@@ -185,7 +185,7 @@ TEST(ChildProcess, GroupIsKilledWhenItDoesNotEndInTime) {
     std::string error;
     const std::string sleep_program = dlportio::find_on_path("sleep", "/usr/bin:/bin");
     ASSERT_FALSE(sleep_program.empty());
-    dlportio::ChildProcess child(sleep_program, {"30"}, -1, error);
+    dlportio::ChildProcess child(sleep_program, {"30"}, {}, error);
     ASSERT_TRUE(error.empty()) << error;
     ASSERT_TRUE(child.running());
     EXPECT_FALSE(child.finish(std::chrono::milliseconds(20)));
