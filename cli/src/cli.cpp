@@ -86,7 +86,9 @@ back intact is printed last, as "delay D". It overwrites the start of the
 board's RAM without asking, and leaves the board held in reset.
 
 Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
-3 the board's RAM differs from the image, 4 no board answers.
+3 the board's RAM differs from the image, 4 no board answers, 5 run: the
+firmware reported a failure, 6 run: the budget or the time ran out without
+the result waited for.
 )";
 }
 

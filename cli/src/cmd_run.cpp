@@ -1,15 +1,23 @@
-// run FILE [--for S] [--read N OUTFILE]: upload FILE and let the board's 8051
-// run it for S seconds, showing its UART output as it comes (on the simulated
-// board with DLPORTIO_SIM_MCU=s51), then take the board back with a download
-// and show the port latches the firmware left.
+// run FILE [--cycles N | --sim-time S] [--for S] [--until-uart TEXT] [--fail-uart TEXT]
+//     [--uart-in FILE] [--read N OUTFILE]
+// Uploads FILE and lets the board's 8051 run it, showing its UART output as it
+// comes, until the firmware ends the run, a cycle budget runs out, an expected
+// UART text appears or S seconds of wall time pass; then takes the board back
+// with a download and shows the port latches the firmware left and how it
+// ended. The firmware runs on the simulated board with DLPORTIO_SIM_MCU=s51; a
+// real board just runs for S seconds.
 #include <dlportio.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "command.h"
@@ -23,7 +31,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr unsigned kPollMs = 50;
+constexpr unsigned kPollMs = 20;
+// The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
+constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
 // Follows the log from where it ended when the firmware started.
 class LogFollower {
@@ -34,11 +44,11 @@ public:
         offset_ = ec ? 0 : size;
     }
 
-    // Copies what was appended since the last call; true if anything was.
-    bool copy_new(std::ostream& out) {
+    // Copies what was appended since the last call; returns it.
+    std::string copy_new(std::ostream& out) {
         std::ifstream in(path_, std::ios::binary);
         if (!in) {
-            return false;
+            return {};
         }
         in.seekg(0, std::ios::end);
         const std::streamoff end = in.tellg();
@@ -46,7 +56,7 @@ public:
             offset_ = 0;  // the log was truncated or replaced
         }
         if (end <= static_cast<std::streamoff>(offset_)) {
-            return false;
+            return {};
         }
         in.seekg(static_cast<std::streamoff>(offset_));
         std::string text(static_cast<std::size_t>(end) - offset_, '\0');
@@ -54,16 +64,47 @@ public:
         text.resize(static_cast<std::size_t>(in.gcount()));
         offset_ += text.size();
         out << text << std::flush;
-        seen_ = seen_ || !text.empty();
-        return !text.empty();
+        if (!text.empty()) {
+            seen_ = true;
+            line_open_ = text.back() != '\n';
+        }
+        return text;
     }
 
     bool seen() const { return seen_; }
+    // True when the output so far ends inside a line: what follows must start a new one.
+    bool line_open() const { return line_open_; }
 
 private:
     fs::path path_;
     std::uintmax_t offset_ = 0;
     bool seen_ = false;
+    bool line_open_ = false;
+};
+
+// Looks for a text in a stream that arrives in pieces.
+class TextWatch {
+public:
+    explicit TextWatch(std::string text) : text_(std::move(text)) {}
+    bool wanted() const { return !text_.empty(); }
+    bool found() const { return found_; }
+    const std::string& text() const { return text_; }
+
+    void feed(const std::string& piece) {
+        if (!wanted() || found_) {
+            return;
+        }
+        tail_ += piece;
+        found_ = tail_.find(text_) != std::string::npos;
+        if (tail_.size() >= text_.size()) {
+            tail_.erase(0, tail_.size() - (text_.size() - 1));
+        }
+    }
+
+private:
+    std::string text_;
+    std::string tail_;  // the end of the stream, one byte shorter than the text
+    bool found_ = false;
 };
 
 // The latches the layer wrote when it stopped the 8051, if this run wrote them.
@@ -85,18 +126,63 @@ std::optional<std::string> fresh_port_latches(const fs::path& file,
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
+// Whether the command line holds the option.
+bool given(const Options& options, std::string_view name) {
+    return std::any_of(options.given.begin(), options.given.end(),
+                       [name](const OptionSpec* spec) { return spec->name == name; });
+}
+
+bool needs_simulator(const Options& options) {
+    return options.cycles > 0 || !options.until_uart.empty() || !options.fail_uart.empty() ||
+           !options.uart_in.empty();
+}
+
+// How the run ended, in the order in which the outcomes count.
+enum class Outcome { failure_text, firmware, expected_text, budget, wall_time, broken };
+
+std::string format_seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
 }  // namespace
 
 int run_run(Context& ctx) {
-    const double seconds = ctx.options.run_seconds;
-    const std::uint16_t read_size = ctx.options.read_size.value_or(0);
-    if (ctx.options.read_size.has_value() != (ctx.options.args.size() == 2)) {
+    const Options& options = ctx.options;
+    if (options.read_size.has_value() != (options.args.size() == 2)) {
         return ctx.fail(
             "usage: " + std::string(kProgramName) + " " + usage_line(*find_command("run")),
             kExitUsage);
     }
+    if (given(options, "--cycles") && given(options, "--sim-time")) {
+        return ctx.fail("--cycles and --sim-time both set the budget: give one of them",
+                        kExitUsage);
+    }
+    const std::string uart_in = options.uart_in == "-" ? "/dev/stdin" : options.uart_in;
+    const unsigned read_size = options.read_size.value_or(0);
+    // Firmware runs only on a board with an 8051: on the simulated board that
+    // is s51, which may be missing; a real board is taken as it is.
+    const unsigned long base = set_Port(VANDREL_PORT_QUERY);
+    const char* why = nullptr;
+    dlportio_quiet(1);  // a missing simulator is told below, once
+    const bool simulated = dlportio_setup(base, nullptr) == DLPORTIO_SIMULATED;
+    const bool cpu = dlportio_sim_cpu(base, &why) != 0;
+    dlportio_quiet(0);
+    if (simulated && !cpu) {
+        return ctx.fail(std::string("no firmware can run: ") + (why != nullptr ? why : "?"));
+    }
+    if (!cpu && needs_simulator(options)) {
+        return ctx.fail(
+            "--cycles, --sim-time, --until-uart, --fail-uart and --uart-in need the simulated "
+            "board's 8051 (DLPORTIO_BACKEND=sim DLPORTIO_SIM_MCU=s51)",
+            kExitUsage);
+    }
+    if (!uart_in.empty() && !std::ifstream(uart_in)) {
+        return ctx.fail("cannot read " + uart_in);
+    }
 
-    if (const int rc = load_image(ctx, ctx.options.args[0]); rc != kExitOk) {
+    if (const int rc = load_image(ctx, options.args[0]); rc != kExitOk) {
         return rc;
     }
     const std::uint16_t size = get_bufsize();
@@ -116,25 +202,66 @@ int run_run(Context& ctx) {
         ports_before = time;
     }
     LogFollower uart(log);
+    TextWatch until(options.until_uart);
+    TextWatch failure(options.fail_uart);
 
+    // Without a budget the wall clock ends the run, by default after 2 s.
+    const std::optional<double> wall = given(options, "--for") || options.cycles == 0
+                                           ? std::optional<double>(options.run_seconds)
+                                           : std::nullopt;
+    if (cpu) {
+        dlportio_sim_plan(options.cycles, uart_in.empty() ? nullptr : uart_in.c_str());
+    }
     reset();  // the 8051 runs from here
-    ctx.info() << "running for " << seconds << " s; UART output (" << log.string() << "):\n"
-               << std::flush;
-    const auto polls = static_cast<unsigned long>(std::ceil(seconds * 1000 / kPollMs));
-    for (unsigned long i = 0; i < polls; ++i) {
+    {
+        std::ostringstream what;
+        if (options.cycles > 0) {
+            what << "running for " << options.cycles << " cycles";
+            if (wall) {
+                what << " (at most " << *wall << " s)";
+            }
+        } else {
+            what << "running for " << *wall << " s";
+        }
+        ctx.info() << what.str() << "; UART output (" << log.string() << "):\n" << std::flush;
+    }
+    const unsigned long polls =
+        wall ? static_cast<unsigned long>(std::ceil(*wall * 1000 / kPollMs)) : 0;
+    dlportio_sim_run state{};
+    for (unsigned long i = 0; !wall || i < polls; ++i) {
         pause_ms(kPollMs);
-        uart.copy_new(ctx.out);
+        const std::string piece = uart.copy_new(ctx.out);
+        until.feed(piece);
+        failure.feed(piece);
+        if (until.found() || failure.found()) {
+            break;
+        }
+        if (cpu) {
+            dlportio_sim_poll(&state);
+            if (!state.running && state.end != DLPORTIO_SIM_NOT_ENDED) {
+                break;  // the firmware ended the run, the budget ran out, or it broke down
+            }
+        }
     }
 
     // A download raises the reset line: the 8051 stops and the RAM is the PC's again.
     progress_begin("download");
     const auto take_back = static_cast<std::uint16_t>(read_size > 0 ? read_size : 1);
-    if (read_ram(take_back) == 0) {
+    const bool taken_back = read_ram(take_back) != 0;
+    {
+        const std::string piece =
+            uart.copy_new(ctx.out);  // what came between the last look and the stop
+        until.feed(piece);
+        failure.feed(piece);
+    }
+    if (uart.line_open()) {
+        ctx.out << '\n';  // what follows is ours, not the firmware's
+    }
+    if (!taken_back) {
         return ctx.library_failure();
     }
-    uart.copy_new(ctx.out);  // what came between the last look and the stop
     if (read_size > 0) {
-        if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
+        if (const int rc = save_image(ctx, options.args[1]); rc != kExitOk) {
             return rc;
         }
         ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
@@ -144,8 +271,62 @@ int run_run(Context& ctx) {
     }
     if (const auto latches = fresh_port_latches(ports, ports_before)) {
         ctx.out << "ports: " << *latches << '\n';
-    } else {
-        ctx.info() << "no port latches: the board is not simulated with DLPORTIO_SIM_MCU=s51\n";
+    } else if (cpu) {
+        ctx.info() << "no port latches: the 8051 did not stop as told\n";
+    }
+    if (!cpu) {
+        return kExitOk;  // a real board: it ran for its time
+    }
+
+    dlportio_sim_poll(&state);
+    if (state.end != DLPORTIO_SIM_FAILED && state.cycles > 0) {
+        const double simulated_seconds = static_cast<double>(state.cycles) / kCyclesPerSecond;
+        std::ostringstream timing;
+        timing << "8051: " << state.cycles << " cycles, " << format_seconds(simulated_seconds)
+               << " s simulated in " << format_seconds(state.wall_seconds) << " s";
+        if (state.wall_seconds > 0) {
+            char ratio[32];
+            std::snprintf(ratio, sizeof ratio, "%.1f", simulated_seconds / state.wall_seconds);
+            timing << ", " << ratio << " times the board's speed";
+        }
+        ctx.info() << timing.str() << '\n';
+    }
+
+    Outcome outcome = Outcome::wall_time;
+    if (failure.found()) {
+        outcome = Outcome::failure_text;
+    } else if (state.end == DLPORTIO_SIM_EXITED) {
+        outcome = Outcome::firmware;
+    } else if (until.found()) {
+        outcome = Outcome::expected_text;
+    } else if (state.end == DLPORTIO_SIM_BUDGET) {
+        outcome = Outcome::budget;
+    } else if (state.end == DLPORTIO_SIM_FAILED) {
+        outcome = Outcome::broken;
+    }
+    switch (outcome) {
+        case Outcome::failure_text:
+            ctx.out << "UART output has '" << failure.text() << "'\n";
+            return kExitFirmwareFailed;
+        case Outcome::firmware:
+            ctx.out << "firmware result " << state.result << '\n';
+            return state.result == 0 ? kExitOk : kExitFirmwareFailed;
+        case Outcome::expected_text:
+            ctx.info() << "UART output has '" << until.text() << "'\n";
+            return kExitOk;
+        case Outcome::budget:
+            ctx.out << "budget of " << options.cycles
+                    << " cycles ran out without a result from the firmware\n";
+            return kExitNoOutcome;
+        case Outcome::broken:
+            return ctx.fail(state.text != nullptr ? state.text : "the 8051 stopped");
+        case Outcome::wall_time:
+            break;
+    }
+    if (options.cycles > 0 || until.wanted()) {
+        ctx.out << "--for " << *wall << " s of wall time ran out without a result from the "
+                << "firmware\n";
+        return kExitNoOutcome;
     }
     return kExitOk;
 }

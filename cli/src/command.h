@@ -14,10 +14,12 @@ namespace qcli {
 // Exit codes scripts rely on.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFailed = 1,    // refused by the library, or a file could not be read or written
-    kExitUsage = 2,     // bad command line
-    kExitMismatch = 3,  // the board's RAM differs from the image
-    kExitNoBoard = 4,   // no board answers on the port
+    kExitFailed = 1,          // refused by the library, or a file could not be read or written
+    kExitUsage = 2,           // bad command line
+    kExitMismatch = 3,        // the board's RAM differs from the image
+    kExitNoBoard = 4,         // no board answers on the port
+    kExitFirmwareFailed = 5,  // run: the firmware reported a failure
+    kExitNoOutcome = 6,       // run: the budget or the time ran out without the result waited for
 };
 
 struct Context {

@@ -40,8 +40,9 @@ constexpr std::array kCommands{
     Command{"info", "", "library version, port address, delay, port-access back end", 0, 0,
             run_info},
     Command{"run", "FILE [--read N OUTFILE]",
-            "upload FILE, let it run S s (default 2) showing its UART output, show the ports", 1, 2,
-            run_run, kBoard},
+            "upload FILE, let the 8051 run it showing its UART output, show the ports and the "
+            "firmware's result",
+            1, 2, run_run, kBoard},
     Command{"calibrate", "", "find the smallest delay at which a test pattern comes back intact", 0,
             0, run_calibrate, kBoard},
 };

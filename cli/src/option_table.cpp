@@ -2,6 +2,8 @@
 // command takes it, the usage lines and the help all come from here. A new
 // option is a row here and, when it carries a value, a field in Options.
 #include <array>
+#include <cmath>
+#include <string>
 
 #include "options.h"
 
@@ -39,6 +41,22 @@ bool seconds(Options& o, std::string_view text) {
         o.*field = *value;
     }
     return value.has_value();
+}
+
+template <std::string Options::*field>
+bool text(Options& o, std::string_view value) {
+    o.*field = value;
+    return !value.empty();
+}
+
+// The board's 8051 runs 11059200 / 12 machine cycles a second.
+bool sim_time(Options& o, std::string_view text) {
+    const auto value = parse_seconds(text);
+    const double cycles = value ? std::round(*value * (11059200.0 / 12)) : 0;
+    if (cycles >= 1) {
+        o.cycles = static_cast<std::uint64_t>(cycles);
+    }
+    return cycles >= 1;
 }
 
 bool port(Options& o, std::string_view text) {
@@ -82,7 +100,8 @@ constexpr std::array kOptions{
                "linetest: step the write strobe too (it stores a byte in RAM)", "",
                flag<&Options::all>},
     OptionSpec{"--for", "", "S", "run",
-               "run: seconds the firmware runs before the board is taken back (default 2)",
+               "run: wall-clock seconds before the board is taken back (default 2; with a budget, "
+               "none)",
                "--for takes a number of seconds from 0 to 3600, not '{}'",
                seconds<&Options::run_seconds>},
     OptionSpec{"--read", "", "N", "run",
@@ -99,6 +118,22 @@ constexpr std::array kOptions{
     OptionSpec{"--save", "", "", "calibrate",
                "calibrate: write the delay found into the program's profile", "",
                flag<&Options::save>},
+    OptionSpec{"--cycles", "", "N", "run",
+               "run: stop the simulated 8051 after N machine cycles (exit 6 if it gets there)",
+               "--cycles takes a number of machine cycles from 1 to 10000000000, not '{}'",
+               number<&Options::cycles, 1, 10'000'000'000UL>},
+    OptionSpec{
+        "--sim-time", "", "S", "run", "run: the same budget in simulated seconds at 11.0592 MHz",
+        "--sim-time takes a number of simulated seconds above 0, up to 3600, not '{}'", sim_time},
+    OptionSpec{"--until-uart", "", "TEXT", "run",
+               "run: stop with exit 0 when the UART output shows TEXT",
+               "--until-uart takes a text that is not empty", text<&Options::until_uart>},
+    OptionSpec{"--fail-uart", "", "TEXT", "run",
+               "run: stop with exit 5 when the UART output shows TEXT",
+               "--fail-uart takes a text that is not empty", text<&Options::fail_uart>},
+    OptionSpec{"--uart-in", "", "FILE", "run",
+               "run: feed FILE (- for standard input) to the 8051's UART at its baud rate",
+               "--uart-in takes a file name, or - for standard input", text<&Options::uart_in>},
     OptionSpec{"--help", "-h", "", "", "this text", "", flag<&Options::help>},
     OptionSpec{"--version", "-V", "", "", "program and library versions", "",
                flag<&Options::version>},

@@ -35,6 +35,10 @@ struct Options {
     std::uint16_t calibrate_size = 256;  // calibrate: test pattern bytes
     unsigned calibrate_rounds = 3;       // calibrate: intact rounds needed at one delay
     bool save = false;                   // calibrate: keep the delay in the profile
+    std::uint64_t cycles = 0;  // run: the budget in machine cycles, 0 for none
+    std::string until_uart;    // run: ends with success when the UART prints it
+    std::string fail_uart;     // run: ends with failure when the UART prints it
+    std::string uart_in;       // run: file for the UART's receive side, "-" for standard input
 
     // Options that only some commands take, in command-line order.
     std::vector<const OptionSpec*> given;

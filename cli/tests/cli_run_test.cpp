@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_process.h"
@@ -72,30 +75,209 @@ TEST_F(CliRun, FirmwareRunsShowsItsUartLineAndPortsAndIsReadBack) {
 #endif
 }
 
-TEST_F(CliRun, PlainBoardRunsWithoutUartOrPorts) {
+// A simulated board that cannot run firmware must not pass for one that ran it.
+TEST_F(CliRun, NoFirmwareRunsWithoutTheSimulatorAndSaysWhy) {
+    scratch.set_ram({});
     scratch.write("one.bin", {0x80, 0xFE});  // sjmp $
-    const ProcessResult r = scratch.run({"run", scratch.path("one.bin").string(), "--for", "0"});
-    ASSERT_EQ(r.exit_code, 0) << describe(r);
-    EXPECT_TRUE(contains(r.out, "(no UART output)")) << describe(r);
-    EXPECT_TRUE(contains(r.out, "no port latches")) << describe(r);
-    EXPECT_EQ(scratch.ram()[1], 0xFE);
+    const ProcessResult plain =
+        scratch.run({"run", scratch.path("one.bin").string(), "--for", "0"});
+    EXPECT_EQ(plain.exit_code, 1) << describe(plain);
+    EXPECT_TRUE(contains(plain.err,
+                         "quillon-cli: no firmware can run: the simulated board runs "
+                         "no firmware without DLPORTIO_SIM_MCU=s51\n"))
+        << describe(plain);
+
+    const ProcessResult missing = scratch.run({"run", scratch.path("one.bin").string()},
+                                              {"DLPORTIO_SIM_MCU=s51", "PATH=/nonexistent"});
+    EXPECT_EQ(missing.exit_code, 1) << describe(missing);
+    EXPECT_TRUE(contains(missing.err,
+                         "quillon-cli: no firmware can run: DLPORTIO_SIM_MCU=s51, "
+                         "but s51 is not installed"))
+        << describe(missing);
+    EXPECT_EQ(scratch.ram()[1], 0x00) << "nothing is uploaded for a run that cannot happen";
 }
 
 TEST_F(CliRun, ReadNeedsItsOutputFileAndTheOtherWayRound) {
     scratch.set_ram({});
     scratch.write("one.bin", {0x80, 0xFE});
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"run", "one.bin", "--read", "16"},
-                                               {"run", "one.bin", "out.bin"},
-                                               {"run", "one.bin", "--read", "0", "out.bin"},
-                                               {"run", "one.bin", "--for", "-1"},
-                                               {"run", "one.bin", "--for", "two"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"run", "one.bin", "--read", "16"},
+             {"run", "one.bin", "out.bin"},
+             {"run", "one.bin", "--read", "0", "out.bin"},
+             {"run", "one.bin", "--for", "-1"},
+             {"run", "one.bin", "--for", "two"},
+             {"run", "one.bin", "--cycles", "0"},
+             {"run", "one.bin", "--cycles", "1e6"},
+             {"run", "one.bin", "--cycles", "10000000001"},
+             {"run", "one.bin", "--sim-time", "0"},
+             {"run", "one.bin", "--sim-time", "nan"},
+             {"run", "one.bin", "--cycles", "9", "--sim-time", "1"},
+             {"run", "one.bin", "--until-uart", ""},
+             {"run", "one.bin", "--fail-uart", ""}}) {
         const ProcessResult r = scratch.run(args);
         EXPECT_EQ(r.exit_code, 2) << args.back() << "\n" << describe(r);
         EXPECT_TRUE(contains(r.err, "quillon-cli: ")) << describe(r);
     }
     EXPECT_EQ(scratch.ram()[1], 0x00) << "a refused run must not upload";
 }
+
+#if defined(PASS_IHX)
+struct Outcome {
+    std::vector<std::string> args;  // after "run IMAGE"
+    const char* image;
+    int exit_code;
+    const char* says;
+};
+
+class CliRunOutcome : public CliRun, public testing::WithParamInterface<Outcome> {};
+
+TEST_P(CliRunOutcome, ExitCodeTellsHowTheRunEnded) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    std::vector<std::string> args{"run", GetParam().image};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const ProcessResult r = scratch.run(args, {"DLPORTIO_SIM_MCU=s51"});
+    EXPECT_EQ(r.exit_code, GetParam().exit_code) << describe(r);
+    EXPECT_TRUE(contains(r.out, GetParam().says)) << describe(r);
+    EXPECT_TRUE(contains(r.out, "\n8051: ")) << "the timing line\n" << describe(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Firmware, CliRunOutcome,
+    testing::Values(Outcome{{"--cycles", "2000000"},
+                            PASS_IHX,
+                            0,
+                            "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n"},
+                    Outcome{{"--cycles", "2000000"}, PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{"--sim-time", "0.5"}, PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{}, PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{"--cycles", "2000000"}, FAIL_IHX, 5, "firmware result 3\n"},
+                    Outcome{{"--cycles", "200000"},
+                            CYCLES_IHX,
+                            6,
+                            "budget of 200000 cycles ran out without a result from the firmware\n"},
+                    Outcome{{"--sim-time", "0.1"}, CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
+                    Outcome{{"--fail-uart", "00000200", "--for", "30"},
+                            CYCLES_IHX,
+                            5,
+                            "UART output has '00000200'\n"},
+                    Outcome{
+                        {"--until-uart", "00000200", "--for", "30"}, CYCLES_IHX, 0, "00000200\r\n"},
+                    Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
+                            CYCLES_IHX,
+                            6,
+                            "budget of 100000 cycles ran out"}));
+
+// The same firmware and budget give the same RAM and UART output, however
+// loaded the machine is.
+TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    const auto budget_run = [this](const std::string& out_file) {
+        return scratch.run({"run", CYCLES_IHX, "--cycles", "1000000", "--read", "8192",
+                            scratch.path(out_file).string()},
+                           {"DLPORTIO_SIM_MCU=s51"});
+    };
+    const ProcessResult idle = budget_run("idle.bin");
+    ProcessResult loaded;
+    {
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> busy;
+        for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+            busy.emplace_back([&stop] {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+                volatile unsigned long spin = 0;
+                while (!stop && std::chrono::steady_clock::now() < until) {
+                    spin = spin + 1;
+                }
+            });
+        }
+        loaded = budget_run("loaded.bin");
+        stop = true;
+        for (auto& thread : busy) {
+            thread.join();
+        }
+    }
+    ASSERT_EQ(idle.exit_code, 6) << describe(idle);
+    ASSERT_EQ(loaded.exit_code, 6) << describe(loaded);
+    const auto uart_of = [](const std::string& out) {
+        const auto from = out.find("):\n");
+        const auto to = out.find("read 8192 from RAM");
+        return out.substr(from, to - from);
+    };
+    EXPECT_EQ(uart_of(loaded.out), uart_of(idle.out));
+    EXPECT_GT(uart_of(idle.out).size(), 100u);
+    EXPECT_TRUE(scratch.read("loaded.bin") == scratch.read("idle.bin"));
+}
+
+TEST_F(CliRun, UartInputReachesTheFirmwareAndPortsStartTheirOwnLine) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    scratch.write_text("in.txt", "abc.");
+    const ProcessResult r =
+        scratch.run({"run", ECHO_IHX, "--uart-in", scratch.path("in.txt").string(), "--cycles",
+                     "1000000", "--read", "4352", scratch.path("after.bin").string()},
+                    {"DLPORTIO_SIM_MCU=s51"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    // The echo ends without a newline: the program's lines start on their own.
+    EXPECT_TRUE(contains(r.out, "):\nabc.\nread 4352 from RAM")) << describe(r);
+    EXPECT_TRUE(contains(r.out, "\nports: P0=0xFF")) << describe(r);
+    const auto after = scratch.read("after.bin");
+    ASSERT_EQ(after.size(), 4352u);
+    EXPECT_EQ(std::string(after.begin() + 0x1000, after.begin() + 0x1004), "abc.");
+    EXPECT_EQ(after[0x10FF], 4);
+}
+
+TEST_F(CliRun, PortsStartTheirOwnLineAfterUartOutputWithoutALineEnd) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    const ProcessResult r =
+        scratch.run({"run", PROMPT_IHX, "--for", "1"}, {"DLPORTIO_SIM_MCU=s51"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_TRUE(contains(r.out, "ready>\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n")) << describe(r);
+}
+
+TEST_F(CliRun, MissingUartInputIsRefusedBeforeUploading) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    scratch.set_ram({});
+    const ProcessResult r =
+        scratch.run({"run", ECHO_IHX, "--uart-in", scratch.path("missing.txt").string()},
+                    {"DLPORTIO_SIM_MCU=s51"});
+    EXPECT_EQ(r.exit_code, 1) << describe(r);
+    EXPECT_TRUE(contains(r.err, "cannot read")) << describe(r);
+    EXPECT_EQ(scratch.ram()[0], 0x00);
+}
+
+// Another program's upload while the firmware runs survives the firmware's stop.
+TEST_F(CliRun, UploadDuringARunSurvivesTheStop) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    std::vector<std::uint8_t> image(8192);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    }
+    scratch.write("8k.bin", image);
+    ProcessResult running;
+    std::thread run([&] {
+        running = scratch.run({"run", IDLE_IHX, "--for", "3"}, {"DLPORTIO_SIM_MCU=s51"});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const ProcessResult upload = scratch.run({"upload", scratch.path("8k.bin").string()});
+    run.join();
+    ASSERT_EQ(upload.exit_code, 0) << describe(upload);
+    ASSERT_EQ(running.exit_code, 0) << describe(running);
+    EXPECT_TRUE(contains(running.out, "P1=0x33")) << describe(running);
+    const ProcessResult verify = scratch.run({"verify", scratch.path("8k.bin").string()});
+    EXPECT_EQ(verify.exit_code, 0) << describe(verify);
+}
+#endif
 
 }  // namespace
 }  // namespace qcli

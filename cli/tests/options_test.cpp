@@ -130,7 +130,8 @@ TEST(Options, UsageLinesNameTheOptionsEachCommandTakes) {
     EXPECT_EQ(usage_line(*find_command("dump")),
               "dump FILE | dump --board SIZE [--format F] [--fill N] [--no-reset]");
     EXPECT_EQ(usage_line(*find_command("run")),
-              "run FILE [--read N OUTFILE] [--format F] [--fill N] [--for S]");
+              "run FILE [--read N OUTFILE] [--format F] [--fill N] [--for S] [--cycles N] "
+              "[--sim-time S] [--until-uart TEXT] [--fail-uart TEXT] [--uart-in FILE]");
     EXPECT_EQ(usage_line(*find_command("reset")), "reset");
 }
 

@@ -1,7 +1,7 @@
-/* Test firmware that ends its own run: it prints a line on the UART, writes
+/* Test firmware that ends its own run: it prints MESSAGE on the UART, writes
  * RESULT into external data memory at 0x1000 (so a download shows that it
- * ran) and hands RESULT to vandrel_sim_exit(). Built as "pass" (0) and
- * "fail" (non-zero). */
+ * ran) and hands RESULT to vandrel_sim_exit(). Built as "pass" (0), "fail"
+ * (non-zero) and "prompt" (a message without a line end). */
 #include <8051.h>
 #include <vandrel_sim.h>
 
@@ -9,7 +9,7 @@
 #define RESULT 0
 #endif
 #ifndef MESSAGE
-#define MESSAGE "PASS"
+#define MESSAGE "PASS\r\n"
 #endif
 
 __xdata __at(0x1000) unsigned char outcome;
@@ -22,7 +22,7 @@ static void uart_put(char c) {
 }
 
 void main(void) {
-    const char* text = MESSAGE "\r\n";
+    const char* text = MESSAGE;
 
     SCON = 0x50; /* mode 1, 9600 baud from timer 1 at 11.0592 MHz */
     TMOD = 0x20;

@@ -1,0 +1,9 @@
+/* Test firmware that sets P1 and then only loops: it writes nothing into the
+ * board's RAM, however long it runs. */
+#include <8051.h>
+
+void main(void) {
+    P1 = 0x33;
+    for (;;) {
+    }
+}
