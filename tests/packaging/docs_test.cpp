@@ -137,5 +137,16 @@ TEST(Metainfo, NewestReleaseIsThisVersionAndLaunchesTheDesktopEntry) {
     EXPECT_TRUE(fs::exists(kResources / match[1].str())) << match[1].str();
 }
 
+TEST(Metainfo, EveryScreenshotIsOneOfTheProjects) {
+    const std::string text = read_text(kMetainfo);
+    static const std::regex image(R"(<image>[^<]*/(docs/screenshots/[^<]+)</image>)");
+    int count = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), image);
+         it != std::sregex_iterator(); ++it, ++count) {
+        EXPECT_TRUE(fs::exists(kSource / (*it)[1].str())) << (*it)[1].str();
+    }
+    EXPECT_GE(count, 1);
+}
+
 }  // namespace
 }  // namespace quillon::packaging
