@@ -168,7 +168,7 @@ int run_run(Context& ctx) {
     dlportio_quiet(1);  // a missing simulator is told below, once
     const bool simulated = dlportio_setup(base, nullptr) == DLPORTIO_SIMULATED;
     const bool cpu = dlportio_sim_cpu(base, &why) != 0;
-    dlportio_quiet(0);
+    dlportio_quiet(options.quiet ? 1 : 0);
     if (simulated && !cpu) {
         return ctx.fail(std::string("no firmware can run: ") + (why != nullptr ? why : "?"));
     }

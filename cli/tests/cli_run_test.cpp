@@ -143,6 +143,17 @@ TEST_P(CliRunOutcome, ExitCodeTellsHowTheRunEnded) {
     EXPECT_TRUE(contains(r.out, "\n8051: ")) << "the timing line\n" << describe(r);
 }
 
+TEST_F(CliRun, QuietRunKeepsStandardErrorEmpty) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    const ProcessResult r =
+        scratch.run({"-q", "run", PASS_IHX, "--cycles", "100000"}, {"DLPORTIO_SIM_MCU=s51"});
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_EQ(r.err, "") << describe(r);
+    EXPECT_EQ(r.out, "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\nfirmware result 0\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Firmware, CliRunOutcome,
     testing::Values(Outcome{{"--cycles", "2000000"},

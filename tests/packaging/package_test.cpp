@@ -67,6 +67,7 @@ TEST_F(DebPackage, HoldsWhatAnInstallNeeds) {
         "/usr/include/vandrel.h",
         "/usr/include/vandrel_board.h",
         "/usr/include/dlportio.h",
+        "/usr/include/vandrel-8051/vandrel_sim.h",
         lib + "/pkgconfig/vandrel.pc",
         lib + "/cmake/vandrel/vandrelConfig.cmake",
         lib + "/cmake/vandrel/vandrelConfigVersion.cmake",
