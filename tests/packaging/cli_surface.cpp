@@ -29,6 +29,14 @@ CliSurface read_cli_surface(const std::string& program) {
         }
     }
     surface.options = long_options_in(help);
+    // "  --port P       0, 1, 2 ...", "  -q, --quiet    no progress line ..."
+    static const std::regex valued(R"(^  (?:-[a-zA-Z], )?(--[a-z][a-z0-9-]*) ([A-Z]+)\b)");
+    for (const std::string& line : lines_of(help)) {
+        std::smatch match;
+        if (std::regex_search(line, match, valued)) {
+            surface.option_values[match[1].str()] = match[2].str();
+        }
+    }
     // "Exit status: 0 success, 1 refused by the library ..., 4 no board answers."
     if (const auto from = help.find("Exit status"); from != std::string::npos) {
         const std::string paragraph = help.substr(from, help.find("\n\n", from) - from);

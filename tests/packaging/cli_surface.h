@@ -13,6 +13,8 @@ struct CliSurface {
     std::set<std::string> options;  // long options, "--port"
     // The long options on each command's own usage line.
     std::map<std::string, std::set<std::string>> command_options;
+    // Options that take a value, with the value's name in the help ("--port" -> "P").
+    std::map<std::string, std::string> option_values;
     // The exit codes its "Exit status" paragraph explains.
     std::set<int> exit_codes;
 };

@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"quillon-cli upload ", {"image.bin", "other.hex", "sub"}},
         Case{"quillon-cli --port 0x378 verify o", {"other.hex"}}, Case{"quillon-cli download ", {}},
         Case{"quillon-cli download 100 i", {"image.bin"}}, Case{"quillon-cli dump --board ", {}},
-        Case{"quillon-cli info ", {}},
-        Case{"quillon-cli run image.bin --read 10 o", {"other.hex"}}),
+        Case{"quillon-cli info ", {}}, Case{"quillon-cli run image.bin --read 10 o", {"other.hex"}},
+        Case{"quillon-cli download --cycles=5 --format raw 1 i", {"image.bin"}}),
     [](const ::testing::TestParamInfo<Case>& info) {
         std::string name = info.param.line;
         for (char& c : name) {
@@ -112,6 +112,24 @@ TEST(CompletionKeepsUp, OffersEachCommandTheOptionsOnItsUsageLine) {
         for (const std::string& option : options) {
             EXPECT_TRUE(offered.contains(option)) << command << " " << option << " is not offered";
         }
+    }
+}
+
+TEST(CompletionKeepsUp, OffersFileNamesForAFileValueAndNothingElseForOtherValues) {
+    const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
+    ASSERT_EQ(cli.option_values.count("--port"), 1u) << "no valued options in --help";
+    const Completion completion;
+    for (const auto& [option, value] : cli.option_values) {
+        std::string command;  // the first command that takes it; none for a global option
+        for (const auto& [name, options] : cli.command_options) {
+            if (options.contains(option)) {
+                command = name + " ";
+                break;
+            }
+        }
+        const Words offered = completion.offers("quillon-cli " + command + option + " ");
+        EXPECT_EQ(offered.contains("image.bin"), value == "FILE")
+            << "after " << command << option << " " << value;
     }
 }
 

@@ -66,6 +66,7 @@ TEST_F(DebPackage, HoldsWhatAnInstallNeeds) {
         lib + "/libdlportio.so",
         "/usr/include/vandrel.h",
         "/usr/include/vandrel_board.h",
+        "/usr/include/vandrel-8051/vandrel_sim.h",
         "/usr/include/dlportio.h",
         "/usr/include/vandrel-8051/vandrel_sim.h",
         lib + "/pkgconfig/vandrel.pc",
