@@ -47,6 +47,7 @@ std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why
     }
     settings.uart_log = layer.uart_log;
     settings.ports_file = layer.ports_file;
+    settings.uart_link = layer.uart_link;
     return std::make_unique<S51Cpu>(std::move(settings));
 }
 

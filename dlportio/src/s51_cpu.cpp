@@ -196,6 +196,9 @@ S51Cpu::~S51Cpu() = default;
 
 void S51Cpu::run(BoardRam ram) {
     session_.reset();  // a simulator left over from an unpaired edge has nothing to hand back
+    if (pty_) {
+        pty_->feed(-1);
+    }
     report_ = RunReport{};
     try {
         auto session = std::make_unique<Session>();
@@ -266,6 +269,30 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
         // the firmware set, in simulated time.
         setup += " ; expression uart0_check_often=1";
     }
+    int terminal_fd = -1;
+    if (input_fd < 0 && !settings_.uart_link.empty()) {
+        if (!pty_) {
+            std::string why;
+            auto pty = std::make_unique<UartPty>(settings_.uart_link, why);
+            if (pty->valid()) {
+                complain("the 8051's UART is " + pty->device() +
+                         (settings_.uart_link.find('/') != std::string::npos
+                              ? " (linked at " + settings_.uart_link + ")"
+                              : std::string()));
+                pty_ = std::move(pty);
+            }
+            if (!why.empty()) {
+                complain(why);
+            }
+        }
+        int typed[2];
+        if (pty_ && ::pipe2(typed, O_CLOEXEC) == 0) {
+            input_fd = typed[0];
+            pty_->feed(typed[1]);
+            terminal_fd = pty_->output();
+            setup += " ; expression uart0_check_often=1";
+        }
+    }
     int uart[2];
     if (::pipe2(uart, O_CLOEXEC) != 0) {
         if (log_fd >= 0) {
@@ -273,6 +300,9 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
         }
         if (input_fd >= 0) {
             ::close(input_fd);
+        }
+        if (terminal_fd >= 0) {
+            ::close(terminal_fd);
         }
         complain(std::string("cannot create a pipe: ") + std::strerror(errno));
         return false;
@@ -296,7 +326,7 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
     if (input_fd >= 0) {
         ::close(input_fd);
     }
-    session.relay = std::make_unique<UartRelay>(uart[0], log_fd);
+    session.relay = std::make_unique<UartRelay>(uart[0], log_fd, terminal_fd);
     if (!error.empty()) {
         complain(error + "; the 8051 does not run");
         return false;
@@ -458,6 +488,9 @@ void S51Cpu::hold(BoardRam ram) {
         }
         const auto started_on = session.started_on;
         session_.reset();  // also waits for the last of the UART output
+        if (pty_) {
+            pty_->feed(-1);  // typing reaches no 8051 until the next run
+        }
         report_.running = false;
 
         if (have_memory) {

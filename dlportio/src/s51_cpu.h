@@ -9,6 +9,7 @@
 #include <string>
 
 #include "board_cpu.h"
+#include "uart_pty.h"
 
 namespace dlportio {
 
@@ -16,6 +17,7 @@ struct S51Settings {
     std::string program;     // absolute path of s51
     std::string uart_log;    // appended to; empty drops the output
     std::string ports_file;  // last port latches; empty: not kept
+    std::string uart_link;   // non-empty: the UART is also a pseudo-terminal, linked here
     std::chrono::milliseconds answer_time{std::chrono::seconds(5)};  // per console answer
 };
 
@@ -56,6 +58,7 @@ private:
 
     S51Settings settings_;
     RunPlan plan_;
+    std::unique_ptr<UartPty> pty_;  // for the layer's life, so a terminal program stays connected
     std::unique_ptr<Session> session_;
     RunReport report_;
 };

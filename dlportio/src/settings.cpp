@@ -66,6 +66,14 @@ Settings settings_from_environment() {
     settings.sim_fault = environment("DLPORTIO_SIM_FAULT");
     settings.sim_mcu = environment("DLPORTIO_SIM_MCU");
     settings.uart_log = environment("DLPORTIO_SIM_UART");
+    if (settings.uart_log == "pty") {
+        // A terminal for people, and the log beside it for programs.
+        settings.uart_log = default_uart_log_path(xdg_state_home, home);
+        settings.uart_link = in_state_folder(xdg_state_home, home, "vandrel-uart");
+        if (settings.uart_link.empty()) {
+            settings.uart_link = "pty";  // no state folder: the terminal without a link
+        }
+    }
     if (settings.uart_log.empty()) {
         settings.uart_log = default_uart_log_path(xdg_state_home, home);
     }

@@ -17,7 +17,10 @@ struct Settings {
     std::string sim_mcu;     // DLPORTIO_SIM_MCU: empty or s51
     std::string uart_log;    // DLPORTIO_SIM_UART, or the default under the state folder
     std::string ports_file;  // the 8051's last port latches, beside the UART log
-    std::string trace;       // DLPORTIO_TRACE
+    // DLPORTIO_SIM_UART=pty: where the UART's pseudo-terminal is linked
+    // ("pty" when there is no state folder to link it in); empty otherwise.
+    std::string uart_link;
+    std::string trace;  // DLPORTIO_TRACE
     SystemPaths paths;
 };
 

@@ -7,14 +7,17 @@
 
 namespace dlportio {
 
-UartRelay::UartRelay(int pipe_fd, int log_fd)
-    : pipe_fd_(pipe_fd), log_fd_(log_fd), thread_([this] { copy(); }) {}
+UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd)
+    : pipe_fd_(pipe_fd), log_fd_(log_fd), terminal_fd_(terminal_fd), thread_([this] { copy(); }) {}
 
 UartRelay::~UartRelay() {
     thread_.join();
     ::close(pipe_fd_);
     if (log_fd_ >= 0) {
         ::close(log_fd_);
+    }
+    if (terminal_fd_ >= 0) {
+        ::close(terminal_fd_);
     }
 }
 
@@ -27,6 +30,10 @@ void UartRelay::copy() {
         }
         if (got <= 0) {
             return;  // the simulator has ended
+        }
+        if (terminal_fd_ >= 0) {
+            [[maybe_unused]] const auto taken =
+                ::write(terminal_fd_, chunk.data(), static_cast<std::size_t>(got));
         }
         const char* at = chunk.data();
         std::size_t left = static_cast<std::size_t>(got);

@@ -9,8 +9,9 @@ namespace dlportio {
 
 class UartRelay {
 public:
-    // Takes over `pipe_fd` (the read end) and `log_fd` (opened for appending).
-    UartRelay(int pipe_fd, int log_fd);
+    // Takes over `pipe_fd` (the read end), `log_fd` (opened for appending)
+    // and `terminal_fd` (non-blocking; what it cannot take at once is dropped).
+    UartRelay(int pipe_fd, int log_fd, int terminal_fd = -1);
     // Waits for the end of the pipe: destroy only after the writer has gone.
     ~UartRelay();
     UartRelay(const UartRelay&) = delete;
@@ -21,6 +22,7 @@ private:
 
     int pipe_fd_;
     int log_fd_;
+    int terminal_fd_;
     std::thread thread_;
 };
 

@@ -1,6 +1,9 @@
 // Runs of the simulated 8051 that end on their own (the firmware's exit, the
 // cycle budget), UART input, and what a stop writes back, on the real s51.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -12,16 +15,16 @@
 
 #include "child_process.h"
 #include "firmware_files.h"
-#include "s51_cpu.h"
 #include "quillon_test/scratch_folder.h"
+#include "s51_cpu.h"
 
 namespace {
 
 using dlportio::RunEnd;
-using quillon_test::ScratchFolder;
 using dlportio::RunReport;
 using dlportio::S51Cpu;
 using dlportio::S51Settings;
+using quillon_test::ScratchFolder;
 using Ram = std::array<std::uint8_t, 0x8000>;
 
 // Keeps every core busy for at most `limit`, so that the simulator competes
@@ -219,6 +222,48 @@ TEST_F(S51RunTest, MissingUartInputIsReportedAndNothingRuns) {
     const RunReport report = cpu.poll();
     EXPECT_FALSE(report.running);
     EXPECT_EQ(report.end, RunEnd::failed);
+}
+
+// A terminal program on the UART's pseudo-terminal talks to the firmware.
+TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
+    Ram ram{};
+    ASSERT_TRUE(load_firmware(ECHO_IHX, ram));
+    S51Settings with_pty = settings();
+    with_pty.uart_link = (folder_ / "state/vandrel-uart").string();
+    std::filesystem::path device;
+    {
+        S51Cpu cpu(with_pty);
+        testing::internal::CaptureStderr();
+        cpu.run(ram);
+        const std::string said = testing::internal::GetCapturedStderr();
+        std::error_code ec;
+        device = std::filesystem::read_symlink(with_pty.uart_link, ec);
+        ASSERT_FALSE(ec) << said;
+        EXPECT_EQ(device.string().rfind("/dev/pts/", 0), 0u) << device;
+        EXPECT_NE(said.find("the 8051's UART is " + device.string()), std::string::npos) << said;
+
+        const int terminal = ::open(with_pty.uart_link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(terminal, 0);
+        ASSERT_EQ(::write(terminal, "hi.", 3), 3);
+        std::string echoed;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (echoed.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{terminal, POLLIN, 0};
+            if (::poll(&ready, 1, 100) > 0) {
+                char chunk[16];
+                const ssize_t got = ::read(terminal, chunk, sizeof chunk);
+                if (got > 0) {
+                    echoed.append(chunk, static_cast<std::size_t>(got));
+                }
+            }
+        }
+        ::close(terminal);
+        EXPECT_EQ(echoed, "hi.");
+        EXPECT_EQ(wait_for_stop(cpu).end, RunEnd::exited);
+        cpu.hold(ram);
+        EXPECT_EQ(read_text(folder_ / "state/uart.log"), "hi.") << "the log keeps it too";
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(with_pty.uart_link)) << "the link goes with the layer";
 }
 #endif
 

@@ -52,6 +52,16 @@ TEST(LayerSettings, ChosenFilesWinAndThePortsFileFollowsTheUartLog) {
     EXPECT_EQ(settings.sim_ram, "/r/board.ram");
     EXPECT_EQ(settings.uart_log, "/u/logs/uart.txt");
     EXPECT_EQ(settings.ports_file, "/u/logs/vandrel-ports.txt");
+    EXPECT_EQ(settings.uart_link, "");
+}
+
+TEST(LayerSettings, UartPseudoTerminalIsLinkedBesideTheDefaultLog) {
+    ScopedEnv state("XDG_STATE_HOME", "/st");
+    ScopedEnv uart("DLPORTIO_SIM_UART", "pty");
+    const dlportio::Settings settings = dlportio::settings_from_environment();
+    EXPECT_EQ(settings.uart_link, "/st/quillon/vandrel-uart");
+    EXPECT_EQ(settings.uart_log, "/st/quillon/vandrel-uart.log");
+    EXPECT_EQ(settings.ports_file, "/st/quillon/vandrel-ports.txt");
 }
 
 }  // namespace

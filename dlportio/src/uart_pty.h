@@ -1,0 +1,42 @@
+// The simulated 8051's UART as a pseudo-terminal, for picocom or screen: what
+// the firmware sends is written to it, what is typed there goes to the
+// firmware while one runs and is dropped otherwise.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace dlportio {
+
+class UartPty {
+public:
+    // Opens the terminal and links `link` to it (no link when `link` has no
+    // folder part); on failure valid() is false and `error` says why.
+    UartPty(const std::string& link, std::string& error);
+    ~UartPty();
+    UartPty(const UartPty&) = delete;
+    UartPty& operator=(const UartPty&) = delete;
+
+    bool valid() const { return master_ >= 0; }
+    const std::string& device() const { return device_; }
+    // A descriptor the UART's output can be written to without ever blocking
+    // (the caller closes it).
+    int output() const;
+    // Typed bytes go to `fd` from now on (-1: dropped); takes over `fd`.
+    void feed(int fd);
+
+private:
+    void copy_input();
+
+    int master_ = -1;
+    int slave_ = -1;  // kept open, so the terminal stays usable between programs
+    int wake_[2] = {-1, -1};
+    std::string device_;
+    std::string link_;
+    std::mutex mutex_;
+    int feed_fd_ = -1;
+    std::thread thread_;
+};
+
+}  // namespace dlportio
