@@ -15,13 +15,14 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-# The Intel HEX reader takes files from anywhere: fuzz it briefly where clang is at hand.
+# The Intel HEX codec takes files from anywhere: fuzz it briefly where clang is at hand.
 if command -v clang++ >/dev/null; then
     mkdir -p build-test/fuzz/corpus
     clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -Icli/src cli/fuzz/ihex_fuzz.cpp cli/src/ihex_reader.cpp -o build-test/fuzz/ihex_fuzz
+        -Iihex/include ihex/fuzz/ihex_fuzz.cpp ihex/src/reader.cpp ihex/src/writer.cpp \
+        -o build-test/fuzz/ihex_fuzz
     build-test/fuzz/ihex_fuzz -max_total_time=20 -print_final_stats=0 \
-        -artifact_prefix=build-test/fuzz/ build-test/fuzz/corpus cli/fuzz/corpus 2>build-test/fuzz/log \
+        -artifact_prefix=build-test/fuzz/ build-test/fuzz/corpus ihex/fuzz/corpus 2>build-test/fuzz/log \
         || { tail -n 40 build-test/fuzz/log >&2; exit 1; }
     echo "ihex fuzz: no crash in $(grep -o 'Done [0-9]* runs' build-test/fuzz/log || echo '? runs')"
 fi

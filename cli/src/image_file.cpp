@@ -1,5 +1,6 @@
 #include "image_file.h"
 
+#include <ihex.h>
 #include <vandrel.h>
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <memory>
 #include <vector>
 
-#include "ihex_reader.h"
-#include "ihex_writer.h"
 #include "temp_file.h"
 
 namespace qcli {
@@ -58,14 +57,14 @@ int load_ihex(Context& ctx, const std::string& path) {
     if (too_big) {
         return ctx.fail(path + ": too large for the HEX image of a 32 KB board");
     }
-    const IhexResult hex =
-        read_ihex(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                  ctx.options.fill);
+    const ihex::Image hex =
+        ihex::read_image(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                         ctx.options.fill);
     if (!hex.ok()) {
-        return ctx.fail(path + ":" + std::to_string(hex.line) + ": " + hex.error);
+        return ctx.fail(path + ":" + std::to_string(hex.error.line) + ": " + hex.error.what);
     }
     TempFile raw;
-    if (!raw.ok() || !raw.write(hex.image)) {
+    if (!raw.ok() || !raw.write(hex.bytes)) {
         return ctx.fail(raw.error());
     }
     if (read_file(raw.path().c_str()) == 0) {
@@ -139,7 +138,8 @@ int save_image(Context& ctx, const std::string& path) {
         }
         return kExitOk;
     }
-    const std::string text = write_ihex(std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
+    const std::string text =
+        ihex::write_image(std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         return ctx.fail(system_error("cannot create", path));

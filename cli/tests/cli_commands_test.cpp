@@ -8,8 +8,7 @@
 #include <numeric>
 
 #include "cli_process.h"
-#include "ihex_reader.h"
-#include "ihex_writer.h"
+#include "ihex.h"
 #include "quillon_test/bytes.h"
 
 namespace qcli {
@@ -140,9 +139,9 @@ TEST_F(Cli, DownloadsToRawAndHexThatReadBackEqual) {
     const auto hex = scratch.run({"download", "0x8000", scratch.path("out.ihx").string()});
     ASSERT_EQ(hex.exit_code, 0) << describe(hex);
     const auto text = scratch.read("out.ihx");
-    const auto parsed = read_ihex(std::string(text.begin(), text.end()));
-    ASSERT_TRUE(parsed.ok()) << parsed.error;
-    EXPECT_EQ(parsed.image, ram);
+    const auto parsed = ihex::read_image(std::string(text.begin(), text.end()));
+    ASSERT_TRUE(parsed.ok()) << parsed.error.what;
+    EXPECT_EQ(parsed.bytes, ram);
 
     // and the HEX file goes back up and verifies against the same RAM
     const auto verify = scratch.run({"verify", scratch.path("out.ihx").string()});
@@ -209,7 +208,7 @@ TEST_F(Cli, ChecksumMatchesTheProgram) {
 
     const auto image = random_bytes(4096, 3);
     scratch.write_text("c.hex", [&] {
-        const auto t = write_ihex(image);
+        const auto t = ihex::write_image(image);
         return std::string(t.begin(), t.end());
     }());
     r = scratch.run({"checksum", scratch.path("c.hex").string()});
@@ -357,9 +356,10 @@ TEST_F(Cli, BadCommandLinesExit2AndTouchNothing) {
 TEST_F(Cli, HelpAndVersion) {
     const auto help = scratch.run({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    for (const char* command : {"upload FILE [--format F] [--fill N] [--no-verify] [--no-reset]", "download SIZE FILE",
-                                "verify FILE", "checksum FILE", "dump FILE | dump --board SIZE",
-                                "reset", "probe", "linetest", "info", "Exit status"}) {
+    for (const char* command :
+         {"upload FILE [--format F] [--fill N] [--no-verify] [--no-reset]", "download SIZE FILE",
+          "verify FILE", "checksum FILE", "dump FILE | dump --board SIZE", "reset", "probe",
+          "linetest", "info", "Exit status"}) {
         EXPECT_TRUE(contains(help.out, command)) << command;
     }
     const auto version = scratch.run({"--version"});

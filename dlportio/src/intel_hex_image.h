@@ -16,7 +16,8 @@ std::string to_intel_hex(std::span<const std::uint8_t> bytes);
 // Stores the data records of `text` into `image` (record address = index) and
 // returns how many bytes they held. Lines not starting with ':' are skipped, so
 // console chatter around a dump does no harm. A record with a bad checksum,
-// bad digits or an address beyond `image` makes the whole text unusable.
+// bad digits or an address beyond `image`, or a text without the end record,
+// makes the whole text unusable.
 std::optional<std::size_t> parse_intel_hex(std::string_view text, std::span<std::uint8_t> image);
 
 }  // namespace dlportio

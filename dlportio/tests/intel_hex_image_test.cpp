@@ -51,16 +51,16 @@ TEST(IntelHexImage, ConsoleChatterAroundTheRecordsIsSkipped) {
 TEST(IntelHexImage, DamagedOrMisplacedRecordsMakeTheTextUnusable) {
     std::array<std::uint8_t, 16> image{};
     // Wrong checksum, a digit that is none, a short record, data past the end.
-    EXPECT_FALSE(parse_intel_hex(":040002001122334451\n", image));
-    EXPECT_FALSE(parse_intel_hex(":04000200112G334450\n", image));
-    EXPECT_FALSE(parse_intel_hex(":0400020011223344\n", image));
-    EXPECT_FALSE(parse_intel_hex(":04000E001122334444\n", image));
+    EXPECT_FALSE(parse_intel_hex(":040002001122334451\n:00000001FF\n", image));
+    EXPECT_FALSE(parse_intel_hex(":04000200112G334450\n:00000001FF\n", image));
+    EXPECT_FALSE(parse_intel_hex(":0400020011223344\n:00000001FF\n", image));
+    EXPECT_FALSE(parse_intel_hex(":04000E001122334444\n:00000001FF\n", image));
 }
 
 TEST(IntelHexImage, ExtendedAddressesCountTowardsTheBound) {
     std::array<std::uint8_t, 0x8000> image{};
     // Linear base 0x0001_0000: the record lands beyond a 32 KB image.
-    EXPECT_FALSE(parse_intel_hex(":020000040001F9\n:0100000055AA\n", image));
+    EXPECT_FALSE(parse_intel_hex(":020000040001F9\n:0100000055AA\n:00000001FF\n", image));
 }
 
 }  // namespace
