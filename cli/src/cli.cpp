@@ -72,9 +72,14 @@ HEX files: record types 00 and 01, with 02 and 04 while every address stays
 below 0x8000; the image runs contiguously from address 0 to its highest byte.
 download writes HEX when FILE ends in .hex or .ihx.
 
-probe works on address 0, the only one a one-byte transfer reaches: it reads
-the byte (twice: when the reads differ it writes nothing), writes its
-complement, reads that back and writes the original back.
+FILE may be '-' for standard input, and download's FILE '-' for standard
+output. download replaces a regular file only once the new one is on the disk.
+
+probe works on address 0, the only one a one-byte transfer reaches, and never
+changes RAM it can't put back: it reads the byte twice, and when it is 00 or
+FF addresses 0 to 255 twice as well; unless the reads agree and show both a 0
+and a 1 bit, it writes nothing and exits 4. Then it writes the complement,
+reads it back, writes the original back and reads that again.
 
 The defaults for --port and --delay come from the program's profile,
 $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are

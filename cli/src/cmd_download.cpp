@@ -14,6 +14,7 @@ int run_download(Context& ctx) {
         return ctx.fail("SIZE must be a number from 1 to 32768, not '" + ctx.options.args[0] + "'",
                         kExitUsage);
     }
+    ctx.image_on_stdout = ctx.options.args[1] == "-";
     progress_begin("download");
     if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {
         return ctx.library_failure();

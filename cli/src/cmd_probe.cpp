@@ -1,12 +1,16 @@
 // probe: does a board answer? Address 0 is the one the library can reach with
-// a one-byte transfer: read it, write its complement, read that back, and put
-// the original back. The original is read twice first: a data input that gives
-// two answers can't tell us what to put back, so nothing is written then.
+// a one-byte transfer: write the complement of what it holds, read that back,
+// and put the original back. Nothing is written until the reads can be
+// trusted to tell what to put back: the same answer twice, and both levels
+// seen on the data input. An input stuck at one level reads the same every
+// time, so a byte read through it says nothing about the RAM.
 #include <vandrel.h>
 #include <vandrel_board.h>
 
 #include <array>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "command.h"
 #include "temp_file.h"
@@ -14,66 +18,124 @@
 namespace qcli {
 namespace {
 
+// Bytes read when byte 0 alone shows one level only (00 or FF).
+constexpr std::uint16_t kLookBytes = 256;
+
 // The library takes images only from files: a one-byte file makes a one-byte upload.
 bool upload_byte(TempFile& file, std::uint8_t value) {
     const std::array<std::uint8_t, 1> bytes{value};
     return file.write(bytes) && read_file(file.path().c_str()) == 1 && write_ram() == 1;
 }
 
-bool download_byte(std::uint8_t& value) {
-    if (read_ram(1) != 1) {
+bool download(std::uint16_t size, std::vector<std::uint8_t>& bytes) {
+    if (read_ram(size) != size) {
         return false;
     }
-    value = getBuffer()[0];
+    bytes.assign(getBuffer(), getBuffer() + size);
     return true;
 }
+
+std::string hex(unsigned value) {
+    std::array<char, 8> text{};
+    std::snprintf(text.data(), text.size(), "%02X", value & 0xFFu);
+    return text.data();
+}
+
+std::string port_text(std::uint16_t base) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "0x%X", unsigned{base});
+    return text.data();
+}
+
+// True when the bytes hold at least one 0 bit and one 1 bit.
+bool both_levels(const std::vector<std::uint8_t>& bytes) {
+    std::uint8_t any = 0x00;
+    std::uint8_t all = 0xFF;
+    for (const std::uint8_t b : bytes) {
+        any |= b;
+        all &= b;
+    }
+    return any != 0x00 && all != 0xFF;
+}
+
+class Probe {
+public:
+    Probe(Context& ctx, std::uint16_t base) : ctx_(ctx), at_(port_text(base)) {}
+
+    int run() {
+        if (!file_.ok()) {
+            return ctx_.fail(file_.error());
+        }
+        std::vector<std::uint8_t> first;
+        std::vector<std::uint8_t> again;
+        if (!download(1, first) || !download(1, again)) {
+            return ctx_.library_failure();
+        }
+        if (first != again) {
+            return untouched("no board answers reliably at " + at_ + " (address 0 read as " +
+                             hex(first[0]) + ", then " + hex(again[0]) + "); nothing was written");
+        }
+        const std::uint8_t original = first[0];
+        if (!both_levels(first)) {
+            if (!download(kLookBytes, first) || !download(kLookBytes, again)) {
+                return ctx_.library_failure();
+            }
+            if (first != again || first[0] != original) {
+                return untouched("no board answers reliably at " + at_ +
+                                 " (two reads of addresses 0 to 255 differ); nothing was written");
+            }
+            if (!both_levels(first)) {
+                return untouched(
+                    original == 0xFF
+                        ? "no board answers at " + at_ + " (the data input reads all ones)"
+                        : "cannot tell whether a board answers at " + at_ +
+                              ": the data input reads all zeros (held low, or addresses 0 to "
+                              "255 all hold 00); nothing was written");
+            }
+        }
+        return write_and_restore(original);
+    }
+
+private:
+    int untouched(const std::string& message) {
+        ctx_.finish_transfer();
+        return ctx_.fail(message, kExitNoBoard);
+    }
+
+    int write_and_restore(std::uint8_t original) {
+        const auto written = static_cast<std::uint8_t>(~original);
+        std::vector<std::uint8_t> back;
+        std::vector<std::uint8_t> restored;
+        if (!upload_byte(file_, written) || !download(1, back) || !upload_byte(file_, original) ||
+            !download(1, restored)) {
+            return file_.error().empty() ? ctx_.library_failure() : ctx_.fail(file_.error());
+        }
+        if (restored[0] != original) {
+            return ctx_.fail("address 0 could not be put back at " + at_ + ": it held " +
+                                 hex(original) + ", it reads " + hex(restored[0]),
+                             kExitNoBoard);
+        }
+        ctx_.finish_transfer();
+        if (back[0] != written) {
+            return ctx_.fail("no board answers at " + at_ + " (wrote " + hex(written) +
+                                 " to address 0, read back " + hex(back[0]) + ")",
+                             kExitNoBoard);
+        }
+        ctx_.info() << "board answers at " << at_ << '\n';
+        return kExitOk;
+    }
+
+    Context& ctx_;
+    std::string at_;
+    TempFile file_;
+};
 
 }  // namespace
 
 int run_probe(Context& ctx) {
     // Its one-byte transfers would each draw a progress line for nothing.
     setCallback(nullptr);
-    const std::uint16_t base = set_Port(VANDREL_PORT_QUERY);
-    TempFile file;
-    if (!file.ok()) {
-        return ctx.fail(file.error());
-    }
-    std::uint8_t original = 0;
-    std::uint8_t again = 0;
-    std::uint8_t back = 0;
-    if (!download_byte(original) || !download_byte(again)) {
-        return ctx.library_failure();
-    }
-    std::array<char, 128> text{};
-    if (again != original) {
-        ctx.finish_transfer();
-        std::snprintf(text.data(), text.size(),
-                      "no board answers reliably at 0x%X (address 0 read as %02X, then %02X); "
-                      "nothing was written",
-                      unsigned{base}, unsigned{original}, unsigned{again});
-        return ctx.fail(text.data(), kExitNoBoard);
-    }
-    const auto written = static_cast<std::uint8_t>(~original);
-    if (!upload_byte(file, written) || !download_byte(back) || !upload_byte(file, original)) {
-        return file.error().empty() ? ctx.library_failure() : ctx.fail(file.error());
-    }
-    ctx.finish_transfer();
-
-    if (back == written) {
-        std::snprintf(text.data(), text.size(), "board answers at 0x%X", unsigned{base});
-        ctx.info() << text.data() << '\n';
-        return kExitOk;
-    }
-    if (original == back && (back == 0xFF || back == 0x00)) {
-        std::snprintf(text.data(), text.size(),
-                      "no board answers at 0x%X (the data input reads all %s)", unsigned{base},
-                      back == 0xFF ? "ones" : "zeros");
-    } else {
-        std::snprintf(text.data(), text.size(),
-                      "no board answers at 0x%X (wrote %02X to address 0, read back %02X)",
-                      unsigned{base}, unsigned{written}, unsigned{back});
-    }
-    return ctx.fail(text.data(), kExitNoBoard);
+    return Probe(ctx, set_Port(VANDREL_PORT_QUERY)).run();
 }
 
 }  // namespace qcli

@@ -181,6 +181,10 @@ int run_run(Context& ctx) {
     if (!uart_in.empty() && !std::ifstream(uart_in)) {
         return ctx.fail("cannot read " + uart_in);
     }
+    if (options.args.size() == 2 && options.args[1] == "-") {
+        // Standard output carries the UART's text.
+        return ctx.fail("run writes its OUTFILE to a file, not to '-'", kExitUsage);
+    }
 
     if (const int rc = load_image(ctx, options.args[0]); rc != kExitOk) {
         return rc;

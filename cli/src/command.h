@@ -26,6 +26,8 @@ struct Context {
     const Options& options;
     std::ostream& out;  // results
     std::ostream& err;  // messages, always prefixed with the program's name
+    // Set when the image goes to standard output: confirmations go to err then.
+    bool image_on_stdout = false;
 
     // Status lines that confirm success; -q silences them, results stay.
     std::ostream& info();

@@ -12,7 +12,10 @@ int fail(std::ostream& err, std::string_view message, int code) {
 std::ostream& Context::info() {
     // A stream without a buffer swallows whatever is written to it.
     static std::ostream discard(nullptr);
-    return options.quiet ? discard : out;
+    if (options.quiet) {
+        return discard;
+    }
+    return image_on_stdout ? err : out;
 }
 
 int Context::fail(std::string_view message, int code) {

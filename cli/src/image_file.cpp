@@ -1,16 +1,19 @@
 #include "image_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <ihex.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <memory>
+#include <filesystem>
 #include <vector>
 
 #include "temp_file.h"
@@ -18,57 +21,187 @@
 namespace qcli {
 namespace {
 
+namespace fs = std::filesystem;
+
 // Far more than any HEX file of a 32 KB image needs, small enough to read whole.
 constexpr std::size_t kMaxHexFileSize = 16u << 20;
 constexpr std::size_t kSniffSize = 4096;
+constexpr std::size_t kRamSize = vandrel::board::kRamSize;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now; false when the close reports a failed write.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string system_error(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
+std::string display_name(const std::string& path, bool output) {
+    if (path == "-") {
+        return output ? "<stdout>" : "<stdin>";
+    }
+    return path;
 }
 
-// Reads at most limit bytes; false with errno set when the file can't be read.
-bool read_bytes(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
-                bool& truncated) {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        return false;
+std::string system_error(const std::string& what, const std::string& name) {
+    return what + " " + name + ": " + std::strerror(errno);
+}
+
+// Appends what fd yields until it ends or bytes holds limit; false with errno on an error.
+bool read_up_to(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
+    while (bytes.size() < limit) {
+        const std::size_t before = bytes.size();
+        bytes.resize(std::min(limit, before + 65536));
+        const ssize_t n = ::read(fd, bytes.data() + before, bytes.size() - before);
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(before);
+            continue;
+        }
+        bytes.resize(before + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
     }
-    bytes.resize(limit);
-    const std::size_t n = std::fread(bytes.data(), 1, limit, file.get());
-    if (std::ferror(file.get()) != 0) {
-        return false;
-    }
-    bytes.resize(n);
-    truncated = n == limit && std::fgetc(file.get()) != EOF;
     return true;
 }
 
-int load_ihex(Context& ctx, const std::string& path) {
-    std::vector<std::uint8_t> text;
-    bool too_big = false;
-    if (!read_bytes(path, kMaxHexFileSize, text, too_big)) {
-        return ctx.fail(system_error("cannot read", path));
+bool write_all(int fd, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    if (too_big) {
-        return ctx.fail(path + ": too large for the HEX image of a 32 KB board");
+    return true;
+}
+
+std::span<const std::uint8_t> text_bytes(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// The library loads images only by name: it gets a private regular file with
+// the bytes. total_size above the bytes' count makes the file that long
+// (sparse), so the library refuses an oversized file with its true size.
+int hand_to_library(Context& ctx, std::span<const std::uint8_t> bytes, std::size_t total_size) {
+    TempFile file;
+    if (!file.ok() || !file.write(bytes, total_size)) {
+        return ctx.fail(file.error());
     }
-    const ihex::Image hex =
-        ihex::read_image(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                         ctx.options.fill);
-    if (!hex.ok()) {
-        return ctx.fail(path + ":" + std::to_string(hex.error.line) + ": " + hex.error.what);
-    }
-    TempFile raw;
-    if (!raw.ok() || !raw.write(hex.bytes)) {
-        return ctx.fail(raw.error());
-    }
-    if (read_file(raw.path().c_str()) == 0) {
+    if (read_file(file.path().c_str()) == 0) {
         return ctx.library_failure();
+    }
+    return kExitOk;
+}
+
+std::span<const std::uint8_t> buffer_image() {
+    return {getBuffer(), get_bufsize()};
+}
+
+// The new file's mode: the old file's, or what creating it would give.
+mode_t mode_for(const fs::path& target, bool exists) {
+    struct stat info {};
+    if (exists && ::stat(target.c_str(), &info) == 0) {
+        return info.st_mode & 07777;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Devices, pipes and standard output take the bytes as they come.
+int save_streaming(Context& ctx, const std::string& path, ImageFormat format) {
+    if (path != "-" && format == ImageFormat::raw) {
+        return write_file(path.c_str()) == 0 ? ctx.library_failure() : kExitOk;
+    }
+    const std::string name = display_name(path, true);
+    Fd owned(path == "-" ? -1
+                         : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const int fd = path == "-" ? STDOUT_FILENO : owned.get();
+    if (fd < 0) {
+        return ctx.fail(system_error("cannot create", name));
+    }
+    const std::string text = format == ImageFormat::ihex ? ihex::write_image(buffer_image()) : "";
+    const auto bytes = format == ImageFormat::ihex ? text_bytes(text) : buffer_image();
+    if (!write_all(fd, bytes) || !owned.close()) {
+        return ctx.fail(system_error("cannot write", name));
+    }
+    return kExitOk;
+}
+
+// Writes beside the file and renames over it once everything is on the disk,
+// so a failure leaves the old file as it was.
+int save_replacing(Context& ctx, const std::string& path, bool exists, ImageFormat format) {
+    std::error_code ec;
+    // A link stays a link: the file it points to is the one replaced.
+    const fs::path target = exists ? fs::canonical(path, ec) : fs::path(path);
+    if (ec) {
+        return ctx.fail("cannot write " + path + ": " + ec.message());
+    }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    Fd fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        // A folder that takes no new file: the old file is written over, as
+        // the library writes; a missing folder gets the library's own message.
+        if (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR) {
+            return save_streaming(ctx, path, format);
+        }
+        return ctx.fail(system_error("cannot create a new file beside", path));
+    }
+    struct Cleanup {
+        std::string name;
+        ~Cleanup() {
+            if (!name.empty()) {
+                ::unlink(name.c_str());
+            }
+        }
+    } cleanup{pattern};
+
+    if (format == ImageFormat::raw) {
+        // The library's own save, so its message tells a failure.
+        if (write_file(pattern.c_str()) == 0) {
+            return ctx.library_failure();
+        }
+    } else if (!write_all(fd.get(), text_bytes(ihex::write_image(buffer_image())))) {
+        return ctx.fail(system_error("cannot write", path));
+    }
+    if (::fchmod(fd.get(), mode_for(target, exists)) != 0 || ::fsync(fd.get()) != 0 ||
+        !fd.close()) {
+        return ctx.fail(system_error("cannot write", path));
+    }
+    if (::rename(pattern.c_str(), target.c_str()) != 0) {
+        return ctx.fail(system_error("cannot replace", path));
+    }
+    cleanup.name.clear();
+    // The rename itself reaches the disk with the folder.
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());
     }
     return kExitOk;
 }
@@ -98,21 +231,6 @@ bool looks_like_ihex(std::span<const std::uint8_t> head) {
     });
 }
 
-ImageFormat input_format(const std::string& path, std::optional<ImageFormat> forced) {
-    if (forced) {
-        return *forced;
-    }
-    if (has_ihex_extension(path)) {
-        return ImageFormat::ihex;
-    }
-    std::vector<std::uint8_t> head;
-    bool more = false;
-    if (read_bytes(path, kSniffSize, head, more) && looks_like_ihex(head)) {
-        return ImageFormat::ihex;
-    }
-    return ImageFormat::raw;
-}
-
 ImageFormat output_format(std::string_view path, std::optional<ImageFormat> forced) {
     if (forced) {
         return *forced;
@@ -121,37 +239,78 @@ ImageFormat output_format(std::string_view path, std::optional<ImageFormat> forc
 }
 
 int load_image(Context& ctx, const std::string& path) {
-    if (input_format(path, ctx.options.format) == ImageFormat::ihex) {
-        return load_ihex(ctx, path);
+    const bool from_stdin = path == "-";
+    const std::string name = display_name(path, false);
+    std::optional<ImageFormat> format = ctx.options.format;
+    if (!format && has_ihex_extension(path)) {
+        format = ImageFormat::ihex;
     }
-    // Raw files go to the library as they are, so its own messages report them.
-    if (read_file(path.c_str()) == 0) {
-        return ctx.library_failure();
+    Fd owned(from_stdin ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const int fd = from_stdin ? STDIN_FILENO : owned.get();
+    struct stat info {};
+    int problem = 0;
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        problem = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        problem = EISDIR;
     }
-    return kExitOk;
+    if (problem != 0) {
+        errno = problem;
+        if (from_stdin || format == ImageFormat::ihex) {
+            return ctx.fail(system_error("cannot read", name));
+        }
+        // Nothing was read: the library tells what is wrong with the name in its own words.
+        return read_file(path.c_str()) == 0 ? ctx.library_failure() : kExitOk;
+    }
+
+    // One pass over the input: its head decides the format, then the rest follows.
+    std::vector<std::uint8_t> bytes;
+    bool read_ok = read_up_to(fd, bytes, kSniffSize);
+    if (!format) {
+        format = looks_like_ihex(bytes) ? ImageFormat::ihex : ImageFormat::raw;
+    }
+    const std::size_t limit = *format == ImageFormat::ihex ? kMaxHexFileSize : kRamSize;
+    read_ok = read_ok && read_up_to(fd, bytes, limit + 1);
+    if (!read_ok) {
+        return ctx.fail(system_error("cannot read", name));
+    }
+
+    if (*format == ImageFormat::raw) {
+        const bool regular = S_ISREG(info.st_mode);
+        const std::size_t total =
+            bytes.size() > kRamSize && regular
+                ? std::max(bytes.size(), static_cast<std::size_t>(info.st_size))
+                : bytes.size();
+        return hand_to_library(ctx, bytes, total);
+    }
+    if (bytes.size() > kMaxHexFileSize) {
+        return ctx.fail(name + ": too large for the HEX image of a 32 KB board");
+    }
+    const ihex::Image hex = ihex::read_image(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+        ctx.options.fill, kRamSize);
+    if (!hex.ok()) {
+        return ctx.fail(name + ":" + std::to_string(hex.error.line) + ": " + hex.error.what);
+    }
+    return hand_to_library(ctx, hex.bytes, hex.bytes.size());
 }
 
 int save_image(Context& ctx, const std::string& path) {
-    if (output_format(path, ctx.options.format) == ImageFormat::raw) {
-        if (write_file(path.c_str()) == 0) {
-            return ctx.library_failure();
+    const ImageFormat format = output_format(path == "-" ? "" : path, ctx.options.format);
+    if (path == "-") {
+        return save_streaming(ctx, path, format);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            return ctx.fail(system_error("cannot write", path));
         }
-        return kExitOk;
+        return save_replacing(ctx, path, false, format);
     }
-    const std::string text =
-        ihex::write_image(std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        return ctx.fail(system_error("cannot create", path));
+    if (S_ISREG(info.st_mode)) {
+        return save_replacing(ctx, path, true, format);
     }
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0) {
-        return ctx.fail(system_error("cannot write", path));
-    }
-    if (std::fclose(file.release()) != 0) {
-        return ctx.fail(system_error("cannot write", path));
-    }
-    return kExitOk;
+    return save_streaming(ctx, path, format);
 }
 
 }  // namespace qcli

@@ -12,18 +12,25 @@ namespace qcli {
 
 TempFile::TempFile() {
     const char* dir = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") + "/quillon-cli-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error_ = "cannot create a temporary file in " + pattern.substr(0, pattern.rfind('/')) +
-                 ": " + std::strerror(errno);
-        return;
+    std::vector<std::string> folders;
+    if (dir != nullptr && dir[0] != '\0') {
+        folders.emplace_back(dir);
     }
-    close(fd);
-    path_ = name.data();
+    // TMPDIR may name a folder that does not exist: /tmp then serves.
+    folders.emplace_back("/tmp");
+    for (const std::string& folder : folders) {
+        std::string name = folder + "/quillon-cli-XXXXXX";
+        const int fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            path_ = name;
+            error_.clear();
+            return;
+        }
+        if (error_.empty()) {
+            error_ = "cannot create a temporary file in " + folder + ": " + std::strerror(errno);
+        }
+    }
 }
 
 TempFile::~TempFile() {
@@ -32,7 +39,7 @@ TempFile::~TempFile() {
     }
 }
 
-bool TempFile::write(std::span<const std::uint8_t> bytes) {
+bool TempFile::write(std::span<const std::uint8_t> bytes, std::size_t size) {
     const int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);
@@ -45,11 +52,16 @@ bool TempFile::write(std::span<const std::uint8_t> bytes) {
             continue;
         }
         if (n <= 0) {
-            error_ = "cannot write " + path_ + ": " + std::strerror(errno);
+            error_ = "cannot write " + path_ + ": " + std::strerror(n == 0 ? EIO : errno);
             close(fd);
             return false;
         }
         done += static_cast<std::size_t>(n);
+    }
+    if (size > bytes.size() && ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
+        close(fd);
+        return false;
     }
     if (close(fd) != 0) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);

@@ -2,6 +2,7 @@
 // to the library, which takes images only by file name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -10,7 +11,8 @@ namespace qcli {
 
 class TempFile {
 public:
-    TempFile();  // created empty in $TMPDIR (or /tmp), mode 0600
+    // Created empty in $TMPDIR, or in /tmp when that fails, mode 0600.
+    TempFile();
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -19,8 +21,9 @@ public:
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
 
-    // Replaces the file's content; false (with error()) when that fails.
-    bool write(std::span<const std::uint8_t> bytes);
+    // Replaces the file's content; a size above the bytes' count makes the
+    // file that long, the rest a hole. False (with error()) when that fails.
+    bool write(std::span<const std::uint8_t> bytes, std::size_t size = 0);
 
 private:
     std::string path_;

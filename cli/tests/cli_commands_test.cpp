@@ -1,11 +1,17 @@
 // Every command of the built program against the simulated board.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <numeric>
+#include <stdexcept>
+#include <thread>
 
 #include "cli_process.h"
 #include "ihex.h"
@@ -380,6 +386,211 @@ TEST_F(Cli, ProgressFillsOneLineOnATerminalOnly) {
     const auto quiet = scratch.run({"upload", "-q", scratch.path("fw.bin").string()}, {}, true);
     ASSERT_EQ(quiet.exit_code, 0) << describe(quiet);
     EXPECT_EQ(quiet.err, "");
+}
+
+// Feeds bytes into a FIFO from another thread, as a shell pipe or a process
+// substitution would: the reader gets them once, and the end when they are done.
+class FifoWriter {
+public:
+    FifoWriter(const std::filesystem::path& path, std::string bytes) {
+        if (mkfifo(path.c_str(), 0600) != 0) {
+            throw std::runtime_error("mkfifo failed");
+        }
+        thread_ = std::thread([path, bytes = std::move(bytes)] {
+            const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
+                const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+                if (n <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(n);
+            }
+            if (fd >= 0) {
+                close(fd);
+            }
+        });
+    }
+    ~FifoWriter() { thread_.join(); }
+    FifoWriter(const FifoWriter&) = delete;
+    FifoWriter& operator=(const FifoWriter&) = delete;
+
+private:
+    std::thread thread_;
+};
+
+std::string as_text(const std::vector<std::uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// An image larger than the 4 KB head that decides the format, and than 8 KB.
+TEST_F(Cli, UploadReadsItsInputOnceFromAFifoOrStandardInput) {
+    const auto image = random_bytes(10000, 17);
+    const std::string hex = ihex::write_image(image);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool on_stdin;
+    };
+    for (const Case& c :
+         {Case{"raw.fifo", as_text(image), false}, Case{"hex.fifo", hex, false},
+          Case{"raw-stdin.fifo", as_text(image), true}, Case{"hex-stdin.fifo", hex, true}}) {
+        scratch.set_ram({});
+        const auto fifo = scratch.path(c.name);
+        FifoWriter writer(fifo, c.bytes);
+        const auto r = c.on_stdin ? scratch.run({"upload", "-"}, {}, false, fifo.string())
+                                  : scratch.run({"upload", fifo.string()});
+        ASSERT_EQ(r.exit_code, 0) << c.name << describe(r);
+        EXPECT_EQ(r.out,
+                  "write 10000 to RAM [" + program_checksum(image) + "]\nverified 10000 bytes\n")
+            << c.name;
+        const auto ram = scratch.ram();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin())) << c.name;
+    }
+}
+
+TEST_F(Cli, ADashWritesTheImageToStandardOutputAndReadsItFromStandardInput) {
+    const auto ram = patterned_ram();
+    const std::vector<std::uint8_t> head(ram.begin(), ram.begin() + 300);
+    const auto raw = scratch.run({"download", "300", "-"});
+    ASSERT_EQ(raw.exit_code, 0) << describe(raw);
+    EXPECT_EQ(raw.out, as_text(head));  // the confirmation goes to standard error
+    EXPECT_EQ(raw.err, "read 300 from RAM [" + program_checksum(head) + "]\n");
+
+    const auto hex = scratch.run({"download", "300", "-", "--format", "ihex", "-q"});
+    ASSERT_EQ(hex.exit_code, 0) << describe(hex);
+    EXPECT_EQ(hex.out, ihex::write_image(head));
+
+    scratch.write("in.hex", std::vector<std::uint8_t>(hex.out.begin(), hex.out.end()));
+    const auto dump = scratch.run({"dump", "-"}, {}, false, scratch.path("in.hex").string());
+    ASSERT_EQ(dump.exit_code, 0) << describe(dump);
+    EXPECT_EQ(dump.out.substr(0, 6), "0000: ");
+    EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 19) << dump.out;
+    EXPECT_FALSE(std::filesystem::exists(scratch.path("-")));
+}
+
+// Keeps the programs started meanwhile from writing files beyond `bytes`: the
+// kernel refuses such writes with EFBIG, as a full disk refuses them with ENOSPC.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &before_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays so across exec
+        rlimit limit = before_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before_{};
+    void (*previous_)(int);
+};
+
+std::vector<std::string> folder_names(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(Cli, AFailedSaveLeavesTheOldFileAsItWas) {
+    patterned_ram();
+    std::filesystem::create_directories(scratch.path("out"));
+    const std::vector<std::uint8_t> old_hex{':', '0', '0', '\n'};
+    const auto old_raw = random_bytes(100, 3);
+    scratch.write("out/old.hex", old_hex);
+    scratch.write("out/old.bin", old_raw);
+    struct Case {
+        const char* name;
+        std::string message;
+    };
+    for (const Case& c : {Case{"old.hex", "cannot write " + scratch.path("out/old.hex").string() +
+                                              ": File too large"},
+                          Case{"old.bin", "data-error by saving!"}}) {
+        ProcessResult r;
+        {
+            FileSizeLimit limit(4096);
+            r = scratch.run({"download", "32768", scratch.path("out/" + std::string(c.name))});
+        }
+        EXPECT_EQ(r.exit_code, 1) << c.name << describe(r);
+        EXPECT_EQ(r.err, "quillon-cli: " + c.message + "\n") << c.name;
+    }
+    EXPECT_EQ(scratch.read("out/old.hex"), old_hex);
+    EXPECT_EQ(scratch.read("out/old.bin"), old_raw);
+    EXPECT_EQ(folder_names(scratch.path("out")), (std::vector<std::string>{"old.bin", "old.hex"}));
+}
+
+TEST_F(Cli, ASaveKeepsTheModeOfTheFileAndTheLinkToIt) {
+    const auto ram = patterned_ram();
+    const std::vector<std::uint8_t> head(ram.begin(), ram.begin() + 100);
+    namespace fs = std::filesystem;
+    scratch.write("kept.bin", {1, 2, 3});
+    fs::permissions(scratch.path("kept.bin"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(scratch.path("kept.bin"), scratch.path("link.bin"));
+    const mode_t mask = umask(027);
+    const auto r = scratch.run({"download", "100", scratch.path("link.bin")});
+    const auto fresh = scratch.run({"download", "100", scratch.path("new.bin")});
+    umask(mask);
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    ASSERT_EQ(fresh.exit_code, 0) << describe(fresh);
+    EXPECT_TRUE(fs::is_symlink(scratch.path("link.bin")));
+    EXPECT_EQ(scratch.read("kept.bin"), head);
+    EXPECT_EQ(fs::status(scratch.path("kept.bin")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(scratch.read("new.bin"), head);
+    EXPECT_EQ(fs::status(scratch.path("new.bin")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // A device takes the bytes where it is.
+    EXPECT_EQ(scratch.run({"download", "100", "/dev/null"}).exit_code, 0);
+    EXPECT_EQ(scratch.run({"download", "100", "/dev/full"}).exit_code, 1);
+}
+
+TEST_F(Cli, ProbeWritesNothingWhenTheInputShowsOneLevelOnly) {
+    // A data input held low reads every byte as 00: byte 0 must survive the probe.
+    auto ram = patterned_ram();
+    ram[0] = 0x5A;
+    scratch.set_ram(ram);
+    const auto low = scratch.run({"probe"}, {"DLPORTIO_SIM_FAULT=stuck-low"});
+    EXPECT_EQ(low.exit_code, 4) << describe(low);
+    EXPECT_EQ(low.err,
+              "quillon-cli: cannot tell whether a board answers at 0x378: the data input reads all "
+              "zeros (held low, or addresses 0 to 255 all hold 00); nothing was written\n");
+    EXPECT_EQ(scratch.ram(), ram);
+
+    // A board whose first bytes are all 00 can't be told from that without a write.
+    const std::vector<std::uint8_t> zeros(0x8000, 0x00);
+    scratch.set_ram(zeros);
+    const auto blank = scratch.run({"probe"});
+    EXPECT_EQ(blank.exit_code, 4) << describe(blank);
+    EXPECT_EQ(scratch.ram(), zeros);
+
+    // One byte apart from 00 within the first 256 shows the input works.
+    auto marked = zeros;
+    marked[255] = 0x01;
+    scratch.set_ram(marked);
+    const auto works = scratch.run({"probe"});
+    EXPECT_EQ(works.exit_code, 0) << describe(works);
+    EXPECT_EQ(scratch.ram(), marked);
+}
+
+TEST_F(Cli, AMissingTemporaryFolderFallsBackToTmp) {
+    std::filesystem::remove_all(scratch.path("tmp"));
+    patterned_ram();
+    const auto image = random_bytes(64, 8);
+    scratch.write_text("fw.hex", ihex::write_image(image));
+    const auto upload = scratch.run({"upload", scratch.path("fw.hex").string()});
+    EXPECT_EQ(upload.exit_code, 0) << describe(upload);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), scratch.ram().begin()));
+    const auto probe = scratch.run({"probe"});
+    EXPECT_EQ(probe.exit_code, 0) << describe(probe);
 }
 
 }  // namespace

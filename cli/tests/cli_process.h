@@ -42,8 +42,8 @@ public:
 
     // extra_env entries ("NAME=value") are added to the defaults, or replace them.
     ProcessResult run(const std::vector<std::string>& args,
-                      const std::vector<std::string>& extra_env = {},
-                      bool stderr_on_tty = false) const;
+                      const std::vector<std::string>& extra_env = {}, bool stderr_on_tty = false,
+                      const std::string& stdin_path = "/dev/null") const;
 
 private:
     quillon_test::ScratchFolder folder_{"quillon-cli-test"};
