@@ -1,6 +1,8 @@
-// System calls per port access on the ppdev back end: every call the back end
-// makes goes through its system-call seam, one seam call being one system call,
-// so counting them on a stand-in device counts the system calls.
+// System calls per port access on the ppdev back end: every call it makes on
+// the device goes through its system-call seam, one seam call being one system
+// call, so counting them on a stand-in device counts the system calls. (Only a
+// refused claim also reads the kernel's list of the port's users; this device
+// never refuses.)
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 
