@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "temp_file.h"
+#include "write_all.h"
 
 namespace qcli {
 namespace {
@@ -78,24 +79,6 @@ bool read_up_to(int fd, std::vector<std::uint8_t>& bytes, std::size_t limit) {
         if (n == 0) {
             return true;
         }
-    }
-    return true;
-}
-
-bool write_all(int fd, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
     }
     return true;
 }

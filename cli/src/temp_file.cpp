@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "write_all.h"
+
 namespace qcli {
 
 TempFile::TempFile() {
@@ -45,18 +47,10 @@ bool TempFile::write(std::span<const std::uint8_t> bytes, std::size_t size) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error_ = "cannot write " + path_ + ": " + std::strerror(n == 0 ? EIO : errno);
-            close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (!write_all(fd, bytes)) {
+        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
+        close(fd);
+        return false;
     }
     if (size > bytes.size() && ftruncate(fd, static_cast<off_t>(size)) != 0) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);

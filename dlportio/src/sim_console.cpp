@@ -2,51 +2,20 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 
 namespace dlportio {
 
 SimConsole::SimConsole(std::string& error) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
-        error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+    if (!pty_.valid()) {
+        error = pty_.error();
         return;
     }
-    std::array<char, 128> name{};
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name.data(), name.size()) != 0) {
-        error = std::string("cannot prepare a pseudo-terminal: ") + std::strerror(errno);
-        ::close(master_);
-        master_ = -1;
-        return;
-    }
-    device_ = name.data();
-    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ >= 0) {
-        // No echo and no line editing: the answers arrive exactly as printed.
-        termios mode{};
-        if (::tcgetattr(slave_, &mode) == 0) {
-            ::cfmakeraw(&mode);
-            ::tcsetattr(slave_, TCSANOW, &mode);
-        }
-    }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-}
-
-SimConsole::~SimConsole() {
-    if (slave_ >= 0) {
-        ::close(slave_);
-    }
-    if (master_ >= 0) {
-        ::close(master_);
-    }
+    ::fcntl(pty_.master(), F_SETFL, ::fcntl(pty_.master(), F_GETFL) | O_NONBLOCK);
 }
 
 bool SimConsole::send(std::string_view command) {
@@ -54,13 +23,13 @@ bool SimConsole::send(std::string_view command) {
     line += '\n';
     std::string_view rest = line;
     while (!rest.empty()) {
-        const ssize_t written = ::write(master_, rest.data(), rest.size());
+        const ssize_t written = ::write(pty_.master(), rest.data(), rest.size());
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
             if (errno == EAGAIN) {
-                pollfd ready{master_, POLLOUT, 0};
+                pollfd ready{pty_.master(), POLLOUT, 0};
                 if (::poll(&ready, 1, 1000) <= 0) {
                     return false;
                 }
@@ -117,7 +86,7 @@ std::optional<std::string> SimConsole::read(
         if (left.count() <= 0) {
             return std::nullopt;
         }
-        pollfd ready{master_, POLLIN, 0};
+        pollfd ready{pty_.master(), POLLIN, 0};
         const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
         if (polled < 0 && errno != EINTR) {
             return std::nullopt;
@@ -125,7 +94,7 @@ std::optional<std::string> SimConsole::read(
         if (polled <= 0) {
             continue;
         }
-        const ssize_t got = ::read(master_, chunk.data(), chunk.size());
+        const ssize_t got = ::read(pty_.master(), chunk.data(), chunk.size());
         if (got > 0) {
             text.append(chunk.data(), static_cast<std::size_t>(got));
         } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
@@ -139,7 +108,7 @@ std::string SimConsole::take_pending() {
     pending_.clear();
     std::array<char, 4096> chunk{};
     ssize_t got;
-    while ((got = ::read(master_, chunk.data(), chunk.size())) > 0) {
+    while ((got = ::read(pty_.master(), chunk.data(), chunk.size())) > 0) {
         text.append(chunk.data(), static_cast<std::size_t>(got));
     }
     return text;

@@ -9,19 +9,20 @@
 #include <string>
 #include <string_view>
 
+#include "raw_pty.h"
+
 namespace dlportio {
 
 class SimConsole {
 public:
     // Opens the terminal pair; on failure `error` says why and valid() is false.
     explicit SimConsole(std::string& error);
-    ~SimConsole();
     SimConsole(const SimConsole&) = delete;
     SimConsole& operator=(const SimConsole&) = delete;
 
-    bool valid() const { return master_ >= 0; }
+    bool valid() const { return pty_.valid(); }
     // The terminal to hand to the simulator.
-    const std::string& device() const { return device_; }
+    const std::string& device() const { return pty_.device(); }
 
     // Sends one command line.
     bool send(std::string_view command);
@@ -45,9 +46,8 @@ private:
                                     const std::function<std::size_t(const std::string&)>& complete);
 
     std::string pending_;  // read past the end of the last answer
-    int master_ = -1;
-    int slave_ = -1;  // kept open so that reads never fail before the simulator opens it
-    std::string device_;
+    // Its slave end is kept open, so reads never fail before the simulator opens it.
+    RawPty pty_;
 };
 
 }  // namespace dlportio

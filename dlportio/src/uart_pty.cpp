@@ -4,47 +4,29 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 namespace dlportio {
 
 UartPty::UartPty(const std::string& link, std::string& error) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    std::array<char, 128> name{};
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name.data(), name.size()) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
-        error = std::string("cannot open a pseudo-terminal for the UART: ") + std::strerror(errno);
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
+    if (!pty_.valid() || ::pipe2(wake_, O_CLOEXEC) != 0) {
+        const int code = pty_.valid() ? errno : pty_.error_number();
+        error = std::string("cannot open a pseudo-terminal for the UART: ") + std::strerror(code);
         return;
-    }
-    device_ = name.data();
-    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ >= 0) {
-        // Bytes pass as they are, and nothing typed is echoed back to the firmware.
-        termios mode{};
-        if (::tcgetattr(slave_, &mode) == 0) {
-            ::cfmakeraw(&mode);
-            ::tcsetattr(slave_, TCSANOW, &mode);
-        }
     }
     const std::filesystem::path where(link);
     if (where.has_parent_path()) {
         std::error_code ec;
         std::filesystem::create_directories(where.parent_path(), ec);
         std::filesystem::remove(where, ec);
-        std::filesystem::create_symlink(device_, where, ec);
+        std::filesystem::create_symlink(pty_.device(), where, ec);
         if (ec) {
-            error = "cannot link " + link + " to " + device_ + ": " + ec.message();
+            error = "cannot link " + link + " to " + pty_.device() + ": " + ec.message();
         } else {
             link_ = link;
         }
@@ -61,11 +43,11 @@ UartPty::~UartPty() {
     if (!link_.empty()) {
         // Only our own link: another program may have linked its terminal since.
         std::error_code ec;
-        if (std::filesystem::read_symlink(link_, ec) == device_) {
+        if (std::filesystem::read_symlink(link_, ec) == pty_.device()) {
             std::filesystem::remove(link_, ec);
         }
     }
-    for (const int fd : {slave_, master_, wake_[0], wake_[1]}) {
+    for (const int fd : {wake_[0], wake_[1]}) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -73,7 +55,7 @@ UartPty::~UartPty() {
 }
 
 int UartPty::output() const {
-    const int fd = ::fcntl(master_, F_DUPFD_CLOEXEC, 0);
+    const int fd = ::fcntl(pty_.master(), F_DUPFD_CLOEXEC, 0);
     if (fd >= 0) {
         // A terminal nobody reads fills up: the firmware must not stall on it.
         // (The flag is the open file's, shared with the master: reads poll anyway.)
@@ -99,7 +81,7 @@ void UartPty::copy_input() {
     ::pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
     std::array<char, 1024> chunk{};
     while (true) {
-        std::array<pollfd, 2> ready{pollfd{master_, POLLIN, 0}, pollfd{wake_[0], POLLIN, 0}};
+        std::array<pollfd, 2> ready{pollfd{pty_.master(), POLLIN, 0}, pollfd{wake_[0], POLLIN, 0}};
         if (::poll(ready.data(), ready.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -112,7 +94,7 @@ void UartPty::copy_input() {
         if ((ready[0].revents & POLLIN) == 0) {
             continue;
         }
-        const ssize_t got = ::read(master_, chunk.data(), chunk.size());
+        const ssize_t got = ::read(pty_.master(), chunk.data(), chunk.size());
         if (got <= 0) {
             continue;  // EAGAIN, or nobody on the other side right now
         }

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "raw_pty.h"
+
 namespace dlportio {
 
 class UartPty {
@@ -18,8 +20,8 @@ public:
     UartPty(const UartPty&) = delete;
     UartPty& operator=(const UartPty&) = delete;
 
-    bool valid() const { return master_ >= 0; }
-    const std::string& device() const { return device_; }
+    bool valid() const { return pty_.valid() && wake_[0] >= 0; }
+    const std::string& device() const { return pty_.device(); }
     // A descriptor the UART's output can be written to without ever blocking
     // (the caller closes it).
     int output() const;
@@ -29,10 +31,9 @@ public:
 private:
     void copy_input();
 
-    int master_ = -1;
-    int slave_ = -1;  // kept open, so the terminal stays usable between programs
+    // Its slave end is kept open, so the terminal stays usable between programs.
+    RawPty pty_;
     int wake_[2] = {-1, -1};
-    std::string device_;
     std::string link_;
     std::mutex mutex_;
     int feed_fd_ = -1;
