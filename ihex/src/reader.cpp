@@ -128,8 +128,13 @@ public:
 
 private:
     bool data_record(std::size_t line, std::uint32_t address, std::span<const std::uint8_t> data) {
+        // An empty record stores nothing, wherever its address points: passing it on
+        // would make a store grow its image up to an address far past the RAM.
+        if (data.empty()) {
+            return true;
+        }
         // Linear bases reach 0xFFFF0000, so the end is worked out in 64 bits.
-        if (!data.empty() && std::uint64_t{address} + data.size() > rules_.limit) {
+        if (std::uint64_t{address} + data.size() > rules_.limit) {
             const std::uint32_t beyond = address >= rules_.limit ? address : rules_.limit;
             std::array<char, 96> text{};
             std::snprintf(text.data(), text.size(),
@@ -138,7 +143,7 @@ private:
             return fail(line, text.data());
         }
         store_(address, data);
-        any_data_ = any_data_ || !data.empty();
+        any_data_ = true;
         return true;
     }
 

@@ -124,6 +124,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"OverlongRecord", ":" + std::string(600, '0') + "\n", 1, "too long"}),
     [](const testing::TestParamInfo<BadInput>& info) { return info.param.name; });
 
+TEST(IhexReader, EmptyRecordFarPastTheRamStoresNothing) {
+    // A linear base of 0xF0000000 and an empty record there: the image stays as the
+    // other records make it instead of growing towards the empty record's address.
+    const auto result =
+        read_image(record(0, 0, {9}) + record(4, 0, {0xF0, 0x00}) + record(0, 0, {}) + kEnd);
+    ASSERT_TRUE(result.ok()) << result.error.what;
+    EXPECT_EQ(result.bytes, std::vector<std::uint8_t>{9});
+}
+
 TEST(IhexReader, IgnoresWhatFollowsTheEndRecord) {
     const auto result = read_image(record(0, 0, {7}) + kEnd + "garbage\n");
     ASSERT_TRUE(result.ok()) << result.error.what;
@@ -191,9 +200,8 @@ TEST(IhexWriter, StartsALinearBaseAtEach64KBoundary) {
 // The simulator's answer to a dump: records amid its echo and prompt.
 TEST(IhexReadInto, PassesOverConsoleLinesAndKeepsTheBytesNoRecordNames) {
     std::vector<std::uint8_t> image(16, 0xEE);
-    const std::string answer =
-        "dump /i rom 0x2 0x5\r\n" + record(0, 2, {0x11, 0x22, 0x33, 0x44}) + kEnd +
-        record(0, 0, {0x99}) + "0> ";
+    const std::string answer = "dump /i rom 0x2 0x5\r\n" + record(0, 2, {0x11, 0x22, 0x33, 0x44}) +
+                               kEnd + record(0, 0, {0x99}) + "0> ";
     const auto stored = read_into(answer, image);
     ASSERT_TRUE(stored.ok()) << stored.error.what;
     EXPECT_EQ(stored.bytes, 4u);
@@ -209,10 +217,9 @@ TEST(IhexReadInto, PassesOverConsoleLinesAndKeepsTheBytesNoRecordNames) {
 
 TEST(IhexReadInto, RefusesDamagedRecordsAndAddressesPastTheImage) {
     std::vector<std::uint8_t> image(16);
-    for (const std::string& bad :
-         {":040002001122334451\n" + kEnd, ":04000200112G334450\n" + kEnd,
-          ":0400020011223344\n" + kEnd, record(0, 0x0E, {1, 2, 3}) + kEnd,
-          record(4, 0, {0x00, 0x01}) + record(0, 0, {0x55}) + kEnd}) {
+    for (const std::string& bad : {":040002001122334451\n" + kEnd, ":04000200112G334450\n" + kEnd,
+                                   ":0400020011223344\n" + kEnd, record(0, 0x0E, {1, 2, 3}) + kEnd,
+                                   record(4, 0, {0x00, 0x01}) + record(0, 0, {0x55}) + kEnd}) {
         EXPECT_FALSE(read_into(bad, image).ok()) << bad;
     }
     EXPECT_TRUE(read_into(record(0, 0x0D, {1, 2, 3}) + kEnd, image).ok());
