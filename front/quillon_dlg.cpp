@@ -77,9 +77,6 @@ constexpr std::array commands{
 
 const QString file_filter =
     QStringLiteral("rom-files |*.rom|bin-files|*.bin|All Files (*.*) |*.*|");
-const QString profile_section = QStringLiteral("section");
-const QString delay_key = QStringLiteral("Delay");
-const QString port_key = QStringLiteral("Port");
 
 [[gnu::format(printf, 1, 2)]] QString format_text(const char* format, ...) {
     std::array<char, 256> text{};
@@ -105,11 +102,9 @@ int port_index(std::uint16_t address) {
 
 CQuillonDlg::CQuillonDlg(QWidget* parent)
     : CDialog(main_template, parent), m_status(QStringLiteral("ready")) {
-    const int delay = windowing::profile_int(profile_section, delay_key, 10);
-    m_delay = static_cast<std::uint8_t>(delay);
-    const int port =
-        windowing::profile_int(profile_section, port_key, vandrel::board::kPortIndexAtLoad);
-    const std::uint16_t address = set_Port(static_cast<std::uint8_t>(port));
+    const quillon::profile::Settings settings = windowing::read_profile();
+    m_delay = settings.delay;
+    const std::uint16_t address = set_Port(settings.port_index);
     m_port = port_index(address);
     m_status = board_status_at(address);
     set_delay(m_delay);
@@ -118,11 +113,9 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
 }
 
 CQuillonDlg::~CQuillonDlg() {
-    windowing::write_profile_string(profile_section, delay_key, format_text("%d", m_delay));
     const int index = port_index(set_Port(VANDREL_PORT_QUERY));
-    windowing::write_profile_string(
-        profile_section, port_key,
-        format_text("%d", index < 0 ? int{vandrel::board::kPortIndexAtLoad} : index));
+    windowing::write_profile(
+        {index < 0 ? vandrel::board::kPortIndexAtLoad : static_cast<std::uint8_t>(index), m_delay});
     if (g_progress == &m_progress) {
         g_progress = nullptr;
     }

@@ -11,7 +11,8 @@
 
 #include "command.h"
 #include "options.h"
-#include "profile.h"
+#include "profile/config_folder.h"
+#include "profile/settings.h"
 #include "progress.h"
 
 #ifndef QUILLON_VERSION
@@ -29,7 +30,8 @@ int usage_error(std::ostream& err, const std::string& message) {
 
 // The program's saved port and delay first, the command line over them.
 void apply_settings(const Options& options) {
-    const ProfileSettings profile = read_profile(profile_path());
+    const quillon::profile::Settings profile =
+        quillon::profile::read_settings(quillon::profile::settings_path());
     set_Port(options.port_index.value_or(profile.port_index));
     // A stored delay of 0 is refused and the library keeps its own, as in the program.
     set_delay(options.delay.value_or(profile.delay));

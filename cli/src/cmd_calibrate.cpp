@@ -6,9 +6,11 @@
 
 #include <string>
 
+#include "profile/config_folder.h"
+#include "profile/settings.h"
+
 #include "calibrate.h"
 #include "command.h"
-#include "profile.h"
 #include "temp_file.h"
 
 namespace qcli {
@@ -65,9 +67,10 @@ int run_calibrate(Context& ctx) {
             break;
     }
     ctx.out << "delay " << unsigned{result.delay} << '\n';
-    if (ctx.options.save && !save_delay(profile_path(), result.delay)) {
+    const auto settings_file = quillon::profile::settings_path();
+    if (ctx.options.save && !quillon::profile::save_delay(settings_file, result.delay)) {
         return ctx.fail("delay " + std::to_string(result.delay) + " was not saved in " +
-                        profile_path().string());
+                        settings_file.string());
     }
     return kExitOk;
 }

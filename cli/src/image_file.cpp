@@ -13,43 +13,22 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
+#include "posix/fd.h"
+#include "posix/replace_file.h"
+#include "posix/write_all.h"
 #include "temp_file.h"
-#include "write_all.h"
 
 namespace qcli {
 namespace {
 
-namespace fs = std::filesystem;
+namespace posix = quillon::posix;
 
 // Far more than any HEX file of a 32 KB image needs, small enough to read whole.
 constexpr std::size_t kMaxHexFileSize = 16u << 20;
 constexpr std::size_t kSniffSize = 4096;
 constexpr std::size_t kRamSize = vandrel::board::kRamSize;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now; false when the close reports a failed write.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string display_name(const std::string& path, bool output) {
     if (path == "-") {
@@ -105,32 +84,21 @@ std::span<const std::uint8_t> buffer_image() {
     return {getBuffer(), get_bufsize()};
 }
 
-// The new file's mode: the old file's, or what creating it would give.
-mode_t mode_for(const fs::path& target, bool exists) {
-    struct stat info {};
-    if (exists && ::stat(target.c_str(), &info) == 0) {
-        return info.st_mode & 07777;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 // Devices, pipes and standard output take the bytes as they come.
 int save_streaming(Context& ctx, const std::string& path, ImageFormat format) {
     if (path != "-" && format == ImageFormat::raw) {
         return write_file(path.c_str()) == 0 ? ctx.library_failure() : kExitOk;
     }
     const std::string name = display_name(path, true);
-    Fd owned(path == "-" ? -1
-                         : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    posix::Fd owned(
+        path == "-" ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     const int fd = path == "-" ? STDOUT_FILENO : owned.get();
     if (fd < 0) {
         return ctx.fail(system_error("cannot create", name));
     }
     const std::string text = format == ImageFormat::ihex ? ihex::write_image(buffer_image()) : "";
     const auto bytes = format == ImageFormat::ihex ? text_bytes(text) : buffer_image();
-    if (!write_all(fd, bytes) || !owned.close()) {
+    if (!posix::write_all(fd, bytes) || !owned.close()) {
         return ctx.fail(system_error("cannot write", name));
     }
     return kExitOk;
@@ -138,17 +106,10 @@ int save_streaming(Context& ctx, const std::string& path, ImageFormat format) {
 
 // Writes beside the file and renames over it once everything is on the disk,
 // so a failure leaves the old file as it was.
-int save_replacing(Context& ctx, const std::string& path, bool exists, ImageFormat format) {
-    std::error_code ec;
-    // A link stays a link: the file it points to is the one replaced.
-    const fs::path target = exists ? fs::canonical(path, ec) : fs::path(path);
-    if (ec) {
-        return ctx.fail("cannot write " + path + ": " + ec.message());
-    }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    Fd fd(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
+int save_replacing(Context& ctx, const std::string& path, ImageFormat format) {
+    posix::Replacement replacement(path);
+    if (!replacement.ok()) {
+        errno = replacement.error();
         // A folder that takes no new file: the old file is written over, as
         // the library writes; a missing folder gets the library's own message.
         if (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR) {
@@ -156,37 +117,25 @@ int save_replacing(Context& ctx, const std::string& path, bool exists, ImageForm
         }
         return ctx.fail(system_error("cannot create a new file beside", path));
     }
-    struct Cleanup {
-        std::string name;
-        ~Cleanup() {
-            if (!name.empty()) {
-                ::unlink(name.c_str());
-            }
-        }
-    } cleanup{pattern};
-
     if (format == ImageFormat::raw) {
         // The library's own save, so its message tells a failure.
-        if (write_file(pattern.c_str()) == 0) {
+        if (write_file(replacement.path().c_str()) == 0) {
             return ctx.library_failure();
         }
-    } else if (!write_all(fd.get(), text_bytes(ihex::write_image(buffer_image())))) {
+    } else if (!posix::write_all(replacement.fd(), text_bytes(ihex::write_image(buffer_image())))) {
         return ctx.fail(system_error("cannot write", path));
     }
-    if (::fchmod(fd.get(), mode_for(target, exists)) != 0 || ::fsync(fd.get()) != 0 ||
-        !fd.close()) {
-        return ctx.fail(system_error("cannot write", path));
+    switch (replacement.commit()) {
+        case posix::Replacement::Failure::none:
+            return kExitOk;
+        case posix::Replacement::Failure::write:
+            errno = replacement.error();
+            return ctx.fail(system_error("cannot write", path));
+        case posix::Replacement::Failure::rename:
+            break;
     }
-    if (::rename(pattern.c_str(), target.c_str()) != 0) {
-        return ctx.fail(system_error("cannot replace", path));
-    }
-    cleanup.name.clear();
-    // The rename itself reaches the disk with the folder.
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) {
-        ::fsync(dir.get());
-    }
-    return kExitOk;
+    errno = replacement.error();
+    return ctx.fail(system_error("cannot replace", path));
 }
 
 }  // namespace
@@ -228,7 +177,7 @@ int load_image(Context& ctx, const std::string& path) {
     if (!format && has_ihex_extension(path)) {
         format = ImageFormat::ihex;
     }
-    Fd owned(from_stdin ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    posix::Fd owned(from_stdin ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     const int fd = from_stdin ? STDIN_FILENO : owned.get();
     struct stat info {};
     int problem = 0;
@@ -288,10 +237,10 @@ int save_image(Context& ctx, const std::string& path) {
         if (errno != ENOENT) {
             return ctx.fail(system_error("cannot write", path));
         }
-        return save_replacing(ctx, path, false, format);
+        return save_replacing(ctx, path, format);
     }
     if (S_ISREG(info.st_mode)) {
-        return save_replacing(ctx, path, true, format);
+        return save_replacing(ctx, path, format);
     }
     return save_streaming(ctx, path, format);
 }

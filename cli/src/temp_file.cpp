@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "write_all.h"
+#include "posix/write_all.h"
 
 namespace qcli {
 
@@ -47,7 +47,7 @@ bool TempFile::write(std::span<const std::uint8_t> bytes, std::size_t size) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);
         return false;
     }
-    if (!write_all(fd, bytes)) {
+    if (!quillon::posix::write_all(fd, bytes)) {
         error_ = "cannot write " + path_ + ": " + std::strerror(errno);
         close(fd);
         return false;

@@ -1,4 +1,4 @@
-// The command line and the program's profile: where the port and delay come from.
+// The command line: options, their values and which command takes which.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,7 +7,6 @@
 #include "cli.h"
 #include "command.h"
 #include "options.h"
-#include "profile.h"
 
 namespace qcli {
 namespace {
@@ -165,33 +164,6 @@ TEST(Options, NumbersAreDecimalOrHexWithinTheirRange) {
     EXPECT_FALSE(parse_number("65537", 1, 0x8000));  // must not wrap to 1
     EXPECT_FALSE(parse_number("12k", 1, 0x8000));
     EXPECT_FALSE(parse_number("0x", 1, 0x8000));
-}
-
-TEST(Profile, DefaultsWhenFileOrKeysAreMissing) {
-    const auto none = parse_profile("");
-    EXPECT_EQ(none.port_index, 1);
-    EXPECT_EQ(none.delay, 10);
-    const auto other = parse_profile("[other]\nPort=2\nDelay=5\n");
-    EXPECT_EQ(other.port_index, 1);
-    EXPECT_EQ(other.delay, 10);
-    const auto missing = read_profile("/nonexistent/quillon.INI");
-    EXPECT_EQ(missing.port_index, 1);
-    EXPECT_EQ(missing.delay, 10);
-}
-
-TEST(Profile, ReadsTheProgramsSectionAndTakesValuesModulo256) {
-    const auto s = parse_profile("; saved by quillon\r\n[section]\r\nDelay=266\r\nPort=2\r\n");
-    EXPECT_EQ(s.delay, 10);
-    EXPECT_EQ(s.port_index, 2);
-    const auto loose = parse_profile("[section]\n  Port = 7 \nDelay=0\n[later]\nDelay=3\n");
-    EXPECT_EQ(loose.port_index, 7);  // the library keeps its port for an index above 2
-    EXPECT_EQ(loose.delay, 0);       // and refuses 0; both are the library's to judge
-    EXPECT_EQ(parse_profile("[section]\nDelay=abc\n").delay, 0);
-    EXPECT_EQ(parse_profile("[section]\nDelay=12abc\n").delay, 12);
-    EXPECT_EQ(parse_profile("[section]\nDelay=-1\n").delay, 255);
-    EXPECT_EQ(parse_profile("[section]\nDelay=4294967306\n").delay, 10);  // wraps at 32 bits
-    EXPECT_EQ(parse_profile("[Section]\ndelay=3\n").delay, 3);  // names of any case
-    EXPECT_EQ(parse_profile("[section]\nDelay=\"20\"\n").delay, 20);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "messages.h"
+#include "posix/fd.h"
 
 namespace dlportio {
 
@@ -18,16 +19,6 @@ namespace {
 std::string system_error_text(const std::string& what, const std::string& path, int err) {
     return what + " " + path + ": " + std::strerror(err);
 }
-
-// Closes the descriptor on every way out of open(); the mapping stays valid.
-struct Descriptor {
-    int fd;  // -1 once handed on
-    ~Descriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 }  // namespace
 
@@ -41,13 +32,14 @@ std::unique_ptr<RamFile> RamFile::open(const std::string& path, std::string& err
             return nullptr;
         }
     }
-    Descriptor file{::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
-    if (file.fd < 0) {
+    // Closed on every way out of open(); the mapping stays valid.
+    quillon::posix::Fd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!file.valid()) {
         error = system_error_text("cannot open", path, errno);
         return nullptr;
     }
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         error = system_error_text("cannot stat", path, errno);
         return nullptr;
     }
@@ -59,19 +51,18 @@ std::unique_ptr<RamFile> RamFile::open(const std::string& path, std::string& err
     // a longer one is left as it is and only its first 32 KB are the RAM. Every
     // block is reserved now: a store into a hole on a full disk would kill the
     // process with SIGBUS.
-    if (const int err = ::posix_fallocate(file.fd, 0, static_cast<off_t>(kBoardRamSize));
+    if (const int err = ::posix_fallocate(file.get(), 0, static_cast<off_t>(kBoardRamSize));
         err != 0) {
         error = system_error_text("cannot reserve 32 KB for", path, err);
         return nullptr;
     }
-    void* base = ::mmap(nullptr, kBoardRamSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
+    void* base = ::mmap(nullptr, kBoardRamSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
     if (base == MAP_FAILED) {
         error = system_error_text("cannot map", path, errno);
         return nullptr;
     }
-    auto ram = std::make_unique<RamFile>(static_cast<std::uint8_t*>(base), file.fd, path);
-    file.fd = -1;  // the RamFile keeps it, to grow the file back if it is cut
-    return ram;
+    // The RamFile keeps the descriptor, to grow the file back if it is cut.
+    return std::make_unique<RamFile>(static_cast<std::uint8_t*>(base), file.release(), path);
 }
 
 RamFile::RamFile(std::uint8_t* mapping, int fd, std::string path)

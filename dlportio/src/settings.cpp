@@ -1,10 +1,9 @@
 #include "settings.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+
+#include "posix/home_folder.h"
 
 namespace dlportio {
 
@@ -34,16 +33,6 @@ std::string in_state_folder(const char* xdg_state_home, const std::string& home,
 
 }  // namespace
 
-std::string home_folder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-        return entry->pw_dir;
-    }
-    return {};
-}
-
 std::string default_ram_path(const char* xdg_state_home, const std::string& home) {
     return in_state_folder(xdg_state_home, home, "vandrel-board.ram");
 }
@@ -58,7 +47,7 @@ Settings settings_from_environment() {
     settings.device = environment("DLPORTIO_DEVICE");
     settings.base = environment("DLPORTIO_BASE");
     const char* xdg_state_home = std::getenv("XDG_STATE_HOME");
-    const std::string home = home_folder();
+    const std::string home = quillon::posix::home_folder().string();
     settings.sim_ram = environment("DLPORTIO_SIM_RAM");
     if (settings.sim_ram.empty()) {
         settings.sim_ram = default_ram_path(xdg_state_home, home);

@@ -26,10 +26,6 @@ struct Settings {
 
 Settings settings_from_environment();
 
-// The user's home folder: HOME, or the password database's entry when HOME is
-// unset or empty; empty when neither is known.
-std::string home_folder();
-
 // The layer's default files, under $XDG_STATE_HOME/quillon (~/.local/state/quillon
 // when the variable is unset or empty); empty when neither folder is known.
 std::string default_ram_path(const char* xdg_state_home, const std::string& home);

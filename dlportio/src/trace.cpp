@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "messages.h"
+#include "posix/write_all.h"
 
 namespace dlportio {
 
@@ -191,21 +192,13 @@ void TraceFile::flush_on_signal() noexcept {
 }
 
 bool TraceFile::write_out(const char* text, std::size_t length) noexcept {
-    while (length > 0) {
-        const ssize_t written = ::write(fd_, text, length);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (write_errno_ == 0) {
-                write_errno_ = written < 0 ? errno : ENOSPC;
-            }
-            return false;  // what is left is dropped: the trace goes on incomplete
-        }
-        text += written;
-        length -= static_cast<std::size_t>(written);
+    if (quillon::posix::write_all(fd_, text, length)) {
+        return true;
     }
-    return true;
+    if (write_errno_ == 0) {
+        write_errno_ = errno;
+    }
+    return false;  // what is left is dropped: the trace goes on incomplete
 }
 
 void TraceFile::report_failure() {

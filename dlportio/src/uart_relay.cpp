@@ -5,6 +5,8 @@
 #include <array>
 #include <cerrno>
 
+#include "posix/write_all.h"
+
 namespace dlportio {
 
 UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd)
@@ -35,19 +37,9 @@ void UartRelay::copy() {
             [[maybe_unused]] const auto taken =
                 ::write(terminal_fd_, chunk.data(), static_cast<std::size_t>(got));
         }
-        const char* at = chunk.data();
-        std::size_t left = static_cast<std::size_t>(got);
         // Without a log the pipe is still drained, so the simulator never blocks.
-        while (log_fd_ >= 0 && left > 0) {
-            const ssize_t written = ::write(log_fd_, at, left);
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                break;
-            }
-            at += written;
-            left -= static_cast<std::size_t>(written);
+        if (log_fd_ >= 0) {
+            quillon::posix::write_all(log_fd_, chunk.data(), static_cast<std::size_t>(got));
         }
     }
 }

@@ -11,7 +11,9 @@
 #include <QTest>
 #include <QTimer>
 #include <array>
+#include <filesystem>
 
+#include "profile/profile_file.h"
 #include "test_support.h"
 #include "windowing/data_exchange.h"
 #include "windowing/dialog.h"
@@ -237,22 +239,20 @@ TEST(Profile, LivesInTheConfigFolderAndReadsLikeThePlatform) {
     testing_support::remove_profile();
     EXPECT_EQ(profile_path(),
               qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/quillon_front_tests.INI"));
-    EXPECT_EQ(profile_int(QStringLiteral("section"), QStringLiteral("Delay"), 10), 10);
+    EXPECT_EQ(read_profile().delay, 10);
     testing_support::write_profile("[section]\nDelay=  12abc\nPort=abc\nOther=1,2\n");
-    EXPECT_EQ(profile_int(QStringLiteral("section"), QStringLiteral("Delay"), 10), 12);
-    EXPECT_EQ(profile_int(QStringLiteral("section"), QStringLiteral("Port"), 1), 0);
-    EXPECT_EQ(profile_int(QStringLiteral("section"), QStringLiteral("Other"), 5), 1);
-    EXPECT_EQ(profile_int(QStringLiteral("other"), QStringLiteral("Delay"), 3), 3);
+    EXPECT_EQ(read_profile().delay, 12);
+    EXPECT_EQ(read_profile().port_index, 0);
+    const std::filesystem::path file = profile_path().toStdString();
+    EXPECT_EQ(quillon::profile::get_int(file, "section", "Other", 5), 1);
+    EXPECT_EQ(quillon::profile::get_int(file, "other", "Delay", 3), 3);
 }
 
 TEST(Profile, WritingCreatesFolderAndFile) {
     testing_support::ScratchFolder scratch;
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", scratch.file("new/folder").toUtf8());
-    EXPECT_TRUE(write_profile_string(QStringLiteral("section"), QStringLiteral("Delay"),
-                                     QStringLiteral("42")));
-    EXPECT_TRUE(write_profile_string(QStringLiteral("section"), QStringLiteral("Port"),
-                                     QStringLiteral("2")));
+    EXPECT_TRUE(write_profile({2, 42}));
     QFile file(profile_path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("[section]\nDelay=42\nPort=2\n"));

@@ -12,6 +12,9 @@
 #include <set>
 #include <string>
 
+#include "posix/fd.h"
+#include "posix/replace_file.h"
+#include "posix/write_all.h"
 #include "profile/profile_text.h"
 
 namespace quillon::profile {
@@ -39,33 +42,17 @@ void note_once(const std::string& note) {
     sink(note);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // The file's text: "" when it does not exist, nullopt (with the reason) when it
 // exists but is not read.
 struct Contents {
     std::optional<std::string> text;
     std::string refusal;
-    mode_t mode = 0;
+    bool exists = false;
 };
 
 Contents read_contents(const std::filesystem::path& file) {
     // Non-blocking, so that opening a FIFO with no writer returns at once.
-    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const posix::Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
             return {std::string(), {}};
@@ -103,46 +90,7 @@ Contents read_contents(const std::filesystem::path& file) {
         return {std::nullopt, too_big};
     }
     text.resize(filled);
-    return {std::move(text), {}, status.st_mode & 07777};
-}
-
-bool write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t put = ::write(fd, text.data(), text.size());
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-// Writes the text beside the target and renames it over the target once all of
-// it is on disk; the target keeps its permissions. Returns the error, or "".
-std::string replace_file(const std::filesystem::path& target, std::string_view text,
-                         std::optional<mode_t> mode) {
-    std::string temp = target.string() + ".XXXXXX";
-    const Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        return std::strerror(errno);
-    }
-    if (!mode) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    const bool written =
-        ::fchmod(fd.get(), *mode) == 0 && write_all(fd.get(), text) && ::fsync(fd.get()) == 0;
-    const int error = errno;
-    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
-        const int cause = written ? errno : error;
-        ::unlink(temp.c_str());
-        return std::strerror(cause);
-    }
-    return {};
+    return {std::move(text), {}, true};
 }
 
 }  // namespace
@@ -154,19 +102,27 @@ NoteSink set_note_sink(NoteSink sink) {
     return previous;
 }
 
-int get_int(const std::filesystem::path& file, std::string_view section, std::string_view key,
-            int default_value) {
-    const Contents contents = read_contents(file);
+std::optional<std::string> read_text(const std::filesystem::path& file) {
+    Contents contents = read_contents(file);
     if (!contents.text) {
         note_once(file.string() + ": " + contents.refusal + "; using the default settings");
-        return default_value;
     }
-    const std::optional<std::string> value = find_value(*contents.text, section, key);
+    return std::move(contents.text);
+}
+
+int get_int(const std::filesystem::path& file, std::string_view section, std::string_view key,
+            int default_value) {
+    const std::optional<std::string> text = read_text(file);
+    const std::optional<std::string> value = text ? find_value(*text, section, key) : std::nullopt;
     return value ? leading_number(*value) : default_value;
 }
 
-bool write_string(const std::filesystem::path& file, std::string_view section, std::string_view key,
-                  std::string_view value) {
+bool write_strings(const std::filesystem::path& file, std::string_view section,
+                   std::initializer_list<Entry> entries) {
+    if (file.empty()) {
+        note_once("no home folder to keep the settings in; settings not saved");
+        return false;
+    }
     std::error_code error;
     // A link is followed, so that the file it points to is the one changed.
     std::filesystem::path target = std::filesystem::weakly_canonical(file, error);
@@ -178,23 +134,31 @@ bool write_string(const std::filesystem::path& file, std::string_view section, s
         note_once(file.string() + ": " + contents.refusal + "; settings not saved");
         return false;
     }
-    const bool existed = contents.mode != 0;
-    if (existed && ::access(target.c_str(), W_OK) != 0) {
+    if (contents.exists && ::access(target.c_str(), W_OK) != 0) {
         note_once(file.string() + ": " + std::strerror(errno) + "; settings not saved");
         return false;
     }
-    const std::string text = with_value(*contents.text, section, key, value);
+    std::string text = *contents.text;
+    for (const Entry& entry : entries) {
+        text = with_value(text, section, entry.key, entry.value);
+    }
     if (text == *contents.text && !contents.text->empty()) {
         return true;
     }
     std::filesystem::create_directories(target.parent_path(), error);
-    const std::string failure =
-        replace_file(target, text, existed ? std::optional(contents.mode) : std::nullopt);
-    if (!failure.empty()) {
-        note_once(file.string() + ": " + failure + "; settings not saved");
-        return false;
+    posix::Replacement replacement(target);
+    int cause = replacement.error();
+    if (replacement.ok()) {
+        if (!posix::write_all(replacement.fd(), text)) {
+            cause = errno;
+        } else if (replacement.commit() == posix::Replacement::Failure::none) {
+            return true;
+        } else {
+            cause = replacement.error();
+        }
     }
-    return true;
+    note_once(file.string() + ": " + std::strerror(cause) + "; settings not saved");
+    return false;
 }
 
 }  // namespace quillon::profile

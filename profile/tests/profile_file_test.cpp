@@ -160,7 +160,7 @@ TEST_F(ProfileFile, TheDefaultFileIsInTheConfigFolder) {
     const char* saved_xdg = std::getenv("XDG_CONFIG_HOME");
     const std::string restore = saved_xdg != nullptr ? saved_xdg : "";
     ::setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
-    EXPECT_EQ(default_path(), folder_ / "quillon.INI");
+    EXPECT_EQ(settings_path(), folder_ / "quillon.INI");
     ::setenv("XDG_CONFIG_HOME", "relative/folder", 1);  // only an absolute path counts
     EXPECT_EQ(config_folder().filename(), ".config");
     if (saved_xdg != nullptr) {

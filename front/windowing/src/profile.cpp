@@ -5,14 +5,13 @@
 #include <QFileInfo>
 
 #include "profile/config_folder.h"
-#include "profile/profile_file.h"
 
 namespace windowing {
 
 namespace {
 
 std::filesystem::path file_path() {
-    return QFile::encodeName(profile_path()).toStdString();
+    return quillon::profile::settings_path(QFile::encodeName(program_name()).toStdString());
 }
 
 }  // namespace
@@ -25,18 +24,15 @@ QString program_name() {
 }
 
 QString profile_path() {
-    const QString folder = QFile::decodeName(quillon::profile::config_folder().c_str());
-    return folder + u'/' + program_name() + QStringLiteral(".INI");
+    return QFile::decodeName(file_path().c_str());
 }
 
-int profile_int(const QString& section, const QString& key, int default_value) {
-    return quillon::profile::get_int(file_path(), section.toStdString(), key.toStdString(),
-                                     default_value);
+quillon::profile::Settings read_profile() {
+    return quillon::profile::read_settings(file_path());
 }
 
-bool write_profile_string(const QString& section, const QString& key, const QString& value) {
-    return quillon::profile::write_string(file_path(), section.toStdString(), key.toStdString(),
-                                          value.toStdString());
+bool write_profile(const quillon::profile::Settings& settings) {
+    return quillon::profile::save_settings(file_path(), settings);
 }
 
 }  // namespace windowing

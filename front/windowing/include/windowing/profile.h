@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "profile/settings.h"
+
 namespace windowing {
 
 // The executable's base name: title of message boxes, name of the profile file.
@@ -12,10 +14,11 @@ QString program_name();
 // $XDG_CONFIG_HOME (when absolute) or ~/.config, then <program name>.INI.
 QString profile_path();
 
-// The integer stored under section/key, or the default when the key is absent.
-int profile_int(const QString& section, const QString& key, int default_value);
+// The settings stored in the profile file, read at once; the defaults for
+// what is missing.
+quillon::profile::Settings read_profile();
 
-// Stores the text under section/key, creating the file, section or key as needed.
-bool write_profile_string(const QString& section, const QString& key, const QString& value);
+// Stores both settings, creating the file, section or keys as needed.
+bool write_profile(const quillon::profile::Settings& settings);
 
 }  // namespace windowing

@@ -1,0 +1,30 @@
+#include "posix/fd.h"
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace quillon::posix {
+
+Fd::~Fd() {
+    close();
+}
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+int Fd::release() {
+    return std::exchange(fd_, -1);
+}
+
+bool Fd::close() {
+    const int fd = release();
+    return fd < 0 || ::close(fd) == 0;
+}
+
+}  // namespace quillon::posix
