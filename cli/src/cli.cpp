@@ -50,6 +50,34 @@ std::optional<std::string> unreachable_board() {
     return head.data() + std::string(reason != nullptr ? reason : "no back end");
 }
 
+// The next word of the text, a number together with the word after it.
+std::string_view next_word(std::string_view text) {
+    const std::size_t end = text.find(' ');
+    const bool number =
+        end != std::string_view::npos && text.find_first_not_of("0123456789") == end;
+    return text.substr(0, number ? text.find(' ', end + 1) : end);
+}
+
+// Fills lines of at most `width` characters with the words of the text.
+std::string wrapped(std::string_view text, std::size_t width = 76) {
+    std::string out;
+    std::size_t line = 0;
+    while (!text.empty()) {
+        const std::string_view word = next_word(text);
+        text.remove_prefix(std::min(text.size(), word.size() + 1));
+        if (line > 0 && line + 1 + word.size() > width) {
+            out += '\n';
+            line = 0;
+        } else if (line > 0) {
+            out += ' ';
+            ++line;
+        }
+        out += word;
+        line += word.size();
+    }
+    return out;
+}
+
 }  // namespace
 
 void print_usage(std::ostream& out) {
@@ -77,26 +105,21 @@ download writes HEX when FILE ends in .hex or .ihx.
 FILE may be '-' for standard input, and download's FILE '-' for standard
 output. download replaces a regular file only once the new one is on the disk.
 
-probe works on address 0, the only one a one-byte transfer reaches, and never
-changes RAM it can't put back: it reads the byte twice, and when it is 00 or
-FF addresses 0 to 255 twice as well; unless the reads agree and show both a 0
-and a 1 bit, it writes nothing and exits 4. Then it writes the complement,
-reads it back, writes the original back and reads that again.
-
 The defaults for --port and --delay come from the program's profile,
 $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are
 0x378 and 10. Only calibrate --save writes to it, its Delay line alone.
-
-calibrate sends a test pattern of --size bytes and reads it back --rounds
-times at delays 1, 2, 3 and so on; the first delay at which every round comes
-back intact is printed last, as "delay D". It overwrites the start of the
-board's RAM without asking, and leaves the board held in reset.
-
-Exit status: 0 success, 1 refused by the library or a file error, 2 usage,
-3 the board's RAM differs from the image, 4 no board answers, 5 run: the
-firmware reported a failure, 6 run: the budget or the time ran out without
-the result waited for.
 )";
+    for (const Command& command : commands()) {
+        if (!command.notes.empty()) {
+            out << '\n' << command.notes << '\n';
+        }
+    }
+    std::string exit_status = "Exit status:";
+    for (const ExitMeaning& exit : kExitMeanings) {
+        exit_status += ' ' + std::to_string(exit.code) + ' ' + std::string(exit.meaning) +
+                       (exit.code == kExitMeanings.back().code ? "." : ",");
+    }
+    out << '\n' << wrapped(exit_status) << '\n';
 }
 
 int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -120,10 +143,10 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (command == nullptr) {
         return usage_error(err, "unknown command '" + options.command + "'");
     }
-    for (const OptionSpec* option : options.given) {
-        if (!option->taken_by(command->name)) {
-            return usage_error(
-                err, std::string(option->name) + " does not go with " + std::string(command->name));
+    for (const Option option : options.given) {
+        if (!command->options.contains(option)) {
+            return usage_error(err, std::string(option_spec(option).name) + " does not go with " +
+                                        std::string(command->name));
         }
     }
     if (options.args.size() < command->min_args) {

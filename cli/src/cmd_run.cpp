@@ -126,12 +126,6 @@ std::optional<std::string> fresh_port_latches(const fs::path& file,
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
-// Whether the command line holds the option.
-bool given(const Options& options, std::string_view name) {
-    return std::any_of(options.given.begin(), options.given.end(),
-                       [name](const OptionSpec* spec) { return spec->name == name; });
-}
-
 bool needs_simulator(const Options& options) {
     return options.cycles > 0 || !options.until_uart.empty() || !options.fail_uart.empty() ||
            !options.uart_in.empty();
@@ -155,7 +149,7 @@ int run_run(Context& ctx) {
             "usage: " + std::string(kProgramName) + " " + usage_line(*find_command("run")),
             kExitUsage);
     }
-    if (given(options, "--cycles") && given(options, "--sim-time")) {
+    if (options.gave(Option::cycles) && options.gave(Option::sim_time)) {
         return ctx.fail("--cycles and --sim-time both set the budget: give one of them",
                         kExitUsage);
     }
@@ -210,7 +204,7 @@ int run_run(Context& ctx) {
     TextWatch failure(options.fail_uart);
 
     // Without a budget the wall clock ends the run, by default after 2 s.
-    const std::optional<double> wall = given(options, "--for") || options.cycles == 0
+    const std::optional<double> wall = options.gave(Option::for_seconds) || options.cycles == 0
                                            ? std::optional<double>(options.run_seconds)
                                            : std::nullopt;
     if (cpu) {

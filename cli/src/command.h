@@ -1,6 +1,7 @@
 // What every command sees, and the table entry that makes a command known.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <ostream>
 #include <span>
@@ -11,16 +12,43 @@
 
 namespace qcli {
 
-// Exit codes scripts rely on.
+// Exit codes scripts rely on, numbered from 0 in this order; the help explains
+// each one as kExitMeanings says.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFailed = 1,          // refused by the library, or a file could not be read or written
-    kExitUsage = 2,           // bad command line
-    kExitMismatch = 3,        // the board's RAM differs from the image
-    kExitNoBoard = 4,         // no board answers on the port
-    kExitFirmwareFailed = 5,  // run: the firmware reported a failure
-    kExitNoOutcome = 6,       // run: the budget or the time ran out without the result waited for
+    kExitFailed,
+    kExitUsage,
+    kExitMismatch,
+    kExitNoBoard,
+    kExitFirmwareFailed,
+    kExitNoOutcome,
 };
+
+struct ExitMeaning {
+    ExitCode code;
+    std::string_view meaning;
+};
+
+inline constexpr std::array kExitMeanings{
+    ExitMeaning{kExitOk, "success"},
+    ExitMeaning{kExitFailed, "refused by the library or a file error"},
+    ExitMeaning{kExitUsage, "usage"},
+    ExitMeaning{kExitMismatch, "the board's RAM differs from the image"},
+    ExitMeaning{kExitNoBoard, "no board answers"},
+    ExitMeaning{kExitFirmwareFailed, "run: the firmware reported a failure"},
+    ExitMeaning{kExitNoOutcome,
+                "run: the budget or the time ran out without the result waited for"},
+};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kExitMeanings.size(); ++i) {
+            if (kExitMeanings[i].code != static_cast<int>(i)) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "one meaning per exit code, in the order of the codes");
 
 struct Context {
     const Options& options;
@@ -47,13 +75,20 @@ enum class BoardUse { none, always, with_board_option };
 struct Command {
     std::string_view name;
     // Its arguments for the usage line, e.g. "SIZE FILE". The options it takes
-    // are added from the option table, unless named here already.
-    std::string_view arguments;
+    // follow in the order of the option table, unless named here already.
+    std::string_view arguments = {};
     std::string_view summary;
     std::size_t min_args;
     std::size_t max_args;
     int (*run)(Context&);
     BoardUse board = BoardUse::none;
+    // The options it takes besides kGlobalOptions.
+    OptionSet options = {};
+    // Which arguments name files, argument i as bit i: bash completion offers
+    // file names there (none with --board for a command that takes it).
+    unsigned file_arguments = 0;
+    // A paragraph of the help about it, or empty.
+    std::string_view notes = {};
 };
 
 std::span<const Command> commands();

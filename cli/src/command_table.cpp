@@ -1,6 +1,5 @@
 // The commands quillon-cli knows: adding one is a file with its run function
-// (src/cmd_<name>.cpp) and one entry here; the options it takes name it in
-// the option table.
+// (src/cmd_<name>.cpp) and one row here, which lists the options it takes.
 #include <array>
 
 #include "command.h"
@@ -22,30 +21,121 @@ int run_calibrate(Context&);
 namespace {
 
 constexpr BoardUse kBoard = BoardUse::always;
+using O = Option;
 
 constexpr std::array kCommands{
-    Command{"upload", "FILE", "load FILE, upload it, read it back and compare, reset the board", 1,
-            1, run_upload, kBoard},
-    Command{"download", "SIZE FILE", "download SIZE bytes (1..32768) from address 0 and save them",
-            2, 2, run_download, kBoard},
-    Command{"verify", "FILE", "download as many bytes as FILE holds and compare", 1, 1, run_verify,
-            kBoard},
-    Command{"checksum", "FILE", "print size and image checksum as the program shows them", 1, 1,
-            run_checksum},
-    Command{"dump", "FILE | dump --board SIZE", "hexadecimal and character dump, 16 bytes a line",
-            1, 1, run_dump, BoardUse::with_board_option},
-    Command{"reset", "", "pulse the board's reset line", 0, 0, run_reset, kBoard},
-    Command{"probe", "", "tell whether a board answers", 0, 0, run_probe, kBoard},
-    Command{"linetest", "", "step each data line for wiring checks", 0, 0, run_linetest, kBoard},
-    Command{"info", "", "library version, port address, delay, port-access back end", 0, 0,
-            run_info},
-    Command{"run", "FILE [--read N OUTFILE]",
-            "upload FILE, let the 8051 run it showing its UART output, show the ports and the "
-            "firmware's result",
-            1, 2, run_run, kBoard},
-    Command{"calibrate", "", "find the smallest delay at which a test pattern comes back intact", 0,
-            0, run_calibrate, kBoard},
+    Command{.name = "upload",
+            .arguments = "FILE",
+            .summary = "load FILE, upload it, read it back and compare, reset the board",
+            .min_args = 1,
+            .max_args = 1,
+            .run = run_upload,
+            .board = kBoard,
+            .options = {O::format, O::fill, O::no_verify, O::no_reset},
+            .file_arguments = 0b1},
+    Command{.name = "download",
+            .arguments = "SIZE FILE",
+            .summary = "download SIZE bytes (1..32768) from address 0 and save them",
+            .min_args = 2,
+            .max_args = 2,
+            .run = run_download,
+            .board = kBoard,
+            .options = {O::format, O::no_reset},
+            .file_arguments = 0b10},
+    Command{.name = "verify",
+            .arguments = "FILE",
+            .summary = "download as many bytes as FILE holds and compare",
+            .min_args = 1,
+            .max_args = 1,
+            .run = run_verify,
+            .board = kBoard,
+            .options = {O::format, O::fill, O::no_reset},
+            .file_arguments = 0b1},
+    Command{.name = "checksum",
+            .arguments = "FILE",
+            .summary = "print size and image checksum as the program shows them",
+            .min_args = 1,
+            .max_args = 1,
+            .run = run_checksum,
+            .options = {O::format, O::fill},
+            .file_arguments = 0b1},
+    Command{.name = "dump",
+            .arguments = "FILE | dump --board SIZE",
+            .summary = "hexadecimal and character dump, 16 bytes a line",
+            .min_args = 1,
+            .max_args = 1,
+            .run = run_dump,
+            .board = BoardUse::with_board_option,
+            .options = {O::format, O::fill, O::no_reset, O::board},
+            .file_arguments = 0b1},
+    Command{.name = "reset",
+            .summary = "pulse the board's reset line",
+            .min_args = 0,
+            .max_args = 0,
+            .run = run_reset,
+            .board = kBoard},
+    Command{
+        .name = "probe",
+        .summary = "tell whether a board answers",
+        .min_args = 0,
+        .max_args = 0,
+        .run = run_probe,
+        .board = kBoard,
+        .options = {O::no_reset},
+        .notes = R"(probe works on address 0, the only one a one-byte transfer reaches, and never
+changes RAM it can't put back: it reads the byte twice, and when it is 00 or
+FF addresses 0 to 255 twice as well; unless the reads agree and show both a 0
+and a 1 bit, it writes nothing and exits 4. Then it writes the complement,
+reads it back, writes the original back and reads that again.)"},
+    Command{.name = "linetest",
+            .summary = "step each data line for wiring checks",
+            .min_args = 0,
+            .max_args = 0,
+            .run = run_linetest,
+            .board = kBoard,
+            .options = {O::hold, O::all}},
+    Command{.name = "info",
+            .summary = "library version, port address, delay, port-access back end",
+            .min_args = 0,
+            .max_args = 0,
+            .run = run_info},
+    Command{.name = "run",
+            .arguments = "FILE [--read N OUTFILE]",
+            .summary =
+                "upload FILE, let the 8051 run it showing its UART output, show the ports and the "
+                "firmware's result",
+            .min_args = 1,
+            .max_args = 2,
+            .run = run_run,
+            .board = kBoard,
+            .options = {O::format, O::fill, O::for_seconds, O::read, O::cycles, O::sim_time,
+                        O::until_uart, O::fail_uart, O::uart_in},
+            .file_arguments = 0b11},
+    Command{.name = "calibrate",
+            .summary = "find the smallest delay at which a test pattern comes back intact",
+            .min_args = 0,
+            .max_args = 0,
+            .run = run_calibrate,
+            .board = kBoard,
+            .options = {O::size, O::rounds, O::save},
+            .notes = R"(calibrate sends a test pattern of --size bytes and reads it back --rounds
+times at delays 1, 2, 3 and so on; the first delay at which every round comes
+back intact is printed last, as "delay D". It overwrites the start of the
+board's RAM without asking, and leaves the board held in reset.)"},
 };
+
+// Every option is global or taken by some command, never both.
+constexpr bool options_belong_once() {
+    OptionSet taken;
+    for (const Command& command : kCommands) {
+        if (!(command.options & kGlobalOptions).empty()) {
+            return false;
+        }
+        taken = taken | command.options;
+    }
+    return (taken | kGlobalOptions) == OptionSet::all();
+}
+static_assert(options_belong_once(), "an option no command takes, or a global one listed");
 
 }  // namespace
 
@@ -69,7 +159,7 @@ std::string usage_line(const Command& command) {
         line += command.arguments;
     }
     for (const OptionSpec& option : option_table()) {
-        if (option.commands.empty() || !option.taken_by(command.name) ||
+        if (!command.options.contains(option.id) ||
             command.arguments.find(option.name) != std::string_view::npos) {
             continue;
         }

@@ -1,6 +1,7 @@
-// Every option of quillon-cli, one row each: parsing, the check of which
-// command takes it, the usage lines and the help all come from here. A new
-// option is a row here and, when it carries a value, a field in Options.
+// Every option of quillon-cli, one row each: parsing, the usage lines, the help
+// and the bash completion all come from here. A new option is an id in
+// options.h, a row here, its id in the rows of the commands that take it
+// (command_table.cpp) and, when it carries a value, a field in Options.
 #include <array>
 #include <cmath>
 #include <string>
@@ -74,70 +75,84 @@ bool format(Options& o, std::string_view text) {
 }
 
 constexpr std::array kOptions{
-    OptionSpec{"--port", "", "P", "", "{ports} (default: the program's setting)",
-               "--port takes {port-choices}", port},
-    OptionSpec{"--delay", "", "D", "", "signal delay 1..255 (default: the program's setting)",
+    OptionSpec{Option::port, "--port", "", "P", "{ports} (default: the program's setting)",
+               "--port takes {port-choices}", port, "{port-words}"},
+    OptionSpec{Option::delay, "--delay", "", "D",
+               "signal delay 1..255 (default: the program's setting)",
                "--delay takes a number from 1 to 255", number<&Options::delay, 1, 255>},
-    OptionSpec{"--quiet", "-q", "", "", "no progress line and no confirmations; errors still show",
-               "", flag<&Options::quiet>},
-    OptionSpec{"--format", "", "F", "upload verify checksum dump run download",
+    OptionSpec{Option::quiet, "--quiet", "-q", "",
+               "no progress line and no confirmations; errors still show", "",
+               flag<&Options::quiet>},
+    OptionSpec{Option::format, "--format", "", "F",
                "raw or ihex; otherwise .hex/.ihx and the file's content decide",
-               "--format takes raw or ihex", format},
-    OptionSpec{"--fill", "", "N", "upload verify checksum dump run",
-               "byte for the gaps of a HEX image (default 0xFF)",
+               "--format takes raw or ihex", format, "raw ihex"},
+    OptionSpec{Option::fill, "--fill", "", "N", "byte for the gaps of a HEX image (default 0xFF)",
                "--fill takes a byte value from 0 to 255 (or 0x00 to 0xFF)",
                number<&Options::fill, 0, 255>},
-    OptionSpec{"--no-verify", "", "", "upload", "upload without reading the image back", "",
-               flag<&Options::no_verify>},
-    OptionSpec{"--no-reset", "", "", "upload download verify dump probe",
+    OptionSpec{Option::no_verify, "--no-verify", "", "", "upload without reading the image back",
+               "", flag<&Options::no_verify>},
+    OptionSpec{Option::no_reset, "--no-reset", "", "",
                "leave the board held in reset after a transfer", "", flag<&Options::no_reset>},
-    OptionSpec{"--board", "", "", "dump", "dump: SIZE bytes of the board's RAM instead of a file",
-               "", flag<&Options::board>},
-    OptionSpec{"--hold", "", "S", "linetest",
+    OptionSpec{Option::board, "--board", "", "",
+               "dump: SIZE bytes of the board's RAM instead of a file", "", flag<&Options::board>},
+    OptionSpec{Option::hold, "--hold", "", "S",
                "linetest: seconds each line stays inverted (default 1)",
                "--hold takes a number of seconds from 0 to 3600", seconds<&Options::hold_seconds>},
-    OptionSpec{"--all", "", "", "linetest",
+    OptionSpec{Option::all, "--all", "", "",
                "linetest: step the write strobe too (it stores a byte in RAM)", "",
                flag<&Options::all>},
-    OptionSpec{"--for", "", "S", "run",
+    OptionSpec{Option::for_seconds, "--for", "", "S",
                "run: wall-clock seconds before the board is taken back (default 2; with a budget, "
                "none)",
                "--for takes a number of seconds from 0 to 3600, not '{}'",
                seconds<&Options::run_seconds>},
-    OptionSpec{"--read", "", "N", "run",
+    OptionSpec{Option::read, "--read", "", "N",
                "run: then download N bytes into OUTFILE (default: one byte, dropped)",
                "--read takes a size from 1 to 32768, not '{}'",
                number<&Options::read_size, 1, 0x8000>},
-    OptionSpec{"--size", "", "N", "calibrate", "calibrate: bytes of the test pattern (default 256)",
+    OptionSpec{Option::size, "--size", "", "N",
+               "calibrate: bytes of the test pattern (default 256)",
                "--size takes a size from 1 to 32768, not '{}'",
                number<&Options::calibrate_size, 1, 0x8000>},
-    OptionSpec{"--rounds", "", "R", "calibrate",
+    OptionSpec{Option::rounds, "--rounds", "", "R",
                "calibrate: rounds that must come back intact at one delay (default 3)",
                "--rounds takes a number from 1 to 1000, not '{}'",
                number<&Options::calibrate_rounds, 1, 1000>},
-    OptionSpec{"--save", "", "", "calibrate",
+    OptionSpec{Option::save, "--save", "", "",
                "calibrate: write the delay found into the program's profile", "",
                flag<&Options::save>},
-    OptionSpec{"--cycles", "", "N", "run",
+    OptionSpec{Option::cycles, "--cycles", "", "N",
                "run: stop the simulated 8051 after N machine cycles (exit 6 if it gets there)",
                "--cycles takes a number of machine cycles from 1 to 10000000000, not '{}'",
                number<&Options::cycles, 1, 10'000'000'000UL>},
-    OptionSpec{
-        "--sim-time", "", "S", "run", "run: the same budget in simulated seconds at 11.0592 MHz",
-        "--sim-time takes a number of simulated seconds above 0, up to 3600, not '{}'", sim_time},
-    OptionSpec{"--until-uart", "", "TEXT", "run",
+    OptionSpec{Option::sim_time, "--sim-time", "", "S",
+               "run: the same budget in simulated seconds at 11.0592 MHz",
+               "--sim-time takes a number of simulated seconds above 0, up to 3600, not '{}'",
+               sim_time},
+    OptionSpec{Option::until_uart, "--until-uart", "", "TEXT",
                "run: stop with exit 0 when the UART output shows TEXT",
                "--until-uart takes a text that is not empty", text<&Options::until_uart>},
-    OptionSpec{"--fail-uart", "", "TEXT", "run",
+    OptionSpec{Option::fail_uart, "--fail-uart", "", "TEXT",
                "run: stop with exit 5 when the UART output shows TEXT",
                "--fail-uart takes a text that is not empty", text<&Options::fail_uart>},
-    OptionSpec{"--uart-in", "", "FILE", "run",
+    OptionSpec{Option::uart_in, "--uart-in", "", "FILE",
                "run: feed FILE (- for standard input) to the 8051's UART at its baud rate",
                "--uart-in takes a file name, or - for standard input", text<&Options::uart_in>},
-    OptionSpec{"--help", "-h", "", "", "this text", "", flag<&Options::help>},
-    OptionSpec{"--version", "-V", "", "", "program and library versions", "",
+    OptionSpec{Option::help, "--help", "-h", "", "this text", "", flag<&Options::help>},
+    OptionSpec{Option::version, "--version", "-V", "", "program and library versions", "",
                flag<&Options::version>},
 };
+
+// Row i is option i, so an id finds its row without a search.
+constexpr bool rows_in_id_order() {
+    for (std::size_t i = 0; i < kOptions.size(); ++i) {
+        if (kOptions[i].id != static_cast<Option>(i)) {
+            return false;
+        }
+    }
+    return kOptions.size() == kOptionCount;
+}
+static_assert(rows_in_id_order(), "one row per Option, in the order of its ids");
 
 }  // namespace
 

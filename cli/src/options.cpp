@@ -2,6 +2,7 @@
 
 #include <vandrel_board.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -44,6 +45,18 @@ std::string port_list(bool one_list) {
     return out;
 }
 
+// "0 1 2 0x278 0x378 0x3BC", the words a shell offers.
+std::string port_words() {
+    std::string out;
+    for (std::size_t i = 0; i < std::size(kPortBases); ++i) {
+        out += std::to_string(i) + ' ';
+    }
+    for (std::size_t i = 0; i < std::size(kPortBases); ++i) {
+        out += port_address_text(i) + (i + 1 < std::size(kPortBases) ? " " : "");
+    }
+    return out;
+}
+
 void replace_all(std::string& text, std::string_view key, std::string_view with) {
     for (std::size_t at = text.find(key); at != std::string::npos;
          at = text.find(key, at + with.size())) {
@@ -62,25 +75,19 @@ const OptionSpec* find_option(std::span<const OptionSpec> table, std::string_vie
 
 }  // namespace
 
-bool OptionSpec::taken_by(std::string_view command) const {
-    if (commands.empty()) {
-        return true;
-    }
-    std::string_view rest = commands;
-    while (!rest.empty()) {
-        const std::size_t space = rest.find(' ');
-        if (rest.substr(0, space) == command) {
-            return true;
-        }
-        rest = space == std::string_view::npos ? std::string_view{} : rest.substr(space + 1);
-    }
-    return false;
+bool Options::gave(Option option) const {
+    return std::find(given.begin(), given.end(), option) != given.end();
+}
+
+const OptionSpec& option_spec(Option id) {
+    return option_table()[static_cast<std::size_t>(id)];
 }
 
 std::string expand(std::string_view text, std::string_view value) {
     std::string out(text);
     replace_all(out, "{port-choices}", port_list(true));
     replace_all(out, "{ports}", port_list(false));
+    replace_all(out, "{port-words}", port_words());
     replace_all(out, "{}", value);
     return out;
 }
@@ -156,8 +163,8 @@ ParseResult parse_options(const std::vector<std::string>& argv, std::span<const 
             result.error = "unknown option '" + arg + "'";
             return result;
         }
-        if (!option->commands.empty()) {
-            o.given.push_back(option);
+        if (!kGlobalOptions.contains(option->id)) {
+            o.given.push_back(option->id);
         }
         if (option->value.empty()) {
             option->set(o, {});

@@ -1,9 +1,12 @@
 // The command line: global settings, the command's name, its arguments and
-// options. Every option is one row of the option table (option_table.cpp):
-// its names, its value, which commands take it, its help line, where it goes.
+// options. Every option is one id below and one row of the option table
+// (option_table.cpp): its names, its value, its help line, where it goes. The
+// commands that take it list its id in the command table (command_table.cpp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,7 +17,63 @@ namespace qcli {
 
 enum class ImageFormat { raw, ihex };
 
-struct OptionSpec;
+// Every option, in the order of the option table and of the help.
+enum class Option : std::uint8_t {
+    port,
+    delay,
+    quiet,
+    format,
+    fill,
+    no_verify,
+    no_reset,
+    board,
+    hold,
+    all,
+    for_seconds,
+    read,
+    size,
+    rounds,
+    save,
+    cycles,
+    sim_time,
+    until_uart,
+    fail_uart,
+    uart_in,
+    help,
+    version,
+};
+inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Option::version) + 1;
+
+// A set of options, made at compile time.
+class OptionSet {
+public:
+    constexpr OptionSet() = default;
+    constexpr OptionSet(std::initializer_list<Option> options) {
+        for (const Option option : options) {
+            bits_ |= bit(option);
+        }
+    }
+    constexpr bool contains(Option option) const { return (bits_ & bit(option)) != 0; }
+    constexpr OptionSet operator|(OptionSet other) const { return OptionSet(bits_ | other.bits_); }
+    constexpr OptionSet operator&(OptionSet other) const { return OptionSet(bits_ & other.bits_); }
+    constexpr bool operator==(const OptionSet&) const = default;
+    constexpr bool empty() const { return bits_ == 0; }
+
+    static constexpr OptionSet all() { return OptionSet((std::uint32_t{1} << kOptionCount) - 1); }
+
+private:
+    constexpr explicit OptionSet(std::uint32_t bits) : bits_(bits) {}
+    static constexpr std::uint32_t bit(Option option) {
+        return std::uint32_t{1} << static_cast<unsigned>(option);
+    }
+    std::uint32_t bits_ = 0;
+};
+static_assert(kOptionCount <= 32, "an OptionSet holds 32 options");
+
+// The options every command takes; every other one belongs to the commands
+// that list it.
+inline constexpr OptionSet kGlobalOptions{Option::port, Option::delay, Option::quiet, Option::help,
+                                          Option::version};
 
 struct Options {
     std::optional<std::uint8_t> port_index;  // 0, 1, 2 as the library numbers the ports
@@ -35,35 +94,37 @@ struct Options {
     std::uint16_t calibrate_size = 256;  // calibrate: test pattern bytes
     unsigned calibrate_rounds = 3;       // calibrate: intact rounds needed at one delay
     bool save = false;                   // calibrate: keep the delay in the profile
-    std::uint64_t cycles = 0;  // run: the budget in machine cycles, 0 for none
-    std::string until_uart;    // run: ends with success when the UART prints it
-    std::string fail_uart;     // run: ends with failure when the UART prints it
-    std::string uart_in;       // run: file for the UART's receive side, "-" for standard input
+    std::uint64_t cycles = 0;            // run: the budget in machine cycles, 0 for none
+    std::string until_uart;              // run: ends with success when the UART prints it
+    std::string fail_uart;               // run: ends with failure when the UART prints it
+    std::string uart_in;  // run: file for the UART's receive side, "-" for standard input
 
     // Options that only some commands take, in command-line order.
-    std::vector<const OptionSpec*> given;
+    std::vector<Option> given;
+    bool gave(Option option) const;
 
     std::string command;
     std::vector<std::string> args;
 };
 
 struct OptionSpec {
+    Option id;
     std::string_view name;        // "--port"
     std::string_view short_name;  // "-q", or empty
     std::string_view value;       // what the value is called in the help ("P"); empty for a flag
-    // The commands that take it, separated by spaces; empty for every command.
-    std::string_view commands;
     std::string_view help;
     // The message for a bad value; "{}" stands for the value. {ports} and
     // {port-choices} stand for the port list, in help and message alike.
     std::string_view bad;
     // Stores the value (empty for a flag); false when it is not one this option takes.
     bool (*set)(Options&, std::string_view value);
-
-    bool taken_by(std::string_view command) const;
+    // The words bash completion offers for the value, "{port-words}" for the
+    // port list; none for a FILE, which completes as a file name.
+    std::string_view choices = {};
 };
 
 std::span<const OptionSpec> option_table();
+const OptionSpec& option_spec(Option id);
 
 // The text of a table entry with its placeholders filled in.
 std::string expand(std::string_view text, std::string_view value = {});

@@ -17,8 +17,8 @@ ParseResult parse(std::vector<std::string> args) {
 
 std::vector<std::string_view> given_names(const Options& options) {
     std::vector<std::string_view> names;
-    for (const OptionSpec* option : options.given) {
-        names.push_back(option->name);
+    for (const Option option : options.given) {
+        names.push_back(option_spec(option).name);
     }
     return names;
 }

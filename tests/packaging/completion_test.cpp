@@ -19,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCompletion = fs::path(QUILLON_SOURCE_DIR) / "cli" / "completion" / "quillon-cli";
+// The script the build made from the program's tables.
+const fs::path kCompletion = QUILLON_COMPLETION_PATH;
 const fs::path kBashCompletion = "/usr/share/bash-completion/bash_completion";
 
 // What Tab offers at the end of line, in a folder holding image.bin, other.hex and sub/.

@@ -1,0 +1,9 @@
+// Prints quillon-cli's bash completion script; the build runs it.
+#include <iostream>
+
+#include "completion.h"
+
+int main() {
+    qcli::print_completion(std::cout);
+    return std::cout.flush() ? 0 : 1;
+}
