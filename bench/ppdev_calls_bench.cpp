@@ -42,7 +42,9 @@ int main() {
     constexpr long kAccesses = 1'000'000;
     CountingDevice device;
     std::string error;
-    auto port = dlportio::PpdevPort::open("/dev/parport0", device, {}, error);
+    dlportio::SystemPaths paths;
+    paths.parport_proc = "/nonexistent";  // no other user registered on the stand-in port
+    auto port = dlportio::PpdevPort::open("/dev/parport0", device, paths, error);
     if (!port) {
         std::fprintf(stderr, "ppdev_calls_bench: %s\n", error.c_str());
         return 1;

@@ -40,6 +40,11 @@ DLPORTIO_API int dlportio_setup(unsigned long Port, const char** text);
  * device) if that was not done yet. Valid for the life of the process. */
 DLPORTIO_API const char* dlportio_backend_name(unsigned long Port);
 
+/* The I/O address that really serves this base address: the one DLPORTIO_BASE
+ * or DLPORTIO_DEVICE takes it to on a real port, otherwise Port itself. Sets
+ * the back end up like dlportio_setup. */
+DLPORTIO_API unsigned long dlportio_address(unsigned long Port);
+
 /* on != 0: the layer prints nothing on standard error (callers report
  * themselves, e.g. with dlportio_setup's text). */
 DLPORTIO_API void dlportio_quiet(int on);

@@ -1,10 +1,15 @@
 #include "direct_port.h"
 
+#include <unistd.h>
+
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
@@ -33,6 +38,9 @@ public:
     std::uint8_t inb(unsigned long port) override {
         return ::inb(static_cast<unsigned short>(port));
     }
+    bool root() override {
+        return geteuid() == 0;
+    }
 #else
     int ioperm(unsigned long, unsigned long, int) override {
         errno = ENOSYS;
@@ -41,6 +49,9 @@ public:
     void outb(std::uint8_t, unsigned long) override {}
     std::uint8_t inb(unsigned long) override {
         return kIdleStatus;
+    }
+    bool root() override {
+        return geteuid() == 0;
     }
 #endif
 };
@@ -51,27 +62,62 @@ std::string hex(unsigned long value) {
     return text;
 }
 
-// "[none] integrity confidentiality": the mode in brackets is in force.
-bool locked_down(const std::filesystem::path& lockdown) {
+// "[none] integrity confidentiality": the mode in brackets is in force
+// (security/lockdown/lockdown.c); empty when the file can't be read, as
+// when securityfs is not mounted.
+std::string lockdown_mode(const std::filesystem::path& lockdown) {
     std::ifstream in(lockdown);
     std::string text;
     std::getline(in, text);
     const auto open = text.find('[');
-    return open != std::string::npos && text.compare(open, 6, "[none]") != 0;
+    const auto close = text.find(']', open);
+    if (open == std::string::npos || close == std::string::npos) {
+        return {};
+    }
+    return text.substr(open + 1, close - open - 1);
 }
 
-std::string ioperm_refusal(int err, const SystemPaths& paths) {
+// The SecureBoot EFI variable: four bytes of attributes, then the switch.
+bool secure_boot_on(const std::filesystem::path& variable) {
+    std::ifstream in(variable, std::ios::binary);
+    std::array<char, 5> bytes{};
+    return in.read(bytes.data(), bytes.size()) && bytes[4] == 1;
+}
+
+std::string ioperm_refusal(int err, bool root, const SystemPaths& paths) {
+    constexpr const char* kUsePpdev = "; use DLPORTIO_BACKEND=ppdev";
     switch (err) {
         case ENOSYS:
             return "this kernel or machine has no port I/O (ioperm: " +
-                   std::string(std::strerror(err)) + "); use DLPORTIO_BACKEND=ppdev";
-        case EPERM:
-            if (locked_down(paths.lockdown)) {
-                return "the kernel is locked down (Secure Boot), which refuses port I/O even to "
-                       "root (ioperm: Operation not permitted); use DLPORTIO_BACKEND=ppdev";
+                   std::string(std::strerror(err)) + ")" + kUsePpdev;
+        case EPERM: {
+            const std::string mode = lockdown_mode(paths.lockdown);
+            if (!mode.empty() && mode != "none") {
+                return "the kernel is locked down (" + mode + ")" +
+                       (secure_boot_on(paths.secure_boot) ? ", as Secure Boot has it" : "") +
+                       ", which refuses port I/O even to root (ioperm: Operation not "
+                       "permitted)" +
+                       kUsePpdev;
             }
-            return "ioperm: Operation not permitted: direct I/O needs root or CAP_SYS_RAWIO; "
-                   "DLPORTIO_BACKEND=ppdev needs neither";
+            if (!root) {
+                return "ioperm: Operation not permitted: direct I/O needs root or CAP_SYS_RAWIO; "
+                       "DLPORTIO_BACKEND=ppdev needs neither";
+            }
+            if (mode.empty()) {
+                return std::string(
+                           "ioperm refused even to root (Operation not permitted): the "
+                           "kernel may be locked down, which "
+                           "/sys/kernel/security/lockdown tells once securityfs is "
+                           "mounted ('sudo mount -t securityfs securityfs "
+                           "/sys/kernel/security')") +
+                       kUsePpdev;
+            }
+            return std::string(
+                       "ioperm refused even to root (Operation not permitted), though "
+                       "the kernel is not locked down (a container or a security module "
+                       "may forbid port I/O)") +
+                   kUsePpdev;
+        }
         case EINVAL:
             return "no I/O port range at this address (ioperm: Invalid argument)";
         default:
@@ -79,8 +125,17 @@ std::string ioperm_refusal(int err, const SystemPaths& paths) {
     }
 }
 
-// "  0378-037a : parport0": the kernel driver that owns a range with `base`.
-std::string range_owner(const std::filesystem::path& ioports, unsigned long base) {
+// One line of /proc/ioports: "  02f8-02ff : serial", nested by two spaces a
+// level (kernel/resource.c). Read without root, every range shows as 0000-0000.
+struct IoRange {
+    std::size_t depth;
+    unsigned long from;
+    unsigned long to;
+    std::string owner;
+};
+
+std::vector<IoRange> io_ranges(const std::filesystem::path& ioports) {
+    std::vector<IoRange> ranges;
     std::ifstream in(ioports);
     std::string line;
     while (std::getline(in, line)) {
@@ -89,12 +144,49 @@ std::string range_owner(const std::filesystem::path& ioports, unsigned long base
         if (std::sscanf(line.c_str(), " %lx-%lx : %n", &from, &to, &used) != 2 || used == 0) {
             continue;
         }
-        const std::string owner = line.substr(static_cast<std::size_t>(used));
-        if (base >= from && base <= to && std::string_view(owner).starts_with("parport")) {
-            return owner;
+        ranges.push_back(
+            {line.find_first_not_of(' '), from, to, line.substr(static_cast<std::size_t>(used))});
+    }
+    return ranges;
+}
+
+// Buses, firmware reservations and PCI functions own ranges without driving
+// them; only the innermost range names the driver that does.
+bool is_container(std::string_view owner) {
+    const bool pci_function = owner.size() >= 12 && owner[4] == ':' && owner[7] == ':';
+    return owner.starts_with("PCI Bus") || owner.starts_with("pnp ") || pci_function;
+}
+
+// The innermost owner of any register of the port, and its line.
+std::optional<IoRange> range_owner(const std::filesystem::path& ioports, unsigned long base) {
+    const std::vector<IoRange> ranges = io_ranges(ioports);
+    std::optional<IoRange> found;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const IoRange& range = ranges[i];
+        const bool overlaps = range.from <= base + kRegisterCount - 1 && range.to >= base;
+        const bool has_child = i + 1 < ranges.size() && ranges[i + 1].depth > range.depth;
+        if (overlaps && !has_child && !is_container(range.owner)) {
+            found = range;
         }
     }
-    return {};
+    return found;
+}
+
+// An SPP port's data register reads back its output latch; an address with
+// no port behind it reads FF from the floating ISA bus. The patterns keep
+// both RAM strobes inactive (0xC0) and the reset line as it is, and move only
+// the data and load lines, which do nothing without a clock edge.
+bool data_register_answers(unsigned long base, PortIo& io) {
+    const std::uint8_t held = io.inb(base);
+    const auto reset_line = static_cast<std::uint8_t>(held & 0x08);
+    bool answers = true;
+    for (const std::uint8_t pattern : {std::uint8_t{0xC0}, std::uint8_t{0xC5}}) {
+        const auto value = static_cast<std::uint8_t>(pattern | reset_line);
+        io.outb(value, base);
+        answers = answers && io.inb(base) == value;
+    }
+    io.outb(held, base);
+    return answers;
 }
 
 }  // namespace
@@ -111,17 +203,38 @@ std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io,
         error = "no I/O port range at " + hex(base) + " (port addresses end at 0xFFFF)";
         return nullptr;
     }
-    if (io.ioperm(base, kRegisterCount, 1) != 0) {
-        error = ioperm_refusal(errno, paths);
+    const auto owner = range_owner(paths.ioports, base);
+    if (owner && !owner->owner.starts_with("parport")) {
+        char range[24];
+        std::snprintf(range, sizeof range, "%04lx-%04lx", owner->from, owner->to);
+        error = hex(base) + " belongs to the kernel driver '" + owner->owner +
+                "' (/proc/ioports: " + range + " : " + owner->owner +
+                "), not to a parallel port: refused, as writing there would disturb it";
         return nullptr;
     }
-    if (const std::string owner = range_owner(paths.ioports, base); !owner.empty()) {
-        warning = "the kernel driver " + owner +
-                  " also drives this port and may change its lines between our accesses "
-                  "(DLPORTIO_BACKEND=ppdev shares it safely)";
+    if (io.ioperm(base, kRegisterCount, 1) != 0) {
+        error = ioperm_refusal(errno, io.root(), paths);
+        return nullptr;
     }
     const std::uint8_t control = io.inb(base + 2);
     io.outb(static_cast<std::uint8_t>(control & ~kBidirectional), base + 2);
+    if (!data_register_answers(base, io)) {
+        io.outb(control, base + 2);
+        io.ioperm(base, kRegisterCount, 0);
+        error = "no parallel port at " + hex(base) +
+                ": its data register does not keep what is written to it (it reads back as an "
+                "empty address does)";
+        const std::vector<KnownPort> ports = known_ports(paths);
+        if (!ports.empty()) {
+            error += "; the machine has " + list_ports(ports);
+        }
+        return nullptr;
+    }
+    if (owner) {
+        warning = "the kernel driver " + owner->owner +
+                  " also drives this port and may change its lines between our accesses "
+                  "(DLPORTIO_BACKEND=ppdev claims it for this program alone)";
+    }
     return std::make_unique<DirectPort>(base, io, control);
 }
 

@@ -20,6 +20,9 @@ public:
     virtual int ioperm(unsigned long from, unsigned long count, int on) = 0;
     virtual void outb(std::uint8_t value, unsigned long port) = 0;
     virtual std::uint8_t inb(unsigned long port) = 0;
+    // Whether the program runs as root, to tell a refusal by the kernel's
+    // lockdown from a missing privilege.
+    virtual bool root() = 0;
 };
 
 // The real instructions (ioperm fails with ENOSYS where there are none).
@@ -27,9 +30,11 @@ PortIo& system_port_io();
 
 class DirectPort final : public Backend {
 public:
-    // Asks the kernel for the port's three registers and lets the data lines
-    // drive (bidirectional mode off). On failure returns nothing and says why
-    // in `error`; `warning` tells of a kernel driver that owns the range too.
+    // Refuses a range another kernel driver owns, asks the kernel for the
+    // port's three registers, lets the data lines drive (bidirectional mode
+    // off) and checks that a port answers there. On failure returns nothing
+    // and says why in `error`; `warning` tells of a parallel-port driver that
+    // owns the range too.
     static std::unique_ptr<DirectPort> open(unsigned long base, PortIo& io,
                                             const SystemPaths& paths, std::string& error,
                                             std::string& warning);

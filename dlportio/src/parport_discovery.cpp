@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <string_view>
 #include <system_error>
@@ -38,7 +39,54 @@ std::optional<unsigned long> read_base(const fs::path& file) {
     return static_cast<unsigned long>(value);
 }
 
+std::string hex_address(unsigned long base) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%lX", base);
+    return text;
+}
+
+constexpr const char* kUsbParportWarning =
+    "a USB-attached port (base 0, e.g. uss720 or mos7715): very slow, and it may answer status "
+    "reads from a copy, so downloads can be wrong";
+
 }  // namespace
+
+const char* usb_parport_warning() {
+    return kUsbParportWarning;
+}
+
+std::string list_ports(const std::vector<KnownPort>& ports) {
+    std::string text;
+    for (const KnownPort& port : ports) {
+        if (!text.empty()) {
+            text += "; ";
+        }
+        text += fs::path(port.device).filename().string();
+        if (port.base == 0) {
+            text += ", " + std::string(kUsbParportWarning) +
+                    " (set DLPORTIO_DEVICE=" + port.device + ")";
+        } else {
+            text += " at " + hex_address(port.base) +
+                    " (set DLPORTIO_BASE=" + hex_address(port.base) +
+                    ", or DLPORTIO_DEVICE=" + port.device + ")";
+        }
+    }
+    return text;
+}
+
+bool module_loaded(const SystemPaths& paths, const std::string& name) {
+    std::error_code ec;
+    return fs::is_directory(paths.modules / name, ec);
+}
+
+std::string no_port_advice(const SystemPaths& paths) {
+    if (module_loaded(paths, "parport_pc")) {
+        return "the kernel's parallel-port driver parport_pc is loaded but found no port (is the "
+               "port enabled in the firmware setup? a PCI card needs its own driver, e.g. "
+               "parport_serial)";
+    }
+    return "load the drivers with 'sudo modprobe parport_pc ppdev'";
+}
 
 std::vector<KnownPort> known_ports(const SystemPaths& paths) {
     std::vector<std::pair<unsigned, KnownPort>> found;

@@ -32,6 +32,7 @@ struct Slot {
     std::string name;
     std::string note;
     std::string description;
+    unsigned long address;
     bool announced = false;
 };
 
@@ -93,7 +94,8 @@ private:
     Slot& add(unsigned long base) {
         dlportio::Choice choice = selector_.choose(base);
         slots_.push_back(Slot{base, choice.kind, choice.backend, std::move(choice.name),
-                              std::move(choice.note), std::move(choice.description)});
+                              std::move(choice.note), std::move(choice.description),
+                              choice.address});
         return slots_.back();
     }
 
@@ -171,6 +173,13 @@ extern "C" int dlportio_setup(unsigned long Port, const char** text) {
         *text = slot.description.c_str();
     }
     return static_cast<int>(slot.kind);
+}
+
+extern "C" unsigned long dlportio_address(unsigned long Port) {
+    if (g_closed) {
+        return Port;
+    }
+    return table().find(Port, false).first->address;
 }
 
 extern "C" void dlportio_quiet(int on) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 #include "messages.h"
 #include "parport_discovery.h"
@@ -15,27 +17,50 @@ namespace dlportio {
 
 namespace {
 
-std::string open_advice(int err) {
+std::string port_number_of(const std::string& device) {
+    return std::filesystem::path(device).filename().string();
+}
+
+// Why the device could not be opened, fitted to what the machine has.
+std::string open_advice(int err, const std::string& device, const SystemPaths& paths) {
     if (err == EACCES || err == EPERM) {
         return " (add your user to the group that owns the device, e.g. 'sudo usermod -aG lp "
                "$USER', and log in again)";
     }
-    if (err == ENOENT || err == ENXIO || err == ENODEV) {
-        return " (load the drivers with 'sudo modprobe parport_pc ppdev')";
+    if (err != ENOENT && err != ENXIO && err != ENODEV) {
+        return {};
     }
-    return {};
+    const std::vector<KnownPort> ports = known_ports(paths);
+    const std::string name = port_number_of(device);
+    const bool known = std::any_of(ports.begin(), ports.end(), [&](const KnownPort& port) {
+        return port_number_of(port.device) == name;
+    });
+    if (known) {
+        return module_loaded(paths, "ppdev")
+                   ? " (the ppdev driver is loaded, but the device file is missing: is /dev "
+                     "populated by udev or devtmpfs?)"
+                   : " (load the ppdev driver with 'sudo modprobe ppdev')";
+    }
+    if (!ports.empty()) {
+        return " (no such port: the machine has " + list_ports(ports) + ")";
+    }
+    return " (" + no_port_advice(paths) + ")";
 }
 
+// The kernel's name for the printer driver on every port (drivers/char/lp.c).
 bool is_printer_driver(const std::string& name) {
-    return name.size() > 2 && name.starts_with("lp") &&
-           std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return name == "lp";
 }
 
 bool is_ppdev_user(const std::string& name) {
     return name.starts_with("ppdev");
 }
 
-// Why the exclusive claim was refused, from the port's registered users.
+constexpr const char* kUnloadPrinterDriver =
+    "unload it with 'sudo rmmod lp'; to keep it from loading at boot, add the line 'blacklist "
+    "lp' to a file in /etc/modprobe.d/ and remove lp from /etc/modules";
+
+// Who holds the port and what to do, one entry per registered user.
 std::string holder_advice(const PortUsers& users) {
     if (users.registered.empty()) {
         return "another driver or program holds the port (see "
@@ -50,68 +75,55 @@ std::string holder_advice(const PortUsers& users) {
             text += "another program holds the port (" + user +
                     "), e.g. a quillon window left open: close it";
         } else if (is_printer_driver(user)) {
-            text += "the printer driver " + user +
-                    (users.active == user ? " is printing on it" : " holds it") +
-                    ": unload it with 'sudo rmmod lp' (and blacklist lp to keep it unloaded)";
+            text += users.active == user
+                        ? "the printer driver lp is printing on it: let the print job end, then "
+                        : "the printer driver lp is registered on it: ";
+            text += kUnloadPrinterDriver;
         } else {
-            text += "the kernel driver " + user + " holds it: unload that driver";
+            std::string module = user;
+            while (!module.empty() && module.back() >= '0' && module.back() <= '9') {
+                module.pop_back();
+            }
+            text += "the kernel driver " + user + " is registered on it: unload it ('sudo rmmod " +
+                    module + "')";
         }
     }
     return text;
 }
 
-// The claim for a device opened afresh; 0 or the errno of the refusal.
-int claim(DeviceCalls& calls, int fd, bool exclusive) {
-    // PPEXCL only records the wish: the kernel refuses at PPCLAIM.
-    if (exclusive && calls.ioctl(fd, PPEXCL, nullptr) != 0) {
-        return errno;
-    }
-    return calls.ioctl(fd, PPCLAIM, nullptr) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
-// Exclusive use keeps every other driver off the lines between our accesses.
-// The kernel refuses it while anything else is registered on the port. When
-// the only others are printer drivers (lp) that are idle, the port is claimed
-// without PPEXCL instead: the claim is then held for the whole process, and as
-// ppdev cannot be pre-empted, lp's next print job waits for it, so nothing
-// touches the lines meanwhile. A printing lp, another program's ppdev (whose
-// claim would make ours wait, with the program hanging) or another kernel
-// driver is refused with its name and what to do.
+// The claim is always exclusive: nothing else may touch the lines between our
+// accesses, and sharing with an idle printer driver can deadlock the kernel
+// when the claim is released while a print job waits. The kernel refuses an
+// exclusive claim while any other device is registered on the port, with
+// ENXIO at the first PPCLAIM (drivers/parport/share.c, drivers/char/ppdev.c),
+// and logs an error for it; a port that already shows another user is
+// therefore refused without trying.
 std::unique_ptr<PpdevPort> PpdevPort::open(const std::string& device, DeviceCalls& calls,
-                                           const std::filesystem::path& devices_folder,
-                                           std::string& error) {
-    int fd = calls.open(device.c_str(), O_RDWR | O_CLOEXEC);
+                                           const SystemPaths& paths, std::string& error) {
+    const std::filesystem::path users_folder = devices_folder(paths, device);
+    if (const PortUsers users = port_users(users_folder); !users.registered.empty()) {
+        error = "cannot claim " + device + ": " + holder_advice(users);
+        return nullptr;
+    }
+    const int fd = calls.open(device.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        error = "cannot open " + device + ": " + std::strerror(err) + open_advice(err);
+        error =
+            "cannot open " + device + ": " + std::strerror(err) + open_advice(err, device, paths);
         return nullptr;
     }
-    int err = claim(calls, fd, true);
-    if (err == 0) {
-        return std::make_unique<PpdevPort>(calls, fd, device, "");
+    // PPEXCL only records the wish: the kernel refuses at PPCLAIM.
+    if (calls.ioctl(fd, PPEXCL, nullptr) == 0 && calls.ioctl(fd, PPCLAIM, nullptr) == 0) {
+        return std::make_unique<PpdevPort>(calls, fd, device);
     }
-    calls.close(fd);  // also the only way to drop PPEXCL's wish
-    if (err != ENXIO && err != EBUSY) {
-        error = "cannot claim " + device + ": " + std::strerror(err);
-        return nullptr;
+    const int err = errno;
+    calls.close(fd);
+    error = "cannot claim " + device + ": " + std::strerror(err);
+    if (err == ENXIO || err == EBUSY) {
+        error += ": " + holder_advice(port_users(users_folder));
     }
-    const PortUsers users = port_users(devices_folder);
-    const bool only_idle_printers =
-        !users.registered.empty() && users.active.empty() &&
-        std::all_of(users.registered.begin(), users.registered.end(), is_printer_driver);
-    if (only_idle_printers) {
-        fd = calls.open(device.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd >= 0) {
-            err = claim(calls, fd, false);
-            if (err == 0) {
-                return std::make_unique<PpdevPort>(calls, fd, device, users.registered.front());
-            }
-            calls.close(fd);
-        }
-    }
-    error = "cannot claim " + device + ": " + std::strerror(err) + ": " + holder_advice(users);
     return nullptr;
 }
 

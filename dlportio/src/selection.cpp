@@ -23,34 +23,6 @@ std::string hex_address(unsigned long base) {
     return text;
 }
 
-std::string port_name(const KnownPort& port) {
-    return std::filesystem::path(port.device).filename().string();
-}
-
-constexpr const char* kUsbParportWarning =
-    "a USB-attached port (base 0, e.g. uss720 or mos7715): very slow, and it may answer status "
-    "reads from a copy, so downloads can be wrong";
-
-// "parport0 at 0xD010 (set DLPORTIO_BASE=0xD010)", one entry per port.
-std::string list_ports(const std::vector<KnownPort>& ports) {
-    std::string text;
-    for (const KnownPort& port : ports) {
-        if (!text.empty()) {
-            text += "; ";
-        }
-        text += port_name(port);
-        if (port.base == 0) {
-            text += ", " + std::string(kUsbParportWarning) +
-                    " (set DLPORTIO_DEVICE=" + port.device + ")";
-        } else {
-            text += " at " + hex_address(port.base) +
-                    " (set DLPORTIO_BASE=" + hex_address(port.base) +
-                    ", or DLPORTIO_DEVICE=" + port.device + ")";
-        }
-    }
-    return text;
-}
-
 // DLPORTIO_BASE: 0x-prefixed hexadecimal or decimal, below 0x10000.
 std::optional<unsigned long> parse_base(const std::string& text) {
     const bool hexadecimal = text.starts_with("0x") || text.starts_with("0X");
@@ -83,6 +55,8 @@ Selector::~Selector() = default;
 
 Choice Selector::choose(unsigned long base) {
     Choice choice = choose_untraced(base);
+    const bool real = choice.kind == Kind::ppdev || choice.kind == Kind::direct;
+    choice.address = real ? real_address(base) : base;
     choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
         trace_->note("dlportio: " + choice.note);
@@ -101,6 +75,20 @@ Choice Selector::choose_untraced(unsigned long base) {
         return real_port(base, wanted);
     }
     return no_board("unknown DLPORTIO_BACKEND '" + wanted + "' (use auto, sim, ppdev or direct)");
+}
+
+unsigned long Selector::real_address(unsigned long base) const {
+    if (!settings_.base.empty()) {
+        return parse_base(settings_.base).value_or(base);
+    }
+    if (!settings_.device.empty()) {
+        for (const KnownPort& known : known_ports(settings_.paths)) {
+            if (known.device == settings_.device && known.base != 0) {
+                return known.base;
+            }
+        }
+    }
+    return base;
 }
 
 Choice Selector::real_port(unsigned long base, const std::string& wanted) {
@@ -130,9 +118,8 @@ Choice Selector::real_port(unsigned long base, const std::string& wanted) {
         return no_board(here + "; the machine has " + list_ports(ports));
     }
     if (wanted == "ppdev") {
-        return no_board(
-            "no parallel port known to the kernel (load its drivers with 'sudo "
-            "modprobe parport_pc ppdev', or set DLPORTIO_DEVICE=/dev/parportN)");
+        return no_board("no parallel port known to the kernel (" + no_port_advice(settings_.paths) +
+                        ")");
     }
     if (has_parallel_port(settings_.paths)) {
         return no_board(
@@ -188,18 +175,14 @@ Choice Selector::ppdev(const std::string& device) {
         return Choice{Kind::ppdev, found->second, name, name, name};
     }
     std::string error;
-    auto port = PpdevPort::open(device, calls_, devices_folder(settings_.paths, device), error);
+    auto port = PpdevPort::open(device, calls_, settings_.paths, error);
     if (!port) {
         return no_board("ppdev: " + error);
     }
     std::string name = "ppdev " + device;
-    if (!port->shared_with().empty()) {
-        name += " (shared with the idle printer driver " + port->shared_with() +
-                ", whose printing waits until this program ends)";
-    }
     for (const KnownPort& known : known_ports(settings_.paths)) {
         if (known.device == device && known.base == 0) {
-            name += "; warning: " + std::string(kUsbParportWarning);
+            name += "; warning: " + std::string(usb_parport_warning());
         }
     }
     owned_.push_back(std::move(port));

@@ -22,10 +22,11 @@ enum class Kind { no_board = 0, simulated = 1, ppdev = 2, direct = 3 };
 
 struct Choice {
     Kind kind;
-    Backend* backend;         // owned by the Selector
-    std::string name;         // e.g. "sim (RAM /path)", "ppdev /dev/parport0", "none: <why>"
-    std::string note;         // the line for standard error, after "dlportio: "
-    std::string description;  // the back end, or why there is no board and what to do
+    Backend* backend;           // owned by the Selector
+    std::string name;           // e.g. "sim (RAM /path)", "ppdev /dev/parport0", "none: <why>"
+    std::string note;           // the line for standard error, after "dlportio: "
+    std::string description;    // the back end, or why there is no board and what to do
+    unsigned long address = 0;  // the I/O address really driven (DLPORTIO_BASE, DLPORTIO_DEVICE)
 };
 
 class Selector {
@@ -49,6 +50,7 @@ public:
 
 private:
     Choice choose_untraced(unsigned long base);
+    unsigned long real_address(unsigned long base) const;
     Choice real_port(unsigned long base, const std::string& wanted);
     Choice simulated(const std::string& why);
     Choice ppdev(const std::string& device);

@@ -5,8 +5,10 @@
 //   it, 0 if the device was registered exclusively, EINVAL otherwise.
 // - The first PPCLAIM registers the device ("ppdevN"): ENXIO when an exclusive
 //   device is registered, or when this one asks to be exclusive and any other
-//   device (the printer driver lp0, another program's ppdev0) is registered.
+//   device (the printer driver, another program's ppdev0) is registered; the
+//   kernel logs "cannot grant exclusive access" then (drivers/parport/share.c).
 //   Every ppdev user of port N is named ppdevN (N in hexadecimal).
+// - The printer driver registers on every port as "lp" (drivers/char/lp.c).
 //   A claim while another device has claimed the port would block: the fake
 //   logs it and answers EINTR, as the kernel does when the wait is interrupted.
 // - Every access (PPWDATA, PPRSTATUS, PPRCONTROL, PPWCONTROL, PPRELEASE, ...)
@@ -37,7 +39,10 @@ public:
     std::vector<std::string> log;
     std::map<std::string, int> open_errno;     // device -> errno its open fails with
     std::map<unsigned long, int> ioctl_errno;  // request -> errno it fails with, after the rules
-    std::uint8_t status = 0x7F;
+    // A port with nothing attached: Acknowledge (0x40), Select and Error float
+    // high, Busy reads 1 inverted; QEMU's ISA port through parport_pc and ppdev
+    // read 0xD8 on every read (drivers/parport/parport_pc.c reads it as is).
+    std::uint8_t status = 0xD8;
     std::uint8_t control = 0x0C;  // the port driver's idle state: forward, lines inactive
     std::vector<std::uint8_t> data_written;
     bool blocked = false;  // a claim had to wait for another device

@@ -14,7 +14,9 @@ using dlportio::known_ports;
 using dlportio::SystemPaths;
 
 SystemPaths paths_in(const ScratchFolder& scratch) {
-    return SystemPaths{scratch / "proc", scratch / "dev", scratch / "pnp"};
+    return SystemPaths{scratch / "proc",    scratch / "dev",       scratch / "pnp",
+                       scratch / "usbmisc", scratch / "ioports",   scratch / "lockdown",
+                       scratch / "modules", scratch / "secureboot"};
 }
 
 TEST(ParportDiscoveryTest, FindsTheDeviceForEachBaseAddress) {

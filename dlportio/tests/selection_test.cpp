@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "board_driver.h"
 #include "fake_device.h"
@@ -23,8 +25,9 @@ protected:
         Settings s;
         s.backend = backend;
         s.sim_ram = (scratch_ / "board.ram").string();
-        s.paths = {scratch_ / "proc",    scratch_ / "dev",     scratch_ / "pnp",
-                   scratch_ / "usbmisc", scratch_ / "ioports", scratch_ / "lockdown"};
+        s.paths = {scratch_ / "proc",    scratch_ / "dev",       scratch_ / "pnp",
+                   scratch_ / "usbmisc", scratch_ / "ioports",   scratch_ / "lockdown",
+                   scratch_ / "modules", scratch_ / "secureboot"};
         return s;
     }
     void machine_has_port_at(const std::string& decimal_base, int number = 0) const {
@@ -182,11 +185,16 @@ TEST_F(SelectionTest, UnwritableTraceIsReportedAndAccessesStillWork) {
     EXPECT_EQ(drive.fetch(0x0001), 0x42);
 }
 
+// The port instructions on an ISA bus: a port's registers keep what is
+// written (the data register reads back its latch), an address with no port
+// behind it reads FF and keeps nothing.
 class FakePortIo final : public dlportio::PortIo {
 public:
     std::vector<std::string> log;
     int ioperm_errno = 0;
+    bool is_root = true;
     std::map<unsigned long, std::uint8_t> registers;
+    std::set<unsigned long> empty;  // addresses with no port behind them
 
     int ioperm(unsigned long from, unsigned long count, int on) override {
         log.push_back("ioperm " + hex(from) + " " + std::to_string(count) + " " +
@@ -199,12 +207,18 @@ public:
     }
     void outb(std::uint8_t value, unsigned long port) override {
         log.push_back("outb " + hex(value) + " " + hex(port));
-        registers[port] = value;
+        if (empty.count(port) == 0) {
+            registers[port] = value;
+        }
     }
     std::uint8_t inb(unsigned long port) override {
         log.push_back("inb " + hex(port));
+        if (empty.count(port) != 0) {
+            return 0xFF;
+        }
         return registers.count(port) != 0 ? registers[port] : 0x7F;
     }
+    bool root() override { return is_root; }
     static std::string hex(unsigned long value) {
         char text[24];
         std::snprintf(text, sizeof text, "%lX", value);
@@ -221,14 +235,17 @@ TEST_F(SelectionTest, BaseVariableTakesTheDirectBackEndToACardAddress) {
         Selector selector(s, device_, io);
         const auto choice = selector.choose(0x378);
         EXPECT_EQ(choice.name, "direct I/O at 0xD010");
+        EXPECT_EQ(choice.address, 0xD010u) << "the address really driven, for messages";
         EXPECT_EQ(selector.choose(0x278).backend, choice.backend) << "one claim of the range";
         choice.backend->write_data(0xC8);
         EXPECT_EQ(choice.backend->read_status(), 0x7F);
     }
-    EXPECT_EQ(io.log, (std::vector<std::string>{"ioperm D010 3 1", "inb D012", "outb C D012",
-                                                "outb C8 D010", "inb D011", "outb 2C D012",
-                                                "ioperm D010 3 0"}))
-        << "data lines made to drive at start, control register restored at the end";
+    EXPECT_EQ(io.log, (std::vector<std::string>{
+                          "ioperm D010 3 1", "inb D012", "outb C D012", "inb D010", "outb C8 D010",
+                          "inb D010", "outb CD D010", "inb D010", "outb 7F D010", "outb C8 D010",
+                          "inb D011", "outb 2C D012", "ioperm D010 3 0"}))
+        << "data lines made to drive and their latch checked at start with strobes inactive and "
+           "the reset line kept, control register restored at the end";
 }
 
 TEST_F(SelectionTest, BaseVariablePicksTheMatchingPpdevDevice) {
@@ -237,7 +254,9 @@ TEST_F(SelectionTest, BaseVariablePicksTheMatchingPpdevDevice) {
     Settings s = settings("auto");
     s.base = "53264";
     Selector selector(s, device_);
-    EXPECT_EQ(selector.choose(0x378).name, "ppdev " + dev("parport1"));
+    const auto choice = selector.choose(0x378);
+    EXPECT_EQ(choice.name, "ppdev " + dev("parport1"));
+    EXPECT_EQ(choice.address, 0xD010u);
     s.base = "0xD01G";
     Selector wrong(s, device_);
     EXPECT_EQ(wrong.choose(0x378).name,
@@ -248,7 +267,9 @@ TEST_F(SelectionTest, BaseVariablePicksTheMatchingPpdevDevice) {
 struct DirectRefusal {
     const char* label;
     int err;
-    const char* lockdown;  // content of the kernel's lockdown file
+    bool root;
+    const char* lockdown;  // content of the kernel's lockdown file; null: not mounted
+    bool secure_boot;
     std::string said;
 };
 
@@ -259,7 +280,11 @@ TEST_P(DirectRefusalTest, EachRefusalSaysItsOwnReason) {
     const DirectRefusal& c = GetParam();
     FakePortIo io;
     io.ioperm_errno = c.err;
-    scratch_.put("lockdown", c.lockdown);
+    io.is_root = c.root;
+    if (c.lockdown != nullptr) {
+        scratch_.put("lockdown", c.lockdown);
+    }
+    scratch_.put("secureboot", std::string("\x06\0\0\0", 4) + (c.secure_boot ? '\x01' : '\0'));
     Selector selector(settings("direct"), device_, io);
     const auto choice = selector.choose(0x378);
     EXPECT_EQ(choice.name, "none: direct: " + c.said);
@@ -269,27 +294,77 @@ TEST_P(DirectRefusalTest, EachRefusalSaysItsOwnReason) {
 INSTANTIATE_TEST_SUITE_P(
     Errnos, DirectRefusalTest,
     ::testing::Values(
-        DirectRefusal{"no_ioperm", ENOSYS, "",
+        DirectRefusal{"no_ioperm", ENOSYS, true, "", false,
                       "this kernel or machine has no port I/O (ioperm: Function not implemented); "
                       "use DLPORTIO_BACKEND=ppdev"},
-        DirectRefusal{"not_root", EPERM, "[none] integrity confidentiality\n",
+        DirectRefusal{"not_root", EPERM, false, "[none] integrity confidentiality\n", false,
                       "ioperm: Operation not permitted: direct I/O needs root or CAP_SYS_RAWIO; "
                       "DLPORTIO_BACKEND=ppdev needs neither"},
-        DirectRefusal{"locked_down", EPERM, "none [integrity] confidentiality\n",
-                      "the kernel is locked down (Secure Boot), which refuses port I/O even to "
-                      "root (ioperm: Operation not permitted); use DLPORTIO_BACKEND=ppdev"}),
+        DirectRefusal{"locked_down_by_command_line", EPERM, true,
+                      "none [integrity] confidentiality\n", false,
+                      "the kernel is locked down (integrity), which refuses port I/O even to "
+                      "root (ioperm: Operation not permitted); use DLPORTIO_BACKEND=ppdev"},
+        DirectRefusal{"locked_down_by_secure_boot", EPERM, false,
+                      "none integrity [confidentiality]\n", true,
+                      "the kernel is locked down (confidentiality), as Secure Boot has it, which "
+                      "refuses port I/O even to root (ioperm: Operation not permitted); use "
+                      "DLPORTIO_BACKEND=ppdev"},
+        DirectRefusal{"root_without_securityfs", EPERM, true, nullptr, false,
+                      "ioperm refused even to root (Operation not permitted): the kernel may be "
+                      "locked down, which /sys/kernel/security/lockdown tells once securityfs is "
+                      "mounted ('sudo mount "
+                      "-t securityfs securityfs /sys/kernel/security'); use "
+                      "DLPORTIO_BACKEND=ppdev"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(SelectionTest, DirectBackEndWarnsWhenAKernelDriverOwnsThePort) {
+// /proc/ioports as root sees it on a PC with a serial port at 0x2F8 and the
+// parallel-port driver on 0x378 (kernel/resource.c, drivers/tty/serial/8250/,
+// drivers/parport/parport_pc.c); nothing is at 0x278.
+constexpr const char* kIoports =
+    "0000-0cf7 : PCI Bus 0000:00\n  0000-001f : dma1\n  02f8-02ff : serial\n"
+    "  0378-037a : parport0\n  03c0-03df : vga+\n  0a00-0a0f : pnp 00:05\n"
+    "0d00-ffff : PCI Bus 0000:00\n  d000-dfff : PCI Bus 0000:03\n    d010-d017 : 0000:03:00.0\n";
+
+// Where the direct back end is asked to drive: the name it gets, or the
+// start of its refusal, and whether the range was asked for at all.
+class DirectAddressTest
+    : public SelectionTest,
+      public ::testing::WithParamInterface<std::tuple<const char*, bool, std::string>> {};
+
+TEST_P(DirectAddressTest, AddressIsCheckedBeforeTheFirstTransfer) {
+    const auto& [base, ioperm_asked, name] = GetParam();
     FakePortIo io;
-    scratch_.put("ioports", "0000-0cf7 : PCI Bus 0000:00\n  0378-037a : parport0\n");
-    Selector selector(settings("direct"), device_, io);
-    EXPECT_EQ(selector.choose(0x378).name,
-              "direct I/O at 0x378; warning: the kernel driver parport0 also drives this port and "
-              "may change its lines between our accesses (DLPORTIO_BACKEND=ppdev shares it "
-              "safely)");
-    EXPECT_EQ(selector.choose(0x278).name, "direct I/O at 0x278");
+    io.empty = {0x278, 0x279, 0x27A};
+    scratch_.put("ioports", kIoports);
+    machine_has_port_at("888");
+    Settings s = settings("direct");
+    s.base = base;
+    Selector selector(s, device_, io);
+    const auto choice = selector.choose(0x378);
+    EXPECT_EQ(choice.name.substr(0, name.size()), name);
+    EXPECT_EQ(!io.log.empty(), ioperm_asked) << "a range refused up front is not asked for";
+    if (choice.kind == dlportio::Kind::no_board && ioperm_asked) {
+        EXPECT_TRUE(reads_as_no_board(*choice.backend));
+        EXPECT_EQ(io.log.back(), "ioperm 278 3 0") << "the range is given back";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, DirectAddressTest,
+    ::testing::Values(
+        std::tuple{"0x2F8", false,
+                   "none: direct: 0x2F8 belongs to the kernel driver 'serial' (/proc/ioports: "
+                   "02f8-02ff : serial), not to a parallel port: refused, as writing there would "
+                   "disturb it"},
+        std::tuple{"0x278", true,
+                   "none: direct: no parallel port at 0x278: its data register does not keep "
+                   "what is written to it (it reads back as an empty address does); the machine "
+                   "has parport0 at 0x378 (set DLPORTIO_BASE=0x378"},
+        std::tuple{"0x378", true,
+                   "direct I/O at 0x378; warning: the kernel driver parport0 also drives this "
+                   "port and may change its lines between our accesses (DLPORTIO_BACKEND=ppdev "
+                   "claims it for this program alone)"},
+        std::tuple{"0xD010", true, "direct I/O at 0xD010"}));
 
 TEST_F(SelectionTest, UsbPrinterAdapterIsNamedAndNeverReplacedByTheSimulatedBoard) {
     scratch_.put("usbmisc/lp0/dev", "180:0\n");
