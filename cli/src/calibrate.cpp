@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "no_answer.h"
+
 namespace qcli {
 namespace {
 
@@ -34,17 +36,33 @@ std::vector<std::uint8_t> calibration_pattern(std::uint8_t delay, unsigned round
 }
 
 Calibration find_delay(std::size_t size, unsigned rounds, const RoundFunction& round,
-                       const std::function<void(const DelayVerdict&)>& report) {
+                       const std::function<void(const DelayVerdict&)>& report,
+                       const GiveUp& give_up) {
+    std::optional<std::uint8_t> level;  // what every byte read back so far, while one level
+    bool one_level_only = true;
     for (unsigned d = 1; d <= kMaxDelay; ++d) {
         const auto delay = static_cast<std::uint8_t>(d);
         DelayVerdict verdict{delay, size, 0, true, {}};
-        for (unsigned r = 0; r < rounds && verdict.intact; ++r) {
+        std::uint8_t ones = 0x00;
+        std::uint8_t zeros = 0x00;
+        for (unsigned r = 0; verdict.intact && (r < rounds || (ones & zeros) != 0xFF); ++r) {
             const std::vector<std::uint8_t> pattern = calibration_pattern(delay, r, size);
+            for (const std::uint8_t b : pattern) {
+                ones |= b;
+                zeros |= static_cast<std::uint8_t>(~b);
+            }
             RoundResult result = round(delay, r, pattern);
             if (!result) {
-                return {Calibration::Outcome::refused, delay};
+                return {Calibration::Outcome::refused, delay, 0};
             }
             verdict.rounds = r + 1;
+            std::vector<std::uint8_t> read = pattern;
+            for (const Mismatch& m : *result) {
+                read.at(m.address) = m.read;
+            }
+            const auto round_level = one_level(read);
+            one_level_only = one_level_only && round_level && (!level || level == round_level);
+            level = round_level;
             if (!result->empty()) {
                 verdict.intact = false;
                 verdict.wrong = std::move(*result);
@@ -52,10 +70,23 @@ Calibration find_delay(std::size_t size, unsigned rounds, const RoundFunction& r
         }
         report(verdict);
         if (verdict.intact) {
-            return {Calibration::Outcome::found, delay};
+            return {Calibration::Outcome::found, delay, 0};
+        }
+        if (one_level_only && give_up && give_up(delay)) {
+            // Both levels on every line, in two bytes: cheap even at a long delay.
+            const std::array<std::uint8_t, 2> look{0xA5, 0x5A};
+            const RoundResult seen = round(kLookDelay, 0, look);
+            if (!seen) {
+                return {Calibration::Outcome::refused, kLookDelay, 0};
+            }
+            if (!seen->empty() && seen->size() == look.size() && seen->front().read == *level &&
+                seen->back().read == *level) {
+                return {Calibration::Outcome::no_answer, delay, *level};
+            }
+            one_level_only = false;  // something answered: search on, delay by delay
         }
     }
-    return {Calibration::Outcome::none, 0};
+    return {Calibration::Outcome::none, 0, 0};
 }
 
 std::string verdict_text(const DelayVerdict& verdict) {

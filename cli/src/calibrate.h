@@ -39,16 +39,29 @@ struct DelayVerdict {
 };
 
 struct Calibration {
-    enum class Outcome { found, none, refused };
+    enum class Outcome { found, none, refused, no_answer };
     Outcome outcome = Outcome::none;
-    std::uint8_t delay = 0;  // for found: the answer; for refused: the delay tried
+    // found: the answer; refused: the delay tried; no_answer: the last delay tried
+    std::uint8_t delay = 0;
+    std::uint8_t level = 0;  // no_answer: what every byte read back, FF or 00
 };
 
+// Asked after each failed delay while every byte read back so far, at every
+// delay, was one level: true ends the search, unless one short look at
+// kLookDelay finds a board after all (a slow one, which reads one level at
+// short delays as an empty port does at all of them).
+using GiveUp = std::function<bool(std::uint8_t delay)>;
+inline constexpr std::uint8_t kLookDelay = 32;
+
 // Tries delays 1 to 255 in turn, `rounds` rounds each, and stops at the first
-// delay whose rounds all come back intact, or when the library refuses. A delay
-// is given up at its first damaged round: later rounds can't make it good.
+// delay whose rounds all come back intact, or when the library refuses, or
+// when `give_up` (if any) says so. A delay is given up at its first damaged
+// round: later rounds can't make it good. It counts only when the patterns
+// sent at it showed every data bit both at 0 and at 1: where the rounds asked
+// for don't, the next round, the complement, is run too.
 Calibration find_delay(std::size_t size, unsigned rounds, const RoundFunction& round,
-                       const std::function<void(const DelayVerdict&)>& report);
+                       const std::function<void(const DelayVerdict&)>& report,
+                       const GiveUp& give_up = {});
 
 // "delay 4: 256 of 256 bytes wrong in round 1 (first at 0000: sent 5A, read FF)"
 // "delay 5: intact in 3 rounds"

@@ -4,6 +4,7 @@
 // the start of the board's RAM.
 #include <vandrel.h>
 
+#include <chrono>
 #include <string>
 
 #include "profile/config_folder.h"
@@ -11,10 +12,17 @@
 
 #include "calibrate.h"
 #include "command.h"
+#include "no_answer.h"
 #include "temp_file.h"
 
 namespace qcli {
 namespace {
+
+// An empty port reads one level at every delay; a slow board reads wrong
+// bytes too until its delay is reached. Both budgets keep an empty port's
+// search short while a board that needs a few delays more is still found.
+constexpr unsigned kNoAnswerDelays = 8;
+constexpr std::chrono::seconds kNoAnswerTime{10};
 
 // Sends the pattern at this delay and reads it back. On a refusal, nothing
 // comes back and `error` says why.
@@ -49,12 +57,17 @@ int run_calibrate(Context& ctx) {
                 << " bytes of the board's RAM and leaves the board held in reset\n";
     }
     std::string error;
+    const auto start = std::chrono::steady_clock::now();
     const Calibration result = find_delay(
         size, rounds,
         [&](std::uint8_t delay, unsigned, std::span<const std::uint8_t> pattern) {
             return board_round(file, delay, pattern, error);
         },
-        [&](const DelayVerdict& verdict) { ctx.info() << verdict_text(verdict) << '\n'; });
+        [&](const DelayVerdict& verdict) { ctx.info() << verdict_text(verdict) << '\n'; },
+        [&](std::uint8_t delay) {
+            return delay >= kNoAnswerDelays ||
+                   std::chrono::steady_clock::now() - start >= kNoAnswerTime;
+        });
 
     switch (result.outcome) {
         case Calibration::Outcome::refused:
@@ -63,6 +76,11 @@ int run_calibrate(Context& ctx) {
             ctx.err << kProgramName << ": no delay up to " << kMaxDelay << " brings " << size
                     << " bytes back intact; no board answers\n";
             return kExitNoBoard;
+        case Calibration::Outcome::no_answer:
+            return ctx.fail(
+                no_answer_text(result.level, " at delays 1 to " + std::to_string(result.delay) +
+                                                 " and " + std::to_string(kLookDelay)),
+                kExitNoBoard);
         case Calibration::Outcome::found:
             break;
     }

@@ -1,8 +1,11 @@
 // download SIZE FILE: read the board's RAM from address 0 and save it.
 #include <vandrel.h>
 
+#include <span>
+
 #include "command.h"
 #include "image_file.h"
+#include "no_answer.h"
 #include "progress.h"
 #include "status_text.h"
 
@@ -24,6 +27,12 @@ int run_download(Context& ctx) {
         return rc;
     }
     ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
+    // The RAM may really hold FF, so the download stands; but an empty port
+    // reads the same, and the user should know.
+    const std::span<const std::uint8_t> read(getBuffer(), get_bufsize());
+    if (real_port() && one_level(read) == 0xFF) {
+        ctx.err << kProgramName << ": warning: " << no_answer_text(0xFF) << '\n';
+    }
     return kExitOk;
 }
 

@@ -5,7 +5,6 @@
 // seen on the data input. An input stuck at one level reads the same every
 // time, so a byte read through it says nothing about the RAM.
 #include <vandrel.h>
-#include <vandrel_board.h>
 
 #include <array>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "no_answer.h"
 #include "temp_file.h"
 
 namespace qcli {
@@ -41,12 +41,6 @@ std::string hex(unsigned value) {
     return text.data();
 }
 
-std::string port_text(std::uint16_t base) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%X", unsigned{base});
-    return text.data();
-}
-
 // True when the bytes hold at least one 0 bit and one 1 bit.
 bool both_levels(const std::vector<std::uint8_t>& bytes) {
     std::uint8_t any = 0x00;
@@ -60,7 +54,7 @@ bool both_levels(const std::vector<std::uint8_t>& bytes) {
 
 class Probe {
 public:
-    Probe(Context& ctx, std::uint16_t base) : ctx_(ctx), at_(port_text(base)) {}
+    explicit Probe(Context& ctx) : ctx_(ctx), at_(board_at()) {}
 
     int run() {
         if (!file_.ok()) {
@@ -135,7 +129,7 @@ private:
 int run_probe(Context& ctx) {
     // Its one-byte transfers would each draw a progress line for nothing.
     setCallback(nullptr);
-    return Probe(ctx, set_Port(VANDREL_PORT_QUERY)).run();
+    return Probe(ctx).run();
 }
 
 }  // namespace qcli

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 
+#include "no_answer.h"
 #include "progress.h"
 
 namespace qcli {
@@ -36,16 +37,19 @@ void report_mismatches(std::ostream& out, const std::vector<Mismatch>& mismatche
     }
 }
 
-int verify_board(Context& ctx, std::span<const std::uint8_t> expected) {
+int verify_board(Context& ctx, std::span<const std::uint8_t> expected, bool just_written) {
     progress_begin("verify");
     const auto size = static_cast<std::uint16_t>(expected.size());
     if (read_ram(size) == 0) {
         return ctx.library_failure();
     }
-    const auto mismatches =
-        compare_images(expected, std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
+    const std::span<const std::uint8_t> read(getBuffer(), get_bufsize());
+    const auto mismatches = compare_images(expected, read);
     if (mismatches.empty()) {
         return kExitOk;
+    }
+    if (just_written && nothing_answered(expected, read)) {
+        return ctx.fail(no_answer_text(read[0]), kExitNoBoard);
     }
     report_mismatches(ctx.err, mismatches);
     return ctx.fail("verify failed: " + std::to_string(mismatches.size()) + " of " +

@@ -26,7 +26,9 @@ std::vector<Mismatch> compare_images(std::span<const std::uint8_t> expected,
 void report_mismatches(std::ostream& out, const std::vector<Mismatch>& mismatches);
 
 // Downloads expected.size() bytes and compares them. Returns kExitOk,
-// kExitMismatch (reported on err) or kExitFailed (the library refused).
-int verify_board(Context& ctx, std::span<const std::uint8_t> expected);
+// kExitMismatch (reported on err) or kExitFailed (the library refused). When
+// `just_written`, a read-back all FF or all 00 that the image is not gives
+// kExitNoBoard instead: nothing stored what was sent.
+int verify_board(Context& ctx, std::span<const std::uint8_t> expected, bool just_written = false);
 
 }  // namespace qcli

@@ -36,10 +36,11 @@ struct SearchRun {
     std::vector<DelayVerdict> verdicts;
 };
 
-SearchRun run_search(std::size_t size, unsigned rounds, const RoundFunction& round) {
+SearchRun run_search(std::size_t size, unsigned rounds, const RoundFunction& round,
+                     const GiveUp& give_up = {}) {
     SearchRun run;
-    run.result =
-        find_delay(size, rounds, round, [&](const DelayVerdict& v) { run.verdicts.push_back(v); });
+    run.result = find_delay(
+        size, rounds, round, [&](const DelayVerdict& v) { run.verdicts.push_back(v); }, give_up);
     return run;
 }
 
@@ -124,6 +125,53 @@ TEST(Calibrate, ARefusedTransferStopsTheSearchAtOnce) {
     EXPECT_EQ(run.verdicts.size(), 2u);  // delays 1 and 2 reported, not the refused one
     EXPECT_EQ(board.calls.size(), 2u);
 }
+
+// Boards that read one level until their delay is reached, and empty ports
+// that read one level at every delay: a search that gives up after delay 4.
+struct OneLevelCase {
+    const char* label;
+    unsigned needs;  // 1000: never stores
+    std::uint8_t level;
+    std::size_t size;
+    unsigned rounds;
+    Calibration::Outcome outcome;
+    unsigned delay;
+    std::vector<std::pair<unsigned, unsigned>> calls;  // (delay, round)
+};
+
+class OneLevel : public testing::TestWithParam<OneLevelCase> {};
+
+TEST_P(OneLevel, EmptyPortEndsTheSearchASlowBoardIsStillFound) {
+    const OneLevelCase& c = GetParam();
+    ModelBoard board{c.needs, std::vector<std::uint8_t>(c.size, c.level), {}};
+    const SearchRun run =
+        run_search(c.size, c.rounds, std::ref(board), [](std::uint8_t d) { return d >= 4; });
+    EXPECT_EQ(run.result.outcome, c.outcome);
+    EXPECT_EQ(run.result.delay, c.delay);
+    if (c.outcome == Calibration::Outcome::no_answer) {
+        EXPECT_EQ(run.result.level, c.level);
+    }
+    EXPECT_EQ(board.calls, c.calls);
+}
+
+using Calls = std::vector<std::pair<unsigned, unsigned>>;
+INSTANTIATE_TEST_SUITE_P(
+    Boards, OneLevel,
+    testing::Values(
+        OneLevelCase{"empty_port", 1000, 0xFF, 256, 3, Calibration::Outcome::no_answer, 4,
+                     Calls{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {kLookDelay, 0}}},
+        OneLevelCase{"input_held_low", 1000, 0x00, 16, 2, Calibration::Outcome::no_answer, 4,
+                     Calls{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {kLookDelay, 0}}},
+        OneLevelCase{"one_byte_empty_port", 1000, 0xFF, 1, 1, Calibration::Outcome::no_answer, 4,
+                     Calls{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {kLookDelay, 0}}},
+        OneLevelCase{"slow_board_within_budget", 3, 0xFF, 64, 1, Calibration::Outcome::found, 3,
+                     Calls{{1, 0}, {2, 0}, {3, 0}}},
+        OneLevelCase{"slower_board_seen_by_the_look", 6, 0xFF, 64, 1, Calibration::Outcome::found,
+                     6, Calls{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {kLookDelay, 0}, {5, 0}, {6, 0}}},
+        // One byte can't show every line at both levels: its complement is sent too.
+        OneLevelCase{"one_byte_good_board", 1, 0xFF, 1, 1, Calibration::Outcome::found, 1,
+                     Calls{{1, 0}, {1, 1}}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(CalibrationPattern, RoundsComeInComplementaryPairs) {
     for (unsigned round = 0; round < 6; round += 2) {

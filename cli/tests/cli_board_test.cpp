@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "calibrate.h"
 #include "cli_process.h"
@@ -95,8 +96,9 @@ TEST_F(Calibrate, WithoutSaveTheProfileIsNotWritten) {
     EXPECT_EQ(scratch.profile(), "[section]\nDelay=10\n");
 }
 
-// The slow board itself: an upload at delay 4 does not survive verification,
-// one at delay 5 does, which is why calibrate answers 5.
+// The slow board itself: an upload at delay 4 stores nothing and reads back
+// FF, as where no board answers; one at delay 5 verifies, which is why
+// calibrate answers 5.
 class SlowBoardUpload : public testing::TestWithParam<std::pair<const char*, int>> {};
 
 TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
@@ -112,7 +114,7 @@ TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, SlowBoardUpload,
-                         testing::Values(std::pair{"4", 3}, std::pair{"5", 0}));
+                         testing::Values(std::pair{"4", 4}, std::pair{"5", 0}));
 
 TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
     const auto r = scratch.run({"-q", "calibrate"}, {"DLPORTIO_SIM_FAULT=slow=8"});
@@ -120,6 +122,49 @@ TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
     EXPECT_EQ(r.out, "delay 2\n");
     EXPECT_EQ(r.raw_err, "");
 }
+
+TEST_F(Calibrate, NothingAnsweringEndsWithExit4AndNoDelaySaved) {
+    scratch.set_profile("[section]\nDelay=3\n");
+    const auto r = scratch.run({"-q", "calibrate", "--size", "1", "--rounds", "1", "--save"},
+                               {"DLPORTIO_SIM_FAULT=no-board"});
+    EXPECT_EQ(r.exit_code, 4) << describe(r);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "quillon-cli: no board answers at 0x378: every byte read back FF at delays 1 to 8 "
+              "and 32 (check the cable and the board's power)\n");
+    EXPECT_EQ(scratch.profile(), "[section]\nDelay=3\n");
+}
+
+// Nothing stores what is sent: the read-back is one level, and the upload
+// says that no board answers, with or without the full verify; an image of
+// FF alone reads back the same from an empty port, with nothing to tell.
+class EmptyUpload
+    : public testing::TestWithParam<std::tuple<const char*, const char*, std::uint8_t, int>> {};
+
+TEST_P(EmptyUpload, IsNoSuccessAndNoMismatch) {
+    const auto [fault, option, image_byte, code] = GetParam();
+    Scratch scratch;
+    std::vector<std::uint8_t> image(64, image_byte);
+    if (code == 4) {
+        image[7] ^= 0x5A;  // not of one byte alone
+    }
+    scratch.write("fw.bin", image);
+    const auto r = scratch.run({"upload", option, scratch.path("fw.bin").string()},
+                               {std::string("DLPORTIO_SIM_FAULT=") + fault});
+    EXPECT_EQ(r.exit_code, code) << describe(r);
+    const std::string said = std::string(
+                                 "quillon-cli: no board answers at 0x378: every byte read "
+                                 "back ") +
+                             (fault[0] == 'n' ? "FF" : "00") +
+                             " (check the cable and the board's power)\n";
+    EXPECT_EQ(r.err.find(said) != std::string::npos, code == 4) << describe(r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EmptyUpload,
+                         testing::Values(std::tuple{"no-board", "--no-reset", 0x00, 4},
+                                         std::tuple{"no-board", "--no-verify", 0x00, 4},
+                                         std::tuple{"stuck-low", "--no-verify", 0xFF, 4},
+                                         std::tuple{"stuck-low", "--no-reset", 0x00, 0}));
 
 class CalibrateUsage : public testing::TestWithParam<std::vector<std::string>> {};
 
