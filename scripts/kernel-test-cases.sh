@@ -1,0 +1,114 @@
+#!/bin/sh
+# The guest side of scripts/kernel-test.sh (busybox sh, as root): one line
+# "KT PASS name" or "KT FAIL name ..." per case. $1 is the boot: "port" (an
+# ISA parallel port at 0x378 with nothing attached, a serial port at 0x2F8)
+# or "noport" (no parallel port, kernel locked down on its command line).
+export HOME=/root XDG_CONFIG_HOME=/tmp/config XDG_STATE_HOME=/tmp/state PATH=/bin:/sbin
+mkdir -p /tmp/config /tmp/state
+M=/lib/modules
+
+# check NAME EXIT-CODE TEXT [--not TEXT]... -- COMMAND...: runs the command
+# and wants that exit code, TEXT in its output and none of the --not texts.
+check() {
+    name=$1 want_rc=$2 want=$3
+    shift 3
+    nots=""
+    while [ "$1" = --not ]; do
+        nots="$nots$2
+"
+        shift 2
+    done
+    shift
+    out=$("$@" 2>&1)
+    rc=$?
+    verdict=PASS
+    [ "$rc" = "$want_rc" ] || verdict=FAIL
+    printf '%s' "$out" | grep -qF -- "$want" || verdict=FAIL
+    printf '%s' "$nots" | while IFS= read -r not; do
+        [ -z "$not" ] || ! printf '%s' "$out" | grep -qF -- "$not" || echo x
+    done | grep -q x && verdict=FAIL
+    if [ $verdict = PASS ]; then
+        echo "KT PASS $name"
+    else
+        echo "KT FAIL $name: exit $rc (want $want_rc), want '$want'"
+    fi
+    printf '%s\n' "$out" | sed 's/^/KT   | /'
+}
+
+q=quillon-cli
+case "$1" in
+port)
+    check no_driver 4 "the kernel's driver for it is not loaded (run 'sudo modprobe parport_pc ppdev'" \
+        -- $q probe
+    insmod $M/parport.ko
+    insmod $M/parport_pc.ko
+    check parport_pc_only 4 "load the ppdev driver with 'sudo modprobe ppdev'" \
+        --not "parport_pc ppdev" -- $q probe
+    insmod $M/ppdev.ko
+    sleep 1
+    check probe_empty_port 4 "no board answers at 0x378 (the data input reads all ones)" -- $q probe
+    check download_warns 0 "warning: no board answers at 0x378: every byte read back FF (check the cable and the board's power)" \
+        -- $q --delay 1 download 64 /tmp/d.bin
+    check download_keeps_bytes 0 "64" -- sh -c "wc -c </tmp/d.bin"
+    head -c 64 /dev/urandom >/tmp/u.bin
+    check upload_exit_4 4 "no board answers at 0x378: every byte read back FF" \
+        --not "verify failed" -- $q --delay 1 upload /tmp/u.bin
+    check upload_no_verify_exit_4 4 "no board answers at 0x378: every byte read back FF" \
+        -- $q --delay 1 upload --no-verify /tmp/u.bin
+    start=$(date +%s)
+    check calibrate_gives_up 4 "no board answers at 0x378: every byte read back FF at delays 1 to" \
+        -- $q calibrate --save
+    took=$(($(date +%s) - start))
+    if [ $took -le 30 ]; then echo "KT PASS calibrate_within_30s ($took s)"; else echo "KT FAIL calibrate_within_30s: $took s"; fi
+    # Killed before it ends: only lines written as they came reach the pipe.
+    check calibrate_lines_through_a_pipe 0 "delay 1: 256 of 256 bytes wrong" \
+        -- sh -c "timeout -s KILL 8 $q calibrate 2>/dev/null | head -n 1"
+    check calibrate_saved_nothing 0 "" -- sh -c "! grep -qs Delay /tmp/config/quillon.INI"
+    check missing_port 4 "no parallel port at 0x278; the machine has parport0 at 0x378" \
+        -- $q --port 0 probe
+    check missing_device 4 "no such port: the machine has parport0 at 0x378" --not modprobe \
+        -- env DLPORTIO_DEVICE=/dev/parport1 $q probe
+    $q --delay 255 download 32768 /tmp/hold.bin >/dev/null 2>&1 &
+    holder=$!
+    sleep 3
+    check two_programs 4 "another program holds the port (ppdev0)" -- $q probe
+    kill $holder
+    wait $holder
+    insmod $M/lp.ko
+    check lp_refused 4 "the printer driver lp is registered on it: unload it with 'sudo rmmod lp'" \
+        --not "unload that driver" -- $q probe
+    check lp_boot_advice 4 "blacklist lp" -- $q probe
+    rmmod lp
+    check no_exclusive_errors_in_kernel_log 0 "" \
+        -- sh -c "! dmesg | grep -E 'cannot grant exclusive|failed to register'"
+    export DLPORTIO_BACKEND=direct
+    check direct_root 4 "no board answers at 0x378 (the data input reads all ones)" -- $q probe
+    check direct_warns_of_parport 4 "the kernel driver parport0 also drives this port" -- $q probe
+    check direct_user 4 "direct I/O needs root or CAP_SYS_RAWIO" \
+        -- setpriv --reuid=1000 --regid=1000 --clear-groups $q probe
+    check direct_no_port 4 "no parallel port at 0x278: its data register does not keep" \
+        -- $q --port 0 probe
+    check direct_serial_port 4 "0x2F8 belongs to the kernel driver 'serial'" \
+        -- env DLPORTIO_BASE=0x2F8 $q probe
+    check direct_names_the_address_used 4 "no board answers at 0x378 (" --not "0x278" \
+        -- env DLPORTIO_BASE=0x378 $q --port 0 probe
+    unset DLPORTIO_BACKEND
+    ;;
+noport)
+    export DLPORTIO_BACKEND=direct
+    check locked_down_no_securityfs 4 "ioperm refused even to root (Operation not permitted): the kernel may be locked down" \
+        --not "needs root" --not "Secure Boot" -- $q probe
+    mount -t securityfs securityfs /sys/kernel/security
+    check locked_down_integrity 4 "the kernel is locked down (integrity), which refuses port I/O" \
+        --not "Secure Boot" --not "needs root" -- $q probe
+    export DLPORTIO_BACKEND=ppdev
+    check no_port_no_driver 4 "load the drivers with 'sudo modprobe parport_pc ppdev'" -- $q probe
+    insmod $M/parport.ko
+    insmod $M/parport_pc.ko
+    insmod $M/ppdev.ko
+    check no_port_drivers_loaded 4 "parport_pc is loaded but found no port" --not modprobe \
+        -- $q probe
+    check no_port_device_asked_for 4 "parport_pc is loaded but found no port" --not modprobe \
+        -- env DLPORTIO_DEVICE=/dev/parport0 $q probe
+    ;;
+esac
