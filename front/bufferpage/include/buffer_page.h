@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "windowing/command_ids.h"
+
 namespace bufferpage {
 
 inline constexpr std::uint32_t page_bytes = 256;
@@ -54,20 +56,7 @@ struct ScrollMove {
     int bar_position = 0;     // the scroll bar's new position when accepted
 };
 
-// Scroll codes as the scroll bar reports them.
-enum ScrollCode : unsigned {
-    line_up = 0,
-    line_down = 1,
-    page_up = 2,
-    page_down = 3,
-    thumb_position = 4,
-    thumb_track = 5,
-    top = 6,
-    bottom = 7,
-    end_scroll = 8,
-};
-
-// Scroll code c (0..8 as SB_LINEUP..SB_ENDSCROLL), thumb position, current start, buffer size.
+// Scroll code c (windowing::ScrollCode), thumb position, current start, buffer size.
 // Moves past either end, unknown codes and an empty buffer are refused.
 ScrollMove scroll(unsigned code, std::uint16_t thumb, std::uint32_t page_start,
                   std::uint32_t bufsize);

@@ -139,11 +139,12 @@ ScrollMove scroll(unsigned code, std::uint16_t thumb, std::uint32_t page_start,
     if (bufsize == 0) {
         return {};
     }
-    const std::uint32_t step = (code == page_up || code == page_down) ? large_step : small_step;
+    const std::uint32_t step =
+        (code == windowing::SB_PAGEUP || code == windowing::SB_PAGEDOWN) ? large_step : small_step;
     std::uint32_t start = 0;
     switch (code) {
-        case line_up:
-        case page_up: {
+        case windowing::SB_LINEUP:
+        case windowing::SB_PAGEUP: {
             const std::uint32_t back = page_start < large_step ? small_step : step;
             if (page_start < back) {
                 return {};
@@ -151,8 +152,8 @@ ScrollMove scroll(unsigned code, std::uint16_t thumb, std::uint32_t page_start,
             start = page_start - back;
             break;
         }
-        case line_down:
-        case page_down: {
+        case windowing::SB_LINEDOWN:
+        case windowing::SB_PAGEDOWN: {
             const std::uint32_t ahead =
                 std::uint64_t{page_start} + large_step >= bufsize ? small_step : step;
             if (std::uint64_t{page_start} + ahead >= bufsize) {
@@ -161,13 +162,13 @@ ScrollMove scroll(unsigned code, std::uint16_t thumb, std::uint32_t page_start,
             start = page_start + ahead;
             break;
         }
-        case thumb_position:
-        case thumb_track:
+        case windowing::SB_THUMBPOSITION:
+        case windowing::SB_THUMBTRACK:
             start = thumb_start(thumb, bufsize);
             break;
-        case top:
+        case windowing::SB_TOP:
             return {true, 0, 0};
-        case bottom:
+        case windowing::SB_BOTTOM:
             return {true, last_page_start(bufsize), scroll_range_max};
         default:
             return {};

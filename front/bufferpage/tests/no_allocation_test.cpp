@@ -38,7 +38,7 @@ TEST(NoAllocation, PageBuildAndScrollingAllocateNothing) {
     std::size_t shown = 0;
     std::uint32_t start = 0;
     for (int step = 0; step < 200; ++step) {
-        const auto move = bufferpage::scroll(bufferpage::line_down, 0, start, 32768);
+        const auto move = bufferpage::scroll(windowing::SB_LINEDOWN, 0, start, 32768);
         start = move.accepted ? move.start : 0;
         const auto page = bufferpage::build_page(buffer, start);
         shown += page.hex.size() + bufferpage::display_chars(page.chars).size();

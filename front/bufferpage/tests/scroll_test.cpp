@@ -8,7 +8,6 @@ namespace {
 
 using bufferpage::scroll;
 using bufferpage::ScrollMove;
-namespace code = bufferpage;
 
 struct Move {
     unsigned code;
@@ -33,75 +32,76 @@ void expect_refused(unsigned c, std::uint32_t from, std::uint32_t bufsize,
 }
 
 TEST(Scroll, HundredByteBufferStaysOnItsOnlyPage) {
-    for (unsigned c : {code::line_up, code::line_down, code::page_up, code::page_down}) {
+    for (unsigned c : {windowing::SB_LINEUP, windowing::SB_LINEDOWN, windowing::SB_PAGEUP,
+                       windowing::SB_PAGEDOWN}) {
         expect_refused(c, 0, 100);
     }
     for (std::uint16_t thumb : {0, 1, 50, 99, 100}) {
-        expect_move({code::thumb_position, thumb, 0, 100, 0, 0});
-        expect_move({code::thumb_track, thumb, 0, 100, 0, 0});
+        expect_move({windowing::SB_THUMBPOSITION, thumb, 0, 100, 0, 0});
+        expect_move({windowing::SB_THUMBTRACK, thumb, 0, 100, 0, 0});
     }
-    expect_move({code::top, 0, 0, 100, 0, 0});
-    expect_move({code::bottom, 0, 0, 100, 0, 100});
-    expect_refused(code::end_scroll, 0, 100);
+    expect_move({windowing::SB_TOP, 0, 0, 100, 0, 0});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 100, 0, 100});
+    expect_refused(windowing::SB_ENDSCROLL, 0, 100);
 }
 
 TEST(Scroll, OnePageBuffer) {
-    expect_refused(code::line_down, 0, 256);
-    expect_refused(code::page_down, 0, 256);
+    expect_refused(windowing::SB_LINEDOWN, 0, 256);
+    expect_refused(windowing::SB_PAGEDOWN, 0, 256);
     // 257 * 100 / 100 rounds down to 256, which is not below the size: back one page.
-    expect_move({code::thumb_position, 100, 0, 256, 0, 0});
-    expect_move({code::bottom, 0, 0, 256, 0, 100});
+    expect_move({windowing::SB_THUMBPOSITION, 100, 0, 256, 0, 0});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 256, 0, 100});
 }
 
 TEST(Scroll, ThreeHundredBytesHaveTwoPages) {
-    expect_move({code::line_down, 0, 0, 300, 256, 85});
-    expect_refused(code::line_down, 256, 300);
-    expect_move({code::page_down, 0, 0, 300, 256, 85});
-    expect_move({code::line_up, 0, 256, 300, 0, 0});
-    expect_move({code::page_up, 0, 256, 300, 0, 0});
-    expect_move({code::bottom, 0, 0, 300, 256, 100});
-    expect_move({code::thumb_track, 100, 0, 300, 256, 85});
-    expect_move({code::thumb_track, 84, 0, 300, 0, 0});
-    expect_move({code::thumb_track, 86, 0, 300, 256, 85});
+    expect_move({windowing::SB_LINEDOWN, 0, 0, 300, 256, 85});
+    expect_refused(windowing::SB_LINEDOWN, 256, 300);
+    expect_move({windowing::SB_PAGEDOWN, 0, 0, 300, 256, 85});
+    expect_move({windowing::SB_LINEUP, 0, 256, 300, 0, 0});
+    expect_move({windowing::SB_PAGEUP, 0, 256, 300, 0, 0});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 300, 256, 100});
+    expect_move({windowing::SB_THUMBTRACK, 100, 0, 300, 256, 85});
+    expect_move({windowing::SB_THUMBTRACK, 84, 0, 300, 0, 0});
+    expect_move({windowing::SB_THUMBTRACK, 86, 0, 300, 256, 85});
 }
 
 TEST(Scroll, FullBufferPageDown) {
-    expect_move({code::page_down, 0, 0, 32768, 2048, 6});
+    expect_move({windowing::SB_PAGEDOWN, 0, 0, 32768, 2048, 6});
     // Within eight pages of the end the shaft moves one page only.
-    expect_move({code::page_down, 0, 30464, 32768, 32512, 99});
-    expect_move({code::page_down, 0, 30720, 32768, 30976, 94});
-    expect_move({code::page_down, 0, 31232, 32768, 31488, 96});
-    expect_refused(code::page_down, 32512, 32768);
-    expect_refused(code::line_down, 32512, 32768);
-    expect_move({code::line_down, 0, 32256, 32768, 32512, 99});
+    expect_move({windowing::SB_PAGEDOWN, 0, 30464, 32768, 32512, 99});
+    expect_move({windowing::SB_PAGEDOWN, 0, 30720, 32768, 30976, 94});
+    expect_move({windowing::SB_PAGEDOWN, 0, 31232, 32768, 31488, 96});
+    expect_refused(windowing::SB_PAGEDOWN, 32512, 32768);
+    expect_refused(windowing::SB_LINEDOWN, 32512, 32768);
+    expect_move({windowing::SB_LINEDOWN, 0, 32256, 32768, 32512, 99});
 }
 
 TEST(Scroll, PageUpAndLineUp) {
-    expect_move({code::page_up, 0, 1792, 32768, 1536, 4});
-    expect_move({code::page_up, 0, 2048, 32768, 0, 0});
-    expect_move({code::page_up, 0, 4096, 32768, 2048, 6});
-    expect_refused(code::page_up, 0, 32768);
-    expect_refused(code::line_up, 0, 32768);
-    expect_move({code::line_up, 0, 2048, 32768, 1792, 5});
+    expect_move({windowing::SB_PAGEUP, 0, 1792, 32768, 1536, 4});
+    expect_move({windowing::SB_PAGEUP, 0, 2048, 32768, 0, 0});
+    expect_move({windowing::SB_PAGEUP, 0, 4096, 32768, 2048, 6});
+    expect_refused(windowing::SB_PAGEUP, 0, 32768);
+    expect_refused(windowing::SB_LINEUP, 0, 32768);
+    expect_move({windowing::SB_LINEUP, 0, 2048, 32768, 1792, 5});
 }
 
 TEST(Scroll, ThumbOnAFullBuffer) {
-    expect_move({code::thumb_position, 50, 0, 32768, 16384, 50});
+    expect_move({windowing::SB_THUMBPOSITION, 50, 0, 32768, 16384, 50});
     // The thumb at the bottom lands on the last page whatever the current page.
-    expect_move({code::thumb_position, 100, 0, 32768, 32512, 99});
-    expect_move({code::thumb_position, 100, 32512, 32768, 32512, 99});
-    expect_move({code::thumb_track, 100, 16384, 32768, 32512, 99});
-    expect_move({code::thumb_track, 1, 16384, 32768, 256, 0});
-    expect_move({code::thumb_track, 0, 16384, 32768, 0, 0});
+    expect_move({windowing::SB_THUMBPOSITION, 100, 0, 32768, 32512, 99});
+    expect_move({windowing::SB_THUMBPOSITION, 100, 32512, 32768, 32512, 99});
+    expect_move({windowing::SB_THUMBTRACK, 100, 16384, 32768, 32512, 99});
+    expect_move({windowing::SB_THUMBTRACK, 1, 16384, 32768, 256, 0});
+    expect_move({windowing::SB_THUMBTRACK, 0, 16384, 32768, 0, 0});
     // Never refused, even when it stays where it is.
-    expect_move({code::thumb_position, 50, 16384, 32768, 16384, 50});
+    expect_move({windowing::SB_THUMBPOSITION, 50, 16384, 32768, 16384, 50});
 }
 
 TEST(Scroll, TopAndBottom) {
-    expect_move({code::top, 0, 16384, 32768, 0, 0});
-    expect_move({code::bottom, 0, 0, 32768, 32512, 100});
-    expect_move({code::bottom, 0, 0, 257, 256, 100});
-    expect_move({code::bottom, 0, 0, 1, 0, 100});
+    expect_move({windowing::SB_TOP, 0, 16384, 32768, 0, 0});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 32768, 32512, 100});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 257, 256, 100});
+    expect_move({windowing::SB_BOTTOM, 0, 0, 1, 0, 100});
 }
 
 TEST(Scroll, UnknownCodesAndEmptyBufferAreRefused) {
@@ -118,7 +118,7 @@ TEST(Scroll, ThumbBeyondTheRangeStaysOnTheData) {
     // The bar's range ends at 100; a larger position must still give a page that exists.
     for (std::uint16_t thumb : {101, 200, 1000, 65535}) {
         for (std::uint32_t size : {100u, 300u, 4096u, 32768u}) {
-            const ScrollMove r = scroll(code::thumb_track, thumb, 0, size);
+            const ScrollMove r = scroll(windowing::SB_THUMBTRACK, thumb, 0, size);
             ASSERT_TRUE(r.accepted);
             EXPECT_LT(r.start, size) << thumb << " " << size;
             EXPECT_EQ(r.start % 256, 0u);

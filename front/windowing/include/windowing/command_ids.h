@@ -13,15 +13,17 @@ enum class Notify {
     clicked,
 };
 
-// Vertical-scroll codes.
-inline constexpr unsigned SB_LINEUP = 0;
-inline constexpr unsigned SB_LINEDOWN = 1;
-inline constexpr unsigned SB_PAGEUP = 2;
-inline constexpr unsigned SB_PAGEDOWN = 3;
-inline constexpr unsigned SB_THUMBPOSITION = 4;
-inline constexpr unsigned SB_THUMBTRACK = 5;
-inline constexpr unsigned SB_TOP = 6;
-inline constexpr unsigned SB_BOTTOM = 7;
-inline constexpr unsigned SB_ENDSCROLL = 8;
+// Vertical-scroll codes, as the scroll bar reports them.
+enum ScrollCode : unsigned {
+    SB_LINEUP = 0,
+    SB_LINEDOWN = 1,
+    SB_PAGEUP = 2,
+    SB_PAGEDOWN = 3,
+    SB_THUMBPOSITION = 4,
+    SB_THUMBTRACK = 5,
+    SB_TOP = 6,
+    SB_BOTTOM = 7,
+    SB_ENDSCROLL = 8,
+};
 
 }  // namespace windowing
