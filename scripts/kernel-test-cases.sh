@@ -23,7 +23,7 @@ check() {
     rc=$?
     verdict=PASS
     [ "$rc" = "$want_rc" ] || verdict=FAIL
-    printf '%s' "$out" | grep -qF -- "$want" || verdict=FAIL
+    [ -z "$want" ] || printf '%s' "$out" | grep -qF -- "$want" || verdict=FAIL
     printf '%s' "$nots" | while IFS= read -r not; do
         [ -z "$not" ] || ! printf '%s' "$out" | grep -qF -- "$not" || echo x
     done | grep -q x && verdict=FAIL
@@ -85,12 +85,12 @@ port)
     check direct_root 4 "no board answers at 0x378 (the data input reads all ones)" -- $q probe
     check direct_warns_of_parport 4 "the kernel driver parport0 also drives this port" -- $q probe
     check direct_user 4 "direct I/O needs root or CAP_SYS_RAWIO" \
-        -- setpriv --reuid=1000 --regid=1000 --clear-groups $q probe
+        -- su user -s /bin/sh -c "$q probe"
     check direct_no_port 4 "no parallel port at 0x278: its data register does not keep" \
         -- $q --port 0 probe
-    check direct_serial_port 4 "0x2F8 belongs to the kernel driver 'serial'" \
+    check direct_serial_port 4 "no board can be reached at 0x2F8: direct: 0x2F8 belongs to the kernel driver 'serial'" \
         -- env DLPORTIO_BASE=0x2F8 $q probe
-    check direct_names_the_address_used 4 "no board answers at 0x378 (" --not "0x278" \
+    check direct_names_the_address_used 4 "no board answers at 0x378 (" --not "answers at 0x278" \
         -- env DLPORTIO_BASE=0x378 $q --port 0 probe
     unset DLPORTIO_BACKEND
     ;;

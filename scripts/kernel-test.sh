@@ -45,7 +45,7 @@ root="$work/initramfs"
 rm -rf "$root"
 mkdir -p "$root"/{bin,sbin,proc,sys,dev,tmp,root,lib/modules,etc}
 cp /bin/busybox "$root/bin/"
-for tool in $(/bin/busybox --list); do ln -sf busybox "$root/bin/$tool"; done
+for tool in $(/bin/busybox --list | grep -vx busybox); do ln -sf busybox "$root/bin/$tool"; done
 cp "$cli" "$root/bin/quillon-cli"
 ldd "$cli" | grep -o '/[^ ]*' | while read -r lib; do
     mkdir -p "$root$(dirname "$lib")"
@@ -67,7 +67,7 @@ sh /cases.sh "$(sed 's/.*kt=\([a-z]*\).*/\1/' /proc/cmdline)"
 poweroff -f
 EOF
 chmod +x "$root/init" "$root/cases.sh"
-(cd "$root" && find . | cpio -o -H newc 2>/dev/null | gzip -1) >"$work/initramfs.gz"
+(cd "$root" && find . | /bin/busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$work/initramfs.gz"
 
 boot() {  # boot NAME KERNEL-ARGUMENTS QEMU-DEVICES...
     local name=$1 args=$2

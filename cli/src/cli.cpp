@@ -46,7 +46,8 @@ std::optional<std::string> unreachable_board() {
         return std::nullopt;
     }
     std::array<char, 48> head{};
-    std::snprintf(head.data(), head.size(), "no board can be reached at 0x%X: ", unsigned{base});
+    std::snprintf(head.data(), head.size(),
+                  "no board can be reached at 0x%lX: ", dlportio_address(base));
     return head.data() + std::string(reason != nullptr ? reason : "no back end");
 }
 

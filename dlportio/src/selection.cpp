@@ -55,8 +55,9 @@ Selector::~Selector() = default;
 
 Choice Selector::choose(unsigned long base) {
     Choice choice = choose_untraced(base);
-    const bool real = choice.kind == Kind::ppdev || choice.kind == Kind::direct;
-    choice.address = real ? real_address(base) : base;
+    // Also where a real port was asked for and refused, so that messages name it.
+    const bool simulated = choice.kind == Kind::simulated || settings_.backend == "sim";
+    choice.address = simulated ? base : real_address(base);
     choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
         trace_->note("dlportio: " + choice.note);

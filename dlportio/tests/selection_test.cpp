@@ -342,6 +342,7 @@ TEST_P(DirectAddressTest, AddressIsCheckedBeforeTheFirstTransfer) {
     Selector selector(s, device_, io);
     const auto choice = selector.choose(0x378);
     EXPECT_EQ(choice.name.substr(0, name.size()), name);
+    EXPECT_EQ(choice.address, std::stoul(base, nullptr, 16)) << "messages name where it went";
     EXPECT_EQ(!io.log.empty(), ioperm_asked) << "a range refused up front is not asked for";
     if (choice.kind == dlportio::Kind::no_board && ioperm_asked) {
         EXPECT_TRUE(reads_as_no_board(*choice.backend));
