@@ -44,6 +44,12 @@ class Cli : public testing::Test {
 protected:
     Scratch scratch;
 
+    // quillon-cli as "$0" in a shell line, run in the scratch folder.
+    ProcessResult in_shell(const std::string& line) {
+        return scratch.run({}, {}, false, "/dev/null",
+                           {"/bin/sh", "-c", "cd \"$HOME\" && " + line});
+    }
+
     // RAM with a recognisable pattern, so a command that changes it shows.
     std::vector<std::uint8_t> patterned_ram() {
         auto ram = random_bytes(0x8000, 99);
@@ -591,6 +597,28 @@ TEST_F(Cli, AMissingTemporaryFolderFallsBackToTmp) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), scratch.ram().begin()));
     const auto probe = scratch.run({"probe"});
     EXPECT_EQ(probe.exit_code, 0) << describe(probe);
+}
+
+// A closed standard stream must not become the RAM file's or the image's descriptor.
+TEST_F(Cli, ClosedOrFullStandardStreamsLoseNothing) {
+    auto ram = patterned_ram();
+    scratch.write("f.bin", {1, 2});
+    const std::string full = "cannot write to standard output";
+    for (const auto& [line, code, message] :
+         {std::tuple(std::string("download 64 o.bin 2>&-"), 0, std::string()),
+          {"upload f.bin >&-", 0, ""},
+          {"upload - <&-", 1, "file has no content"},
+          {"checksum f.bin >/dev/full", 1, full},
+          {"dump f.bin >/dev/full", 1, full},
+          {"info >/dev/full", 1, full}}) {
+        const auto r = in_shell("exec \"$0\" " + line);
+        EXPECT_EQ(r.exit_code, code) << line << describe(r);
+        EXPECT_TRUE(r.err.empty() == message.empty() && contains(r.err, message)) << line << r.err;
+    }
+    EXPECT_EQ(scratch.read("o.bin"), std::vector<std::uint8_t>(ram.begin(), ram.begin() + 64));
+    ram[0] = 1;
+    ram[1] = 2;
+    EXPECT_EQ(scratch.ram(), ram);
 }
 
 }  // namespace
