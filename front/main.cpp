@@ -1,4 +1,6 @@
 // The program's one application object exists before anything else runs.
+#include <posix/standard_streams.h>
+
 #include "quillon_app.h"
 
 namespace {
@@ -6,5 +8,6 @@ CQuillonApp theApp;
 }
 
 int main(int argc, char** argv) {
+    quillon::posix::keep_standard_streams_open();
     return windowing::CWinApp::run(argc, argv);
 }

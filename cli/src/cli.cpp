@@ -101,10 +101,12 @@ void print_usage(std::ostream& out) {
     out << R"(
 HEX files: record types 00 and 01, with 02 and 04 while every address stays
 below 0x8000; the image runs contiguously from address 0 to its highest byte.
-download writes HEX when FILE ends in .hex or .ihx.
+Two different bytes for one address are refused. download writes HEX when
+FILE ends in .hex or .ihx.
 
 FILE may be '-' for standard input, and download's FILE '-' for standard
-output. download replaces a regular file only once the new one is on the disk.
+output. download replaces a regular file only once the new one is on the disk,
+and refuses a file the user may not write.
 
 The defaults for --port and --delay come from the program's profile,
 $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are

@@ -96,13 +96,29 @@ private:
         return ctx_.fail(message, kExitNoBoard);
     }
 
+    // The original goes back only once the read-back has shown the write take
+    // effect: a read-back that still shows the original means the write was
+    // lost, or the data input reads every bit inverted and the complement is
+    // in truth the original; writing "back" then would destroy the byte.
     int write_and_restore(std::uint8_t original) {
         const auto written = static_cast<std::uint8_t>(~original);
         std::vector<std::uint8_t> back;
+        if (!upload_byte(file_, written) || !download(1, back)) {
+            return transfer_failure();
+        }
+        if (back[0] != written) {
+            ctx_.finish_transfer();
+            const std::string wrote = "no board answers at " + at_ + " (wrote " + hex(written) +
+                                      " to address 0, read back " + hex(back[0]) + ")";
+            return ctx_.fail(back[0] == original
+                                 ? wrote + "; nothing more was written"
+                                 : wrote + "; address 0 may now hold " + hex(written) +
+                                       " in place of " + hex(original),
+                             kExitNoBoard);
+        }
         std::vector<std::uint8_t> restored;
-        if (!upload_byte(file_, written) || !download(1, back) || !upload_byte(file_, original) ||
-            !download(1, restored)) {
-            return file_.error().empty() ? ctx_.library_failure() : ctx_.fail(file_.error());
+        if (!upload_byte(file_, original) || !download(1, restored)) {
+            return transfer_failure();
         }
         if (restored[0] != original) {
             return ctx_.fail("address 0 could not be put back at " + at_ + ": it held " +
@@ -110,13 +126,12 @@ private:
                              kExitNoBoard);
         }
         ctx_.finish_transfer();
-        if (back[0] != written) {
-            return ctx_.fail("no board answers at " + at_ + " (wrote " + hex(written) +
-                                 " to address 0, read back " + hex(back[0]) + ")",
-                             kExitNoBoard);
-        }
         ctx_.info() << "board answers at " << at_ << '\n';
         return kExitOk;
+    }
+
+    int transfer_failure() {
+        return file_.error().empty() ? ctx_.library_failure() : ctx_.fail(file_.error());
     }
 
     Context& ctx_;

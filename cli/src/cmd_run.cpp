@@ -7,13 +7,18 @@
 // ended. The firmware runs on the simulated board with DLPORTIO_SIM_MCU=s51; a
 // real board just runs for S seconds.
 #include <dlportio.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -46,6 +51,10 @@ public:
 
     // Copies what was appended since the last call; returns it.
     std::string copy_new(std::ostream& out) {
+        std::error_code ec;
+        if (!fs::is_regular_file(path_, ec)) {
+            return {};  // a folder or a device has no end to follow
+        }
         std::ifstream in(path_, std::ios::binary);
         if (!in) {
             return {};
@@ -131,6 +140,40 @@ bool needs_simulator(const Options& options) {
            !options.uart_in.empty();
 }
 
+// Refuses what a run cannot use before it uploads anything: a UART input
+// that is missing, a folder or unreadable (checked without opening it, since
+// a FIFO gives its bytes to one open only), and a UART log that is no regular
+// file or can't be written, as the firmware's text reaches the screen through it.
+std::optional<std::string> unusable_files(const std::string& uart_in, const fs::path& log,
+                                          bool uses_log) {
+    struct stat info {};
+    if (!uart_in.empty()) {
+        if (::stat(uart_in.c_str(), &info) != 0 || ::access(uart_in.c_str(), R_OK) != 0) {
+            return "cannot read " + uart_in + ": " + std::strerror(errno);
+        }
+        if (S_ISDIR(info.st_mode)) {
+            return "cannot read " + uart_in + ": " + std::strerror(EISDIR);
+        }
+    }
+    if (!uses_log || log.empty()) {
+        return std::nullopt;
+    }
+    if (::stat(log.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;  // the layer creates it, with its folder
+        }
+        return "cannot write the UART log " + log.string() + ": " + std::strerror(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "the UART log " + log.string() + " is no regular file: the run shows the " +
+               "firmware's output by following it";
+    }
+    if (::faccessat(AT_FDCWD, log.c_str(), W_OK, AT_EACCESS) != 0) {
+        return "cannot write the UART log " + log.string() + ": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
 // How the run ended, in the order in which the outcomes count.
 enum class Outcome { failure_text, firmware, expected_text, budget, wall_time, broken };
 
@@ -172,8 +215,8 @@ int run_run(Context& ctx) {
             "board's 8051 (DLPORTIO_BACKEND=sim DLPORTIO_SIM_MCU=s51)",
             kExitUsage);
     }
-    if (!uart_in.empty() && !std::ifstream(uart_in)) {
-        return ctx.fail("cannot read " + uart_in);
+    if (const auto problem = unusable_files(uart_in, dlportio_path("uart"), cpu)) {
+        return ctx.fail(*problem);
     }
     if (options.args.size() == 2 && options.args[1] == "-") {
         // Standard output carries the UART's text.

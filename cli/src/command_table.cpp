@@ -74,19 +74,21 @@ constexpr std::array kCommands{
             .max_args = 0,
             .run = run_reset,
             .board = kBoard},
-    Command{
-        .name = "probe",
-        .summary = "tell whether a board answers",
-        .min_args = 0,
-        .max_args = 0,
-        .run = run_probe,
-        .board = kBoard,
-        .options = {O::no_reset},
-        .notes = R"(probe works on address 0, the only one a one-byte transfer reaches, and never
-changes RAM it can't put back: it reads the byte twice, and when it is 00 or
-FF addresses 0 to 255 twice as well; unless the reads agree and show both a 0
-and a 1 bit, it writes nothing and exits 4. Then it writes the complement,
-reads it back, writes the original back and reads that again.)"},
+    Command{.name = "probe",
+            .summary = "tell whether a board answers",
+            .min_args = 0,
+            .max_args = 0,
+            .run = run_probe,
+            .board = kBoard,
+            .options = {O::no_reset},
+            .notes = R"(probe works on address 0, the only one a one-byte transfer reaches: it reads
+the byte twice, and when it is 00 or FF addresses 0 to 255 twice as well;
+unless the reads agree and show both a 0 and a 1 bit, it writes nothing and
+exits 4. Then it writes the complement and reads it back; only when that
+shows the complement does it write the original back and read that again.
+Otherwise it writes nothing more and exits 4: address 0 holds its byte still
+when the original read back, and may hold the complement when anything else
+did.)"},
     Command{.name = "linetest",
             .summary = "step each data line for wiring checks",
             .min_args = 0,

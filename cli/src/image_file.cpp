@@ -84,10 +84,26 @@ std::span<const std::uint8_t> buffer_image() {
     return {getBuffer(), get_bufsize()};
 }
 
+// The library's save through its own words, and the file's name with the
+// system's reason after them, which its words leave out.
+int library_save(Context& ctx, const char* file, const std::string& path) {
+    errno = 0;
+    if (write_file(file) != 0) {
+        return kExitOk;
+    }
+    const int reason = errno;
+    const int code = ctx.library_failure();
+    if (reason == 0) {
+        return code;
+    }
+    errno = reason;
+    return ctx.fail(system_error("cannot write", path), code);
+}
+
 // Devices, pipes and standard output take the bytes as they come.
 int save_streaming(Context& ctx, const std::string& path, ImageFormat format) {
     if (path != "-" && format == ImageFormat::raw) {
-        return write_file(path.c_str()) == 0 ? ctx.library_failure() : kExitOk;
+        return library_save(ctx, path.c_str(), path);
     }
     const std::string name = display_name(path, true);
     posix::Fd owned(
@@ -119,8 +135,8 @@ int save_replacing(Context& ctx, const std::string& path, ImageFormat format) {
     }
     if (format == ImageFormat::raw) {
         // The library's own save, so its message tells a failure.
-        if (write_file(replacement.path().c_str()) == 0) {
-            return ctx.library_failure();
+        if (const int rc = library_save(ctx, replacement.path().c_str(), path); rc != kExitOk) {
+            return rc;
         }
     } else if (!posix::write_all(replacement.fd(), text_bytes(ihex::write_image(buffer_image())))) {
         return ctx.fail(system_error("cannot write", path));
@@ -240,6 +256,12 @@ int save_image(Context& ctx, const std::string& path) {
         return save_replacing(ctx, path, format);
     }
     if (S_ISREG(info.st_mode)) {
+        // The new file takes the old one's place by a rename, which asks only
+        // the folder: a file the user may not write is refused as an open for
+        // writing would refuse it.
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+            return ctx.fail(system_error("cannot write", path));
+        }
         return save_replacing(ctx, path, format);
     }
     return save_streaming(ctx, path, format);

@@ -1,16 +1,34 @@
+#include <posix/standard_streams.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "command.h"
 
 int main(int argc, char** argv) {
+    quillon::posix::keep_standard_streams_open();
     // Line by line also into a pipe: a long calibrate or transfer shows its
     // progress as it goes.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const int rc = qcli::run_cli(args, std::cout, std::cerr);
-    std::cout.flush();
+    int rc = qcli::run_cli(args, std::cout, std::cerr);
+    // Results that never reached standard output (a full disk, a closed pipe)
+    // are no success. A line that failed earlier has taken its reason with it.
+    errno = 0;
+    const bool flushed = std::cout.flush().good() && std::ferror(stdout) == 0;
+    const int flush_error = errno;
+    if (!flushed || std::fclose(stdout) != 0) {
+        const int error = flushed ? errno : flush_error;
+        qcli::fail(std::cerr,
+                   std::string("cannot write to standard output") +
+                       (error != 0 ? std::string(": ") + std::strerror(error) : ""),
+                   qcli::kExitFailed);
+        rc = rc == qcli::kExitOk ? qcli::kExitFailed : rc;
+    }
     return rc;
 }

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "posix/write_all.h"
 
@@ -14,54 +13,76 @@ namespace qcli {
 
 TempFile::TempFile() {
     const char* dir = std::getenv("TMPDIR");
-    std::vector<std::string> folders;
     if (dir != nullptr && dir[0] != '\0') {
-        folders.emplace_back(dir);
+        folders_.emplace_back(dir);
     }
-    // TMPDIR may name a folder that does not exist: /tmp then serves.
-    folders.emplace_back("/tmp");
-    for (const std::string& folder : folders) {
-        std::string name = folder + "/quillon-cli-XXXXXX";
-        const int fd = mkostemp(name.data(), O_CLOEXEC);
-        if (fd >= 0) {
-            close(fd);
-            path_ = name;
-            error_.clear();
-            return;
-        }
-        if (error_.empty()) {
-            error_ = "cannot create a temporary file in " + folder + ": " + std::strerror(errno);
-        }
-    }
+    // TMPDIR may name a folder that does not exist or is full: /tmp then serves.
+    folders_.emplace_back("/tmp");
+    create();
 }
 
 TempFile::~TempFile() {
-    if (!path_.empty()) {
-        unlink(path_.c_str());
+    discard();
+}
+
+void TempFile::discard() {
+    if (!named_.empty()) {
+        ::unlink(named_.c_str());
+        named_.clear();
     }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    path_.clear();
+}
+
+bool TempFile::create() {
+    discard();
+    for (; next_ < folders_.size(); ++next_) {
+        std::string name = folders_[next_] + "/quillon-cli-XXXXXX";
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) {
+            if (error_.empty()) {
+                error_ = "cannot create a temporary file in " + folders_[next_] + ": " +
+                         std::strerror(errno);
+            }
+            continue;
+        }
+        ++next_;
+        fd_ = fd;
+        const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
+        if (::access(by_descriptor.c_str(), R_OK) == 0) {
+            ::unlink(name.c_str());
+            path_ = by_descriptor;
+        } else {
+            path_ = named_ = name;
+        }
+        error_.clear();
+        return true;
+    }
+    return false;
+}
+
+bool TempFile::fill(std::span<const std::uint8_t> bytes, std::size_t size) {
+    return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0 &&
+           quillon::posix::write_all(fd_, bytes) &&
+           (size <= bytes.size() || ::ftruncate(fd_, static_cast<off_t>(size)) == 0);
 }
 
 bool TempFile::write(std::span<const std::uint8_t> bytes, std::size_t size) {
-    const int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
+    while (ok()) {
+        if (fill(bytes, size)) {
+            return true;
+        }
+        const std::string failure =
+            "cannot write a temporary file in " + folders_[next_ - 1] + ": " + std::strerror(errno);
+        if (!create()) {
+            error_ = failure;
+            return false;
+        }
     }
-    if (!quillon::posix::write_all(fd, bytes)) {
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        close(fd);
-        return false;
-    }
-    if (size > bytes.size() && ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        close(fd);
-        return false;
-    }
-    if (close(fd) != 0) {
-        error_ = "cannot write " + path_ + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 }  // namespace qcli

@@ -6,27 +6,41 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace qcli {
 
 class TempFile {
 public:
-    // Created empty in $TMPDIR, or in /tmp when that fails, mode 0600.
+    // Created empty in $TMPDIR, or in /tmp when that fails, mode 0600. Its
+    // name is removed at once where /proc reaches the open file, so that
+    // nothing is left behind however the program ends.
     TempFile();
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    bool ok() const { return !path_.empty(); }
+    bool ok() const { return fd_ >= 0; }
+    // The name that opens the file.
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
 
     // Replaces the file's content; a size above the bytes' count makes the
-    // file that long, the rest a hole. False (with error()) when that fails.
+    // file that long, the rest a hole. A folder that can't take the bytes (a
+    // full disk) gives way to the next one. False (with error()) when that fails.
     bool write(std::span<const std::uint8_t> bytes, std::size_t size = 0);
 
 private:
+    // Creates the file in folders_[next_] or a later one.
+    bool create();
+    bool fill(std::span<const std::uint8_t> bytes, std::size_t size);
+    void discard();
+
+    std::vector<std::string> folders_;
+    std::size_t next_ = 0;
+    int fd_ = -1;
     std::string path_;
+    std::string named_;  // the name still on the disk, where /proc is missing
     std::string error_;
 };
 

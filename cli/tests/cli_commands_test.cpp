@@ -16,6 +16,7 @@
 #include "cli_process.h"
 #include "ihex.h"
 #include "quillon_test/bytes.h"
+#include "temp_file.h"
 
 namespace qcli {
 namespace {
@@ -43,6 +44,12 @@ std::string describe(const ProcessResult& r) {
 class Cli : public testing::Test {
 protected:
     Scratch scratch;
+
+    // quillon-cli as "$0" in a shell line, run in the scratch folder.
+    ProcessResult in_shell(const std::string& line) {
+        return scratch.run({}, {}, false, "/dev/null",
+                           {"/bin/sh", "-c", "cd \"$HOME\" && " + line});
+    }
 
     // RAM with a recognisable pattern, so a command that changes it shows.
     std::vector<std::uint8_t> patterned_ram() {
@@ -127,7 +134,13 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     const auto nowhere = scratch.path("no-such-dir").string();
     const auto save = scratch.run({"download", "16", nowhere + "/out.bin"});
     EXPECT_EQ(save.exit_code, 1);
-    EXPECT_EQ(save.err, "quillon-cli: file-error (create) : can not save!\n");
+    EXPECT_EQ(save.err,
+              "quillon-cli: file-error (create) : can not save!\nquillon-cli: cannot write " +
+                  nowhere + "/out.bin: No such file or directory\n");
+    const auto folder = scratch.dir().string();
+    EXPECT_TRUE(
+        contains(scratch.run({"download", "16", folder}).err,
+                 "can not save!\nquillon-cli: cannot write " + folder + ": Is a directory"));
     const auto save_hex = scratch.run({"download", "16", nowhere + "/out.ihx"});
     EXPECT_EQ(save_hex.exit_code, 1);
     EXPECT_EQ(save_hex.err,
@@ -268,6 +281,14 @@ TEST_F(Cli, ProbeWithoutABoardExits4) {
     EXPECT_EQ(noisy.exit_code, 4) << describe(noisy);
     EXPECT_TRUE(contains(noisy.err, "nothing was written")) << noisy.err;
     EXPECT_EQ(scratch.ram(), ram);
+
+    // Inverted reads show DF as 20: its complement DF is the byte itself, kept.
+    auto inverted = ram;
+    inverted[0] = 0xDF;
+    scratch.set_ram(inverted);
+    const auto flipped = scratch.run({"probe"}, {"DLPORTIO_SIM_FAULT=flip=1"});
+    EXPECT_TRUE(contains(flipped.err, "read back 20); nothing more was written")) << flipped.err;
+    EXPECT_EQ(scratch.ram(), inverted);
 }
 
 TEST_F(Cli, ResetAndLinetestLeaveTheRamAlone) {
@@ -511,9 +532,11 @@ TEST_F(Cli, AFailedSaveLeavesTheOldFileAsItWas) {
         const char* name;
         std::string message;
     };
-    for (const Case& c : {Case{"old.hex", "cannot write " + scratch.path("out/old.hex").string() +
-                                              ": File too large"},
-                          Case{"old.bin", "data-error by saving!"}}) {
+    for (const Case& c :
+         {Case{"old.hex",
+               "cannot write " + scratch.path("out/old.hex").string() + ": File too large"},
+          Case{"old.bin", "data-error by saving!\nquillon-cli: cannot write " +
+                              scratch.path("out/old.bin").string() + ": File too large"}}) {
         ProcessResult r;
         {
             FileSizeLimit limit(4096);
@@ -591,6 +614,64 @@ TEST_F(Cli, AMissingTemporaryFolderFallsBackToTmp) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), scratch.ram().begin()));
     const auto probe = scratch.run({"probe"});
     EXPECT_EQ(probe.exit_code, 0) << describe(probe);
+}
+
+// A closed standard stream must not become the RAM file's or the image's descriptor.
+TEST_F(Cli, ClosedOrFullStandardStreamsLoseNothing) {
+    auto ram = patterned_ram();
+    scratch.write("f.bin", {1, 2});
+    const std::string full = "cannot write to standard output";
+    for (const auto& [line, code, message] :
+         {std::tuple(std::string("download 64 o.bin 2>&-"), 0, std::string()),
+          {"upload f.bin >&-", 0, ""},
+          {"upload - <&-", 1, "file has no content"},
+          {"checksum f.bin >/dev/full", 1, full},
+          {"dump f.bin >/dev/full", 1, full},
+          {"info >/dev/full", 1, full}}) {
+        const auto r = in_shell("exec \"$0\" " + line);
+        EXPECT_EQ(r.exit_code, code) << line << describe(r);
+        EXPECT_TRUE(r.err.empty() == message.empty() && contains(r.err, message)) << line << r.err;
+    }
+    EXPECT_EQ(scratch.read("o.bin"), std::vector<std::uint8_t>(ram.begin(), ram.begin() + 64));
+    ram[0] = 1;
+    ram[1] = 2;
+    EXPECT_EQ(scratch.ram(), ram);
+}
+
+// Root writes any file, in the shell as here: the refusal shows for an ordinary user.
+TEST_F(Cli, AReadOnlyFileIsRefusedAsTheShellRefusesIt) {
+    patterned_ram();
+    scratch.write("ro.bin", {1, 2, 3});
+    // A shared folder, where the rename would pass.
+    const auto r = in_shell(
+        "chmod 777 . ram.bin && chmod 444 ro.bin && exec setpriv --reuid=65534 "
+        "--regid=65534 --clear-groups \"$0\" download 16 ro.bin");
+    if (r.exit_code > 100 || contains(r.raw_err, "setpriv")) {
+        GTEST_SKIP() << "no setpriv to become user nobody: " << r.raw_err;
+    }
+    EXPECT_EQ(r.err, "quillon-cli: cannot write ro.bin: Permission denied\n") << describe(r);
+    EXPECT_EQ(scratch.read("ro.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(Cli, TemporaryFilesLeaveNothingBehindAndAFullFolderGivesWay) {
+    // No name stays once the file is open, so no signal can leave one behind.
+    ::setenv("TMPDIR", scratch.path("tmp").c_str(), 1);
+    EXPECT_TRUE(TempFile().ok() && std::filesystem::is_empty(scratch.path("tmp")));
+    ::unsetenv("TMPDIR");
+
+    // A real full disk: a 4 KB tmpfs, filled, on $TMPDIR in a namespace of its own.
+    const auto image = random_bytes(9000, 6);
+    scratch.write("f.bin", image);
+    const auto r = in_shell(
+        "exec unshare -rm sh -c 'mount -t tmpfs -o size=4k tmpfs \"$TMPDIR\" "
+        "|| exit 99; cat f.bin >\"$TMPDIR/fill\"; exec \"$0\" upload f.bin' "
+        "\"$0\"");
+    if (r.exit_code == 99 || contains(r.raw_err, "unshare:")) {
+        GTEST_SKIP() << "no tmpfs can be mounted in a namespace here: " << r.raw_err;
+    }
+    EXPECT_EQ(r.exit_code, 0) << describe(r);
+    const auto ram = scratch.ram();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ std::vector<std::uint8_t> Scratch::read(const std::string& name) const {
 
 ProcessResult Scratch::run(const std::vector<std::string>& args,
                            const std::vector<std::string>& extra_env, bool stderr_on_tty,
-                           const std::string& stdin_path) const {
+                           const std::string& stdin_path,
+                           const std::vector<std::string>& wrapper) const {
     std::vector<std::string> env{
         "HOME=" + dir_.string(),
         "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
@@ -79,7 +80,8 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
         env.push_back(entry);
     }
 
-    std::vector<std::string> argv_text{QUILLON_CLI_PATH};
+    std::vector<std::string> argv_text = wrapper;
+    argv_text.emplace_back(QUILLON_CLI_PATH);
     argv_text.insert(argv_text.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_text) {

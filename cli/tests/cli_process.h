@@ -41,9 +41,11 @@ public:
     std::vector<std::uint8_t> read(const std::string& name) const;
 
     // extra_env entries ("NAME=value") are added to the defaults, or replace them.
+    // wrapper: a command that runs quillon-cli (its first word an absolute path).
     ProcessResult run(const std::vector<std::string>& args,
                       const std::vector<std::string>& extra_env = {}, bool stderr_on_tty = false,
-                      const std::string& stdin_path = "/dev/null") const;
+                      const std::string& stdin_path = "/dev/null",
+                      const std::vector<std::string>& wrapper = {}) const;
 
 private:
     quillon_test::ScratchFolder folder_{"quillon-cli-test"};

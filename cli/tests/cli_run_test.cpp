@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -252,17 +253,44 @@ TEST_F(CliRun, PortsStartTheirOwnLineAfterUartOutputWithoutALineEnd) {
     EXPECT_TRUE(contains(r.out, "ready>\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n")) << describe(r);
 }
 
-TEST_F(CliRun, MissingUartInputIsRefusedBeforeUploading) {
+TEST_F(CliRun, UartFilesAreCheckedBeforeTheUploadAndAFullLogEndsTheRun) {
     if (!s51_installed()) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
     scratch.set_ram({});
-    const ProcessResult r =
-        scratch.run({"run", ECHO_IHX, "--uart-in", scratch.path("missing.txt").string()},
-                    {"DLPORTIO_SIM_MCU=s51"});
-    EXPECT_EQ(r.exit_code, 1) << describe(r);
-    EXPECT_TRUE(contains(r.err, "cannot read")) << describe(r);
-    EXPECT_EQ(scratch.ram()[0], 0x00);
+    const std::string missing = scratch.path("missing.txt");
+    const std::string folder = scratch.dir().string();
+    for (const auto& [uart_in, log, message] :
+         {std::tuple(missing, std::string(),
+                     "cannot read " + missing + ": No such file or directory"),
+          {folder, "", "cannot read " + folder + ": Is a directory"},
+          {"/dev/null", folder, "the UART log " + folder + " is no regular file"},
+          {"/dev/null", "/dev/full", "the UART log /dev/full is no regular file"}}) {
+        const ProcessResult r = scratch.run({"run", ECHO_IHX, "--uart-in", uart_in},
+                                            {"DLPORTIO_SIM_MCU=s51", "DLPORTIO_SIM_UART=" + log});
+        EXPECT_EQ(r.exit_code, 1) << describe(r);
+        EXPECT_TRUE(contains(r.err, message)) << describe(r);
+        EXPECT_EQ(scratch.ram()[0], 0x00);
+    }
+
+    // A FIFO is opened once, and what its writer wrote and closed still arrives;
+    // a log past the file size limit, as on a full disk, ends the run.
+    const std::string log = scratch.path("uart.log");
+    std::filesystem::resize_file((std::ofstream(log), log), 300000);
+    const auto fifo = [&](const std::string& limit, const std::vector<std::string>& env) {
+        return scratch.run({"run", ECHO_IHX, "--uart-in", "in.fifo", "--cycles", "1000000"}, env,
+                           false, "/dev/null",
+                           {"/bin/sh", "-c",
+                            "cd \"$HOME\"; rm -f in.fifo; mkfifo in.fifo; " + limit +
+                                " echo abc. >in.fifo & exec \"$0\" \"$@\""});
+    };
+    const ProcessResult r = fifo("", {"DLPORTIO_SIM_MCU=s51"});
+    EXPECT_TRUE(r.exit_code == 0 && contains(r.out, "):\nabc.\n")) << describe(r);
+    const ProcessResult full =
+        fifo("trap '' XFSZ; ulimit -f 400;", {"DLPORTIO_SIM_MCU=s51", "DLPORTIO_SIM_UART=" + log});
+    EXPECT_EQ(full.exit_code, 1) << describe(full);
+    EXPECT_TRUE(contains(full.err, "cannot write the UART log " + log + ": File too large"))
+        << describe(full);
 }
 
 // Another program's upload while the firmware runs survives the firmware's stop.

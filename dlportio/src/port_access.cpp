@@ -2,6 +2,8 @@
 // The last data and status addresses used are cached, so an access during a
 // transfer is one compare and one call; everything else takes the slow path.
 // Like the library above it, this layer expects one thread at a time.
+#include <posix/standard_streams.h>
+
 #include <climits>
 #include <deque>
 #include <string>
@@ -104,6 +106,8 @@ private:
 };
 
 PortTable& table() {
+    // The back ends open the board's RAM file, a trace or a device first thing.
+    quillon::posix::keep_standard_streams_open();
     static PortTable instance;
     return instance;
 }

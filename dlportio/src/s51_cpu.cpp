@@ -1,6 +1,7 @@
 #include "s51_cpu.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -83,7 +84,9 @@ int open_log(const std::string& path, std::string& error) {
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = "cannot open the UART log " + path + ": " + std::strerror(errno);
+        const int reason = errno;
+        error = "cannot open the UART log " + path + ": " + std::strerror(reason);
+        errno = reason;
     }
     return fd;
 }
@@ -250,13 +253,19 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
     }
 
     std::string error;
+    log_error_ = 0;
     const int log_fd = open_log(settings_.uart_log, error);
     if (!error.empty()) {
-        complain(error + "; the UART output is dropped");
+        log_error_ = errno != 0 ? errno : EIO;
     }
     int input_fd = -1;
     if (!plan_.uart_input.empty()) {
-        input_fd = ::open(plan_.uart_input.c_str(), O_RDONLY | O_CLOEXEC);
+        // The simulator opens the input again through /dev/fd: a FIFO held
+        // open for writing as well then never waits for a writer, nor loses
+        // what one wrote and closed before that.
+        struct stat info {};
+        const bool fifo = ::stat(plan_.uart_input.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+        input_fd = ::open(plan_.uart_input.c_str(), (fifo ? O_RDWR : O_RDONLY) | O_CLOEXEC);
         if (input_fd < 0) {
             complain("cannot open the UART input " + plan_.uart_input + ": " +
                      std::strerror(errno) + "; the 8051 does not run");
@@ -326,7 +335,7 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
     if (input_fd >= 0) {
         ::close(input_fd);
     }
-    session.relay = std::make_unique<UartRelay>(uart[0], log_fd, terminal_fd);
+    session.relay = std::make_unique<UartRelay>(uart[0], log_fd, terminal_fd, &log_error_);
     if (!error.empty()) {
         complain(error + "; the 8051 does not run");
         return false;
@@ -397,6 +406,17 @@ void S51Cpu::read_cycles(Session& session) {
     }
 }
 
+bool S51Cpu::note_log_failure() {
+    const int error = log_error_.load();
+    if (error == 0) {
+        return false;
+    }
+    report_.running = false;
+    report_.end = RunEnd::failed;
+    report_.text = "cannot write the UART log " + settings_.uart_log + ": " + std::strerror(error);
+    return true;
+}
+
 RunReport S51Cpu::poll() {
     if (!session_ || session_->stopped) {
         return report_;
@@ -408,6 +428,9 @@ RunReport S51Cpu::poll() {
             report_.running = false;
             report_.end = RunEnd::failed;
             report_.text = "the simulator ended by itself";
+            return report_;
+        }
+        if (note_log_failure()) {
             return report_;
         }
         // The stop line comes first, the prompt closes what the stop printed.
@@ -492,6 +515,7 @@ void S51Cpu::hold(BoardRam ram) {
             pty_->feed(-1);  // typing reaches no 8051 until the next run
         }
         report_.running = false;
+        note_log_failure();
 
         if (have_memory) {
             // Only what the 8051 wrote: bytes another program stored in the

@@ -3,6 +3,7 @@
 // what the firmware wrote, when the line rises.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -55,12 +56,16 @@ private:
     bool note_stop(Session& session, const std::string& text);
     // Machine cycles run so far, from the stopped simulator.
     void read_cycles(Session& session);
+    // A UART log that could not be written ends the run as failed: the
+    // firmware's output would be lost unseen. True when it did.
+    bool note_log_failure();
 
     S51Settings settings_;
     RunPlan plan_;
     std::unique_ptr<UartPty> pty_;  // for the layer's life, so a terminal program stays connected
     std::unique_ptr<Session> session_;
     RunReport report_;
+    std::atomic<int> log_error_{0};  // errno of the UART log's first failed write
 };
 
 }  // namespace dlportio

@@ -17,7 +17,9 @@ std::string environment(const char* name) {
 }
 
 fs::path state_folder(const char* xdg_state_home, const std::string& home) {
-    if (xdg_state_home != nullptr && *xdg_state_home != '\0') {
+    // A relative value is ignored, as for every XDG folder: it would depend on
+    // the folder the program happens to start in.
+    if (xdg_state_home != nullptr && *xdg_state_home == '/') {
         return fs::path(xdg_state_home) / "quillon";
     }
     if (!home.empty()) {

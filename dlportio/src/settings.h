@@ -27,7 +27,7 @@ struct Settings {
 Settings settings_from_environment();
 
 // The layer's default files, under $XDG_STATE_HOME/quillon (~/.local/state/quillon
-// when the variable is unset or empty); empty when neither folder is known.
+// when the variable is unset, empty or relative); empty when neither folder is known.
 std::string default_ram_path(const char* xdg_state_home, const std::string& home);
 std::string default_uart_log_path(const char* xdg_state_home, const std::string& home);
 

@@ -9,8 +9,12 @@
 
 namespace dlportio {
 
-UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd)
-    : pipe_fd_(pipe_fd), log_fd_(log_fd), terminal_fd_(terminal_fd), thread_([this] { copy(); }) {}
+UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd, std::atomic<int>* log_error)
+    : pipe_fd_(pipe_fd),
+      log_fd_(log_fd),
+      terminal_fd_(terminal_fd),
+      log_error_(log_error),
+      thread_([this] { copy(); }) {}
 
 UartRelay::~UartRelay() {
     thread_.join();
@@ -38,8 +42,14 @@ void UartRelay::copy() {
                 ::write(terminal_fd_, chunk.data(), static_cast<std::size_t>(got));
         }
         // Without a log the pipe is still drained, so the simulator never blocks.
-        if (log_fd_ >= 0) {
-            quillon::posix::write_all(log_fd_, chunk.data(), static_cast<std::size_t>(got));
+        if (log_fd_ >= 0 &&
+            !quillon::posix::write_all(log_fd_, chunk.data(), static_cast<std::size_t>(got))) {
+            // What follows would leave a gap in the log: it takes nothing more.
+            if (log_error_ != nullptr) {
+                log_error_->store(errno);
+            }
+            ::close(log_fd_);
+            log_fd_ = -1;
         }
     }
 }

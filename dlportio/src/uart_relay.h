@@ -3,6 +3,7 @@
 // simulator itself would truncate any file it is given.
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 namespace dlportio {
@@ -11,7 +12,9 @@ class UartRelay {
 public:
     // Takes over `pipe_fd` (the read end), `log_fd` (opened for appending)
     // and `terminal_fd` (non-blocking; what it cannot take at once is dropped).
-    UartRelay(int pipe_fd, int log_fd, int terminal_fd = -1);
+    // When the log fails to take a write (a full disk), `log_error` gets the
+    // errno and the log takes nothing more.
+    UartRelay(int pipe_fd, int log_fd, int terminal_fd = -1, std::atomic<int>* log_error = nullptr);
     // Waits for the end of the pipe: destroy only after the writer has gone.
     ~UartRelay();
     UartRelay(const UartRelay&) = delete;
@@ -23,6 +26,7 @@ private:
     int pipe_fd_;
     int log_fd_;
     int terminal_fd_;
+    std::atomic<int>* log_error_;
     std::thread thread_;
 };
 

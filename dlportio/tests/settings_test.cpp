@@ -40,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LocationCase{"state_folder", "/st", "/home/u", "/st/quillon"},
                       LocationCase{"empty_state_folder", "", "/home/u",
                                    "/home/u/.local/state/quillon"},
+                      LocationCase{"relative", "st", "/home/u", "/home/u/.local/state/quillon"},
                       LocationCase{"home_only", nullptr, "/home/u", "/home/u/.local/state/quillon"},
                       LocationCase{"no_home_variable", nullptr, nullptr, ""},
                       LocationCase{"empty_home_variable", nullptr, "", ""}),

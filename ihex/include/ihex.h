@@ -35,11 +35,11 @@ struct ReadRules {
 
 // Hands each data record's bytes to store, in the order of the text, until
 // the end record; the text after it is not looked at. LF and CRLF line ends,
-// blank lines and blanks around a record are accepted. On an error, store may
-// have seen records before it.
-Error read_records(
-    std::string_view text, const ReadRules& rules,
-    const std::function<void(std::uint32_t address, std::span<const std::uint8_t> data)>& store);
+// blank lines and blanks around a record are accepted. A text that store
+// returns ends the reading as the error of that record's line. On an error,
+// store may have seen records before it.
+using Store = std::function<std::string(std::uint32_t address, std::span<const std::uint8_t> data)>;
+Error read_records(std::string_view text, const ReadRules& rules, const Store& store);
 
 struct Image {
     // Contiguous from address 0 up to the highest byte given; gaps hold the fill byte.
@@ -50,6 +50,8 @@ struct Image {
 };
 
 // An image file: every line is a record, and it holds at least one data byte.
+// Records may overlap where they agree; an address given two different bytes
+// is an error ("address 0002 given twice").
 Image read_image(std::string_view text, std::uint8_t fill = 0xFF, std::uint32_t limit = 0x8000);
 
 // The data records into image (record address = index); returns how many data

@@ -49,8 +49,6 @@ std::string_view trim_line(std::string_view text) {
 
 class Reader {
 public:
-    using Store = std::function<void(std::uint32_t, std::span<const std::uint8_t>)>;
-
     Reader(const ReadRules& rules, const Store& store) : rules_(rules), store_(store) {}
 
     bool ended() const { return ended_; }
@@ -142,7 +140,9 @@ private:
                           static_cast<unsigned>(beyond), static_cast<unsigned>(rules_.limit - 1));
             return fail(line, text.data());
         }
-        store_(address, data);
+        if (std::string problem = store_(address, data); !problem.empty()) {
+            return fail(line, std::move(problem));
+        }
         any_data_ = true;
         return true;
     }
@@ -157,8 +157,7 @@ private:
 
 }  // namespace
 
-Error read_records(std::string_view text, const ReadRules& rules,
-                   const std::function<void(std::uint32_t, std::span<const std::uint8_t>)>& store) {
+Error read_records(std::string_view text, const ReadRules& rules, const Store& store) {
     Reader reader(rules, store);
     std::size_t line = 0;
     while (!text.empty() && !reader.ended()) {
@@ -186,13 +185,27 @@ Error read_records(std::string_view text, const ReadRules& rules,
 
 Image read_image(std::string_view text, std::uint8_t fill, std::uint32_t limit) {
     Image image;
+    std::vector<bool> given;  // per address of image.bytes: set by a record, not the fill
     image.error =
         read_records(text, ReadRules{limit, false, true, true},
-                     [&](std::uint32_t address, std::span<const std::uint8_t> data) {
+                     [&](std::uint32_t address, std::span<const std::uint8_t> data) -> std::string {
                          if (address + data.size() > image.bytes.size()) {
                              image.bytes.resize(address + data.size(), fill);
+                             given.resize(image.bytes.size(), false);
                          }
-                         std::copy(data.begin(), data.end(), image.bytes.begin() + address);
+                         for (std::size_t i = 0; i < data.size(); ++i) {
+                             const std::size_t at = address + i;
+                             // Which of two different bytes the user meant, nothing can tell.
+                             if (given[at] && image.bytes[at] != data[i]) {
+                                 std::array<char, 48> text{};
+                                 std::snprintf(text.data(), text.size(), "address %04X given twice",
+                                               static_cast<unsigned>(at));
+                                 return text.data();
+                             }
+                             image.bytes[at] = data[i];
+                             given[at] = true;
+                         }
+                         return {};
                      });
     if (image.error) {
         image.bytes.clear();
@@ -207,6 +220,7 @@ Stored read_into(std::string_view text, std::span<std::uint8_t> image) {
                                 [&](std::uint32_t address, std::span<const std::uint8_t> data) {
                                     std::copy(data.begin(), data.end(), image.begin() + address);
                                     stored.bytes += data.size();
+                                    return std::string();
                                 });
     return stored;
 }

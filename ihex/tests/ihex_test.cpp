@@ -47,6 +47,10 @@ TEST(IhexReader, FillsGapsWithTheChosenByteAndAcceptsCrlfAndBlankLines) {
     const auto result = read_image(text, 0x00);
     ASSERT_TRUE(result.ok()) << result.error.what;
     EXPECT_EQ(result.bytes, (std::vector<std::uint8_t>{0x22, 0x00, 0x00, 0x00, 0x11}));
+    // Records that overlap where they agree.
+    const auto overlap = read_image(record(0, 0, {0x22, 2, 3}) + record(0, 1, {2, 3, 4}) + text, 0);
+    ASSERT_TRUE(overlap.ok()) << overlap.error.what;
+    EXPECT_EQ(overlap.bytes, (std::vector<std::uint8_t>{0x22, 2, 3, 4, 0x11}));
 }
 
 TEST(IhexReader, AppliesSegmentAndLinearBaseRecordsBelowTheRamLimit) {
@@ -121,6 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnsupportedType", record(3, 0, {0, 0, 0, 0}) + kEnd, 1, "record type 03"},
         BadInput{"ShortBaseRecord", record(4, 0, {0}) + kEnd, 1, "2 data bytes"},
         BadInput{"NoData", kEnd, 1, "no data"},
+        BadInput{"AddressGivenTwoBytes", ":040000001122334452\n:02000200AABB97\n" + kEnd, 2,
+                 "address 0002 given twice"},
         BadInput{"OverlongRecord", ":" + std::string(600, '0') + "\n", 1, "too long"}),
     [](const testing::TestParamInfo<BadInput>& info) { return info.param.name; });
 

@@ -1,4 +1,6 @@
 // The fourteen C exports: argument checks and hand-over, nothing more.
+#include <posix/standard_streams.h>
+
 #include <iterator>
 
 #include "checksum.h"
@@ -44,6 +46,7 @@ uint16_t write_ram(void) {
 }
 
 uint16_t read_file(const char* name) {
+    quillon::posix::keep_standard_streams_open();
     if (name == nullptr) {
         name = "";  // no name is refused like an empty one
     }
@@ -51,6 +54,7 @@ uint16_t read_file(const char* name) {
 }
 
 uint16_t write_file(const char* name) {
+    quillon::posix::keep_standard_streams_open();
     if (name == nullptr) {
         name = "";
     }
