@@ -2,7 +2,9 @@
 // The last data and status addresses used are cached, so an access during a
 // transfer is one compare and one call; everything else takes the slow path.
 // Like the library above it, this layer expects one thread at a time.
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -180,6 +182,14 @@ extern "C" unsigned long dlportio_address(unsigned long Port) {
         return Port;
     }
     return table().find(Port, false).first->address;
+}
+
+extern "C" int dlportio_pass_time(unsigned long Port, unsigned long ms) {
+    if (g_closed) {
+        return 0;
+    }
+    const auto slice = static_cast<std::uint32_t>(std::min<unsigned long>(ms, UINT32_MAX));
+    return table().find(Port, false).first->backend->pass_time(slice) ? 1 : 0;
 }
 
 extern "C" void dlportio_quiet(int on) {
