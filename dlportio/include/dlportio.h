@@ -92,6 +92,11 @@ DLPORTIO_API int dlportio_sim_cpu(unsigned long Port, const char** text);
  * the baud rate the firmware sets (NULL or "": no input). */
 DLPORTIO_API void dlportio_sim_plan(unsigned long long cycles, const char* uart_input);
 
+/* Returns once the running 8051 has printed on its UART (the text is then in
+ * the UART log) or has stopped, or after timeout_ms, whichever comes first;
+ * at once when no 8051 runs. For following a run without a fixed tick. */
+DLPORTIO_API void dlportio_sim_wait(unsigned long timeout_ms);
+
 /* Fills *run with the state of the current or last run; notices an 8051 that
  * stopped on its own (it then stays stopped until the reset line rises). */
 DLPORTIO_API void dlportio_sim_poll(struct dlportio_sim_run* run);

@@ -3,6 +3,7 @@
 // transfer is one compare and one call; everything else takes the slow path.
 // Like the library above it, this layer expects one thread at a time.
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <deque>
@@ -243,6 +244,15 @@ static_assert(static_cast<int>(dlportio::RunEnd::exited) == DLPORTIO_SIM_EXITED 
               static_cast<int>(dlportio::RunEnd::budget) == DLPORTIO_SIM_BUDGET &&
               static_cast<int>(dlportio::RunEnd::held) == DLPORTIO_SIM_HELD &&
               static_cast<int>(dlportio::RunEnd::failed) == DLPORTIO_SIM_FAILED);
+
+extern "C" void dlportio_sim_wait(unsigned long timeout_ms) {
+    if (g_closed) {
+        return;
+    }
+    if (dlportio::BoardCpu* cpu = table().selector().sim_cpu(); cpu != nullptr) {
+        cpu->wait(std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
+    }
+}
 
 extern "C" void dlportio_sim_poll(struct dlportio_sim_run* run) {
     static dlportio::RunReport report;

@@ -46,6 +46,7 @@ public:
     void hold(BoardRam ram) override;
     void plan(const RunPlan& plan) override { plan_ = plan; }
     RunReport poll() override;
+    void wait(std::chrono::milliseconds timeout) override;
 
 private:
     struct Session;
@@ -53,8 +54,8 @@ private:
     bool start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
     // Takes note of a stop the simulator printed in `text`; true if it was one.
     bool note_stop(Session& session, const std::string& text);
-    // Machine cycles run so far, from the stopped simulator.
-    void read_cycles(Session& session);
+    // Reads the answers to kAfterStop from the stopped simulator.
+    void read_after_stop(Session& session);
 
     S51Settings settings_;
     RunPlan plan_;

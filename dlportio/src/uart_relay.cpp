@@ -1,5 +1,6 @@
 #include "uart_relay.h"
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,7 +11,11 @@
 namespace dlportio {
 
 UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd)
-    : pipe_fd_(pipe_fd), log_fd_(log_fd), terminal_fd_(terminal_fd), thread_([this] { copy(); }) {}
+    : pipe_fd_(pipe_fd),
+      log_fd_(log_fd),
+      terminal_fd_(terminal_fd),
+      activity_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      thread_([this] { copy(); }) {}
 
 UartRelay::~UartRelay() {
     thread_.join();
@@ -21,6 +26,14 @@ UartRelay::~UartRelay() {
     if (terminal_fd_ >= 0) {
         ::close(terminal_fd_);
     }
+    if (activity_fd_ >= 0) {
+        ::close(activity_fd_);
+    }
+}
+
+void UartRelay::take_activity() {
+    eventfd_t count = 0;
+    ::eventfd_read(activity_fd_, &count);
 }
 
 void UartRelay::copy() {
@@ -31,6 +44,7 @@ void UartRelay::copy() {
             continue;
         }
         if (got <= 0) {
+            ::eventfd_write(activity_fd_, 1);
             return;  // the simulator has ended
         }
         if (terminal_fd_ >= 0) {
@@ -41,6 +55,7 @@ void UartRelay::copy() {
         if (log_fd_ >= 0) {
             quillon::posix::write_all(log_fd_, chunk.data(), static_cast<std::size_t>(got));
         }
+        ::eventfd_write(activity_fd_, 1);
     }
 }
 

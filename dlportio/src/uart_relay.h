@@ -17,12 +17,18 @@ public:
     UartRelay(const UartRelay&) = delete;
     UartRelay& operator=(const UartRelay&) = delete;
 
+    // Readable once output has reached the log since the last take_activity(),
+    // and when the simulator has ended: a waiting caller wakes on it.
+    int activity_fd() const { return activity_fd_; }
+    void take_activity();
+
 private:
     void copy();
 
     int pipe_fd_;
     int log_fd_;
     int terminal_fd_;
+    int activity_fd_;
     std::thread thread_;
 };
 
