@@ -94,7 +94,7 @@ TEST(OlderPortAccessLayer, LibraryLoadsAndSleepsItsPauses) {
     // Its soname is the layer's, so the library binds it instead of the real one.
     void* library = ::dlopen(VANDREL_LIBRARY, RTLD_NOW);
     ASSERT_NE(library, nullptr) << ::dlerror();
-    const auto reset_board = reinterpret_cast<unsigned short (*)()>(::dlsym(library, "reset"));
+    const auto reset_board = reinterpret_cast<void (*)()>(::dlsym(library, "reset"));
     const auto download =
         reinterpret_cast<unsigned short (*)(unsigned short)>(::dlsym(library, "read_ram"));
     const auto* written =

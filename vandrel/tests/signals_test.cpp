@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -155,13 +154,12 @@ TEST_F(SignalsTest, EveryAccessUsesTheDataAndStatusRegistersOfThePortInForce) {
 }
 
 // The reset pulse and a transfer's opening pause pass in the board's own time
-// where the port-access layer keeps it (the simulated board), asked for the
-// port in force; on a real port the library sleeps them in full.
+// where the port-access layer keeps it (the simulated board), asked of the
+// port in force; a real port declines, and the library sleeps them in full.
 struct PauseCase {
-    const char* name;
     bool board_keeps_time;
     std::uint8_t port_index;
-    std::function<void()> operation;
+    void (*operation)();
     std::string trace_start;
     std::uint32_t slept_ms;
 };
@@ -169,30 +167,25 @@ struct PauseCase {
 class PauseTest : public LibraryTest, public ::testing::WithParamInterface<PauseCase> {};
 
 TEST_P(PauseTest, PassesInTheBoardsTimeOrIsSleptInFull) {
-    const PauseCase& c = GetParam();
-    ASSERT_NE(set_Port(c.port_index), 0);
+    ASSERT_NE(set_Port(GetParam().port_index), 0);
     put_image({0x12});
     recorder().clear();
-    recorder().board_keeps_time = c.board_keeps_time;
-    c.operation();
-    EXPECT_EQ(recorder().trace().substr(0, c.trace_start.size()), c.trace_start);
-    EXPECT_EQ(recorder().slept_ms, c.slept_ms);
+    recorder().board_keeps_time = GetParam().board_keeps_time;
+    GetParam().operation();
+    EXPECT_EQ(recorder().trace().substr(0, GetParam().trace_start.size()), GetParam().trace_start);
+    EXPECT_EQ(recorder().slept_ms, GetParam().slept_ms);
 }
-
-const std::string kTenPasses =
-    "p100@378 p100@378 p100@378 p100@378 p100@378 p100@378 "
-    "p100@378 p100@378 p100@378 p100@378";
 
 INSTANTIATE_TEST_SUITE_P(
     Boards, PauseTest,
-    ::testing::Values(
-        PauseCase{"reset_simulated", true, 1, [] { reset(); }, "C8 " + kTenPasses + " C0", 0},
-        PauseCase{"download_simulated", true, 0, [] { read_ram(1); }, "C8 p500@278 r1 C8", 0},
-        PauseCase{"upload_simulated", true, 2, [] { write_ram(); }, "C8 p500@3BC r1 C8", 0},
-        PauseCase{"reset_real", false, 1, [] { reset(); }, "C8 s100 s100", 1000},
-        PauseCase{"download_real", false, 0, [] { read_ram(1); }, "C8 s500 r1", 500},
-        PauseCase{"upload_real", false, 2, [] { write_ram(); }, "C8 s500 r1", 500}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(PauseCase{true, 1, reset,
+                                "C8 p100@378 p100@378 p100@378 p100@378 p100@378 p100@378 "
+                                "p100@378 p100@378 p100@378 p100@378 C0",
+                                0},
+                      PauseCase{true, 0, +[] { read_ram(1); }, "C8 p500@278 r1 C8", 0},
+                      PauseCase{true, 2, +[] { write_ram(); }, "C8 p500@3BC r1 C8", 0},
+                      PauseCase{false, 1, reset, "C8 s100 s100", 1000},
+                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}));
 
 }  // namespace
 }  // namespace vandrel_test
