@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,7 +37,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr unsigned kPollMs = 20;
+// One wait at most, so a budget without --for still notices a broken simulator.
+constexpr std::chrono::milliseconds kLongestWait{1000};
 // The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
@@ -266,11 +268,14 @@ int run_run(Context& ctx) {
         }
         ctx.info() << what.str() << "; UART output (" << log.string() << "):\n" << std::flush;
     }
-    const unsigned long polls =
-        wall ? static_cast<unsigned long>(std::ceil(*wall * 1000 / kPollMs)) : 0;
+    // Woken by the 8051's output and by its stop, not by a clock tick: a
+    // short run ends as soon as it is over.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = wall ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                    std::chrono::duration<double>(*wall))
+                               : Clock::time_point::max();
     dlportio_sim_run state{};
-    for (unsigned long i = 0; !wall || i < polls; ++i) {
-        pause_ms(kPollMs);
+    while (true) {
         const std::string piece = uart.copy_new(ctx.out);
         until.feed(piece);
         failure.feed(piece);
@@ -282,6 +287,17 @@ int run_run(Context& ctx) {
             if (!state.running && state.end != DLPORTIO_SIM_NOT_ENDED) {
                 break;  // the firmware ended the run, the budget ran out, or it broke down
             }
+        }
+        const auto left =
+            wall ? std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
+                 : kLongestWait;
+        if (left.count() <= 0) {
+            break;
+        }
+        if (cpu) {
+            dlportio_sim_wait(static_cast<unsigned long>(std::min(left, kLongestWait).count()));
+        } else {
+            pause_ms(static_cast<unsigned>(std::min(left, kLongestWait).count()));
         }
     }
 

@@ -70,8 +70,8 @@ TEST_F(CliRun, FirmwareRunsShowsItsUartLineAndPortsAndIsReadBack) {
     for (std::size_t i = 0; i < 256; ++i) {
         ASSERT_EQ(after[0x1000 + i], i ^ 0x5A) << "at 0x" << std::hex << 0x1000 + i;
     }
-    // The layer and the program agree on where the log lives by default.
-    std::ifstream log(scratch.dir() / ".local/state/quillon/vandrel-uart.log", std::ios::binary);
+    // The layer and the program agree on where the board's log lives.
+    std::ifstream log(scratch.path("ram.bin.uart.log"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "vandrel firmware A\r\n");
 #endif
 }
@@ -192,8 +192,21 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
                             scratch.path(out_file).string()},
                            {"DLPORTIO_SIM_MCU=s51"});
     };
+    // --until-uart stops where the simulator next reads its console after the
+    // text, a fixed number of cycles on, however quickly the text is seen.
+    const auto until_run = [this] {
+        const ProcessResult r =
+            scratch.run({"run", CYCLES_IHX, "--until-uart", "00000400", "--for", "60"},
+                        {"DLPORTIO_SIM_MCU=s51"});
+        const auto at = r.out.find("\n8051: ");
+        return r.exit_code == 0 && at != std::string::npos
+                   ? r.out.substr(at, r.out.find(" cycles", at) - at)
+                   : describe(r);
+    };
     const ProcessResult idle = budget_run("idle.bin");
+    const std::string idle_until = until_run();
     ProcessResult loaded;
+    std::string loaded_until;
     {
         std::atomic<bool> stop{false};
         std::vector<std::thread> busy;
@@ -207,6 +220,7 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
             });
         }
         loaded = budget_run("loaded.bin");
+        loaded_until = until_run();
         stop = true;
         for (auto& thread : busy) {
             thread.join();
@@ -222,6 +236,44 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
     EXPECT_EQ(uart_of(loaded.out), uart_of(idle.out));
     EXPECT_GT(uart_of(idle.out).size(), 100u);
     EXPECT_TRUE(scratch.read("loaded.bin") == scratch.read("idle.bin"));
+    EXPECT_EQ(loaded_until, idle_until);
+    EXPECT_EQ(idle_until.rfind("\n8051: ", 0), 0u) << idle_until;
+}
+
+// Runs started together, each on a board of its own (its RAM file), see only
+// their own UART text and port latches, and end with their own verdicts.
+TEST_F(CliRun, RunsSideBySideKeepToTheirOwnBoards) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    scratch.write_text("alpha.txt", "alpha one.");
+    scratch.write_text("bravo.txt", "bravo two.");
+    const struct {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string says, not_seen;
+    } boards[] = {
+        {{ECHO_IHX, "--uart-in", scratch.path("alpha.txt").string()}, 0, "):\nalpha one.", "bravo"},
+        {{ECHO_IHX, "--uart-in", scratch.path("bravo.txt").string()}, 0, "):\nbravo two.", "alpha"},
+        {{FIRMWARE_A_IHX, "--until-uart", "A"}, 0, "A\r\nports: P0=0xFF P1=0x55", "firmware B"},
+        {{FIRMWARE_B_IHX, "--fail-uart", "B"}, 5, "B\r\nports: P0=0xFF P1=0xAA", "firmware A"}};
+    std::vector<ProcessResult> results(std::size(boards));
+    std::vector<std::thread> runs;
+    for (std::size_t i = 0; i < std::size(boards); ++i) {
+        runs.emplace_back([&, i] {
+            std::vector<std::string> args{"run"};
+            args.insert(args.end(), boards[i].args.begin(), boards[i].args.end());
+            args.insert(args.end(), {"--cycles", "3000000"});
+            const auto ram = scratch.path("board" + std::to_string(i) + ".ram").string();
+            results[i] = scratch.run(args, {"DLPORTIO_SIM_MCU=s51", "DLPORTIO_SIM_RAM=" + ram});
+        });
+    }
+    for (std::size_t i = 0; i < std::size(boards); ++i) {
+        runs[i].join();
+        EXPECT_EQ(results[i].exit_code, boards[i].exit_code) << describe(results[i]);
+        EXPECT_TRUE(contains(results[i].out, boards[i].says)) << describe(results[i]);
+        EXPECT_FALSE(contains(results[i].out, boards[i].not_seen)) << describe(results[i]);
+    }
 }
 
 TEST_F(CliRun, UartInputReachesTheFirmwareAndPortsStartTheirOwnLine) {

@@ -45,6 +45,13 @@ DLPORTIO_API const char* dlportio_backend_name(unsigned long Port);
  * the back end up like dlportio_setup. */
 DLPORTIO_API unsigned long dlportio_address(unsigned long Port);
 
+/* A pause of ms milliseconds on the board at this base address, e.g. while
+ * its reset line is held. Returns 1 when the pause has passed in the board's
+ * own time: the simulated board takes it at once. Returns 0 for a real port,
+ * and the caller sleeps the real time. Callers that may meet an older layer
+ * look this function up at run time and sleep when it is missing. */
+DLPORTIO_API int dlportio_pass_time(unsigned long Port, unsigned long ms);
+
 /* on != 0: the layer prints nothing on standard error (callers report
  * themselves, e.g. with dlportio_setup's text). */
 DLPORTIO_API void dlportio_quiet(int on);
@@ -72,7 +79,7 @@ struct dlportio_sim_run {
     int result;                /* the firmware's result byte, for DLPORTIO_SIM_EXITED */
     unsigned long long cycles; /* machine cycles the run took, once it stopped */
     double wall_seconds;       /* wall time from its start to its stop */
-    const char* text;          /* for DLPORTIO_SIM_FAILED, what happened; valid until the next call */
+    const char* text; /* for DLPORTIO_SIM_FAILED, what happened; valid until the next call */
 };
 
 /* 1 when the board at this base address is the simulated one with an 8051
@@ -84,6 +91,11 @@ DLPORTIO_API int dlportio_sim_cpu(unsigned long Port, const char** text);
  * (0: no limit), and feed the file `uart_input` to the UART's receive side at
  * the baud rate the firmware sets (NULL or "": no input). */
 DLPORTIO_API void dlportio_sim_plan(unsigned long long cycles, const char* uart_input);
+
+/* Returns once the running 8051 has printed on its UART (the text is then in
+ * the UART log) or has stopped, or after timeout_ms, whichever comes first;
+ * at once when no 8051 runs. For following a run without a fixed tick. */
+DLPORTIO_API void dlportio_sim_wait(unsigned long timeout_ms);
 
 /* Fills *run with the state of the current or last run; notices an 8051 that
  * stopped on its own (it then stays stopped until the reset line rises). */

@@ -17,6 +17,10 @@ public:
     virtual ~Backend() = default;
     virtual void write_data(std::uint8_t value) = 0;
     virtual std::uint8_t read_status() = 0;
+    // A pause of `ms` milliseconds between accesses. A board that keeps its own
+    // time lets it pass in that time and returns true; a real port returns
+    // false, and the caller waits in real time.
+    virtual bool pass_time(std::uint32_t /*ms*/) { return false; }
 };
 
 // What the layer serves where no board can be reached: writes go nowhere and

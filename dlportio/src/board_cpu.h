@@ -2,6 +2,7 @@
 // while the reset line is low and owns the board's RAM then.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,6 +43,9 @@ public:
     // The state of the current or last run; notices a microcontroller that
     // stopped by itself.
     virtual RunReport poll() { return {}; }
+    // Returns once the running microcontroller has printed on its UART or
+    // stopped, or after `timeout`; at once when none runs.
+    virtual void wait(std::chrono::milliseconds /*timeout*/) {}
 };
 
 // The microcontroller configured for the simulated board, or none (the board

@@ -4,7 +4,10 @@
 // Like the library above it, this layer expects one thread at a time.
 #include <posix/standard_streams.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -186,6 +189,14 @@ extern "C" unsigned long dlportio_address(unsigned long Port) {
     return table().find(Port, false).first->address;
 }
 
+extern "C" int dlportio_pass_time(unsigned long Port, unsigned long ms) {
+    if (g_closed) {
+        return 0;
+    }
+    const auto slice = static_cast<std::uint32_t>(std::min<unsigned long>(ms, UINT32_MAX));
+    return table().find(Port, false).first->backend->pass_time(slice) ? 1 : 0;
+}
+
 extern "C" void dlportio_quiet(int on) {
     dlportio::set_quiet(on != 0);
 }
@@ -237,6 +248,15 @@ static_assert(static_cast<int>(dlportio::RunEnd::exited) == DLPORTIO_SIM_EXITED 
               static_cast<int>(dlportio::RunEnd::budget) == DLPORTIO_SIM_BUDGET &&
               static_cast<int>(dlportio::RunEnd::held) == DLPORTIO_SIM_HELD &&
               static_cast<int>(dlportio::RunEnd::failed) == DLPORTIO_SIM_FAILED);
+
+extern "C" void dlportio_sim_wait(unsigned long timeout_ms) {
+    if (g_closed) {
+        return;
+    }
+    if (dlportio::BoardCpu* cpu = table().selector().sim_cpu(); cpu != nullptr) {
+        cpu->wait(std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
+    }
+}
 
 extern "C" void dlportio_sim_poll(struct dlportio_sim_run* run) {
     static dlportio::RunReport report;

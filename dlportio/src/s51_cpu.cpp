@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -91,45 +93,58 @@ int open_log(const std::string& path, std::string& error) {
     return fd;
 }
 
-// The dump of one memory region, exactly `size` bytes from `first`.
+// What the stopped 8051 left: its cycles, port latches (with the result
+// register) and memory, asked for in one write. The idle simulator looks at
+// its console only now and then, so each further command would wait for its
+// next look.
+constexpr std::string_view kAfterStop = "state\ndump /i sfr 0x80 0xff\ndump /i rom 0x0 0x7fff";
+
+// Lines for the console in one piece. The simulator reads its console 99 bytes
+// at a time and takes a line cut by that boundary as two, and pauses before
+// the second: a line that would cross it starts on it instead, the line before
+// padded with blanks.
+std::string console_script(const std::vector<std::string>& lines) {
+    constexpr std::size_t kConsoleRead = 99;
+    std::string script;
+    for (const std::string& line : lines) {
+        const std::size_t used = script.size() % kConsoleRead;
+        if (!script.empty() && used + line.size() + 1 > kConsoleRead &&
+            line.size() + 1 <= kConsoleRead) {
+            script.insert(script.size() - 1, kConsoleRead - used, ' ');
+        }
+        script += line + '\n';
+    }
+    script.pop_back();  // send() ends the last line
+    return script;
+}
+
+// The dump of `size` bytes in the answer, stored at their addresses.
 template <std::size_t N>
-bool dump_region(SimConsole& console, std::string_view memory, unsigned first, std::size_t size,
-                 std::array<std::uint8_t, N>& image, std::chrono::milliseconds answer_time) {
-    char command[64];
-    std::snprintf(command, sizeof command, "dump /i %.*s 0x%x 0x%zx",
-                  static_cast<int>(memory.size()), memory.data(), first, first + size - 1);
-    if (!console.send(command)) {
-        return false;
-    }
-    const auto answer = console.read_until(kEndRecord, answer_time);
-    if (!answer) {
-        return false;
-    }
-    const auto stored = parse_intel_hex(*answer, image);
+bool parse_dump(const std::optional<std::string>& answer, std::size_t size,
+                std::array<std::uint8_t, N>& image) {
+    const auto stored = answer ? parse_intel_hex(*answer, image) : std::nullopt;
     return stored && *stored == size;
 }
 
-// A command that worked answers with nothing but its own echo (and, for a
-// few, a line of `expected` text); a refused one prints its usage or an error.
-bool silent_answer(const std::optional<std::string>& answer, std::string_view command,
-                   std::initializer_list<std::string_view> expected = {}) {
-    if (!answer) {
-        return false;
-    }
-    std::string_view rest = *answer;
+// Commands that worked answer with nothing but their own echo (and, for a
+// few, a line of `expected` text) and a prompt; a refused one prints its usage
+// or an error. Returns the first line that is none of these, empty if none.
+std::string unexpected_answer(const std::string& answer, const std::vector<std::string>& commands,
+                              std::initializer_list<std::string_view> expected = {}) {
+    std::string_view rest = answer;
     while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
+        const std::size_t end = rest.find_first_of(std::string_view("\n\0", 2));
         std::string_view line = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
             line.remove_suffix(1);
         }
-        if (!line.empty() && line != command &&
+        if (!line.empty() && std::find(commands.begin(), commands.end(), line) == commands.end() &&
             std::find(expected.begin(), expected.end(), line) == expected.end()) {
-            return false;
+            return std::string(line);
         }
     }
-    return true;
+    return {};
 }
 
 // The budget as a value-change file the simulator replays: its one event, half
@@ -191,6 +206,11 @@ struct S51Cpu::Session {
     std::unique_ptr<ChildProcess> process;
     std::string printed;  // what the simulator printed on its own since it started
     bool stopped = false;
+    bool asked = false;                                // kAfterStop was answered, well or not
+    std::array<std::uint8_t, kBoardRamSize> memory{};  // the 8051's memory at its stop
+    std::array<std::uint8_t, 0x100> sfr{};             // indexed by address
+    bool have_memory = false;
+    bool have_ports = false;
 };
 
 S51Cpu::S51Cpu(S51Settings settings) : settings_(std::move(settings)) {}
@@ -239,7 +259,7 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
             return false;
         }
     }
-    std::string setup(kMapDataOntoCode);
+    std::vector<std::string> setup{std::string(kMapDataOntoCode)};
     if (plan_.cycles > 0) {
         const auto events = folder / "budget.vcd";
         std::ofstream out(events);
@@ -248,9 +268,13 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
             complain("cannot write " + events.string() + "; the 8051 does not run");
             return false;
         }
-        setup += " ; var quillon_budget ; set hw vcd[0] input \"" + events.string() +
-                 "\" ; set hw vcd[0] break ; set hw vcd[0] start";
+        setup.insert(setup.end(),
+                     {"var quillon_budget", "set hw vcd[0] input \"" + events.string() + "\"",
+                      "set hw vcd[0] break", "set hw vcd[0] start"});
     }
+    // Every cycle, not now and then: bytes then arrive at the baud rate the
+    // firmware set, in simulated time.
+    constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
 
     std::string error;
     log_error_ = 0;
@@ -274,9 +298,7 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
             }
             return false;
         }
-        // Every cycle, not now and then: bytes then arrive at the baud rate
-        // the firmware set, in simulated time.
-        setup += " ; expression uart0_check_often=1";
+        setup.emplace_back(kUartInputEveryCycle);
     }
     int terminal_fd = -1;
     if (input_fd < 0 && !settings_.uart_link.empty()) {
@@ -299,7 +321,7 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
             input_fd = typed[0];
             pty_->feed(typed[1]);
             terminal_fd = pty_->output();
-            setup += " ; expression uart0_check_often=1";
+            setup.emplace_back(kUartInputEveryCycle);
         }
     }
     int uart[2];
@@ -341,23 +363,28 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
         return false;
     }
 
-    // The first prompt comes once the image is loaded.
+    // The set-up and the run go in one write before the simulator reads its
+    // console: it then takes them all at its first look, without idling
+    // between commands. The commands are silent but for these answers.
     auto& console = session.console;
     const auto answer = settings_.answer_time;
-    if (!console.read_prompt(answer)) {
+    setup.emplace_back("run");
+    if (!console.send(console_script(setup)) || !console.read_prompt(answer)) {
         complain("the simulator did not answer on its console; the 8051 does not run");
         return false;
     }
-    // One line, one answer: the commands are silent but for these.
-    if (!console.send(setup) ||
-        !silent_answer(console.read_prompt(answer), setup, {"Break on events enabled", "1"})) {
-        complain(plan_.cycles > 0 ? "the simulator refused the memory mapping or the budget; the "
-                                    "8051 does not run"
-                                  : "the simulator refused the memory mapping; the 8051 does "
-                                    "not run");
+    const auto said = console.read_through("Simulation started", answer);
+    const std::string refused =
+        unexpected_answer(said ? *said : console.take_pending(), setup,
+                          {"Break on events enabled", "1", "Simulation started"});
+    if (!refused.empty()) {
+        complain(std::string(plan_.cycles > 0 ? "the simulator refused the memory mapping or the "
+                                                "budget ("
+                                              : "the simulator refused the memory mapping (") +
+                 refused + "); the 8051 does not run");
         return false;
     }
-    if (!console.send("run") || !console.wait_for("Simulation started", answer)) {
+    if (!said) {
         complain("the simulator did not start; the 8051 does not run");
         return false;
     }
@@ -389,20 +416,23 @@ bool S51Cpu::note_stop(Session& session, const std::string& text) {
     return true;
 }
 
-void S51Cpu::read_cycles(Session& session) {
+void S51Cpu::read_after_stop(Session& session) {
     static const std::regex clocks(R"(\((\d+) clks\))");
-    if (!session.console.send("state")) {
-        return;
-    }
-    const auto answer = session.console.read_prompt(settings_.answer_time);
+    session.asked = true;
+    auto& console = session.console;
+    const auto answer_time = settings_.answer_time;
+    const auto state = console.read_prompt(answer_time);
     std::smatch found;
-    if (answer && std::regex_search(*answer, found, clocks)) {
+    if (state && std::regex_search(*state, found, clocks)) {
         report_.cycles = std::stoull(found[1].str()) / kClocksPerCycle;
     }
-    std::array<std::uint8_t, 0x100> sfr{};  // indexed by address
-    if (report_.end == RunEnd::exited && dump_region(session.console, "sfr", VANDREL_SIM_RESULT_SFR,
-                                                     1, sfr, settings_.answer_time)) {
-        report_.result = sfr[VANDREL_SIM_RESULT_SFR];
+    session.have_ports =
+        state && parse_dump(console.read_until(kEndRecord, answer_time), 0x80, session.sfr);
+    session.have_memory =
+        session.have_ports &&
+        parse_dump(console.read_until(kEndRecord, answer_time), kBoardRamSize, session.memory);
+    if (session.have_ports && report_.end == RunEnd::exited) {
+        report_.result = session.sfr[VANDREL_SIM_RESULT_SFR];
     }
 }
 
@@ -444,13 +474,30 @@ RunReport S51Cpu::poll() {
             if (printed.size() > kKeep) {
                 printed.erase(0, printed.size() - kKeep);
             }
-        } else if (printed.find('\0', stop) != std::string::npos && note_stop(session, printed)) {
-            read_cycles(session);
+        } else if (printed.find('\0', stop) != std::string::npos && note_stop(session, printed) &&
+                   session.console.send(kAfterStop)) {
+            read_after_stop(session);
         }
     } catch (const std::exception& e) {
         complain(e.what());
     }
     return report_;
+}
+
+void S51Cpu::wait(std::chrono::milliseconds timeout) {
+    if (!session_ || session_->stopped || session_->console.has_pending()) {
+        return;
+    }
+    Session& session = *session_;
+    // The simulator prints its stop on the console; the relay tells of UART
+    // output once it is in the log, and of the simulator's end.
+    std::array<pollfd, 2> ready{
+        {{session.console.fd(), POLLIN, 0}, {session.relay->activity_fd(), POLLIN, 0}}};
+    const auto ms = std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INT_MAX);
+    if (::poll(ready.data(), ready.size(), static_cast<int>(ms)) > 0 &&
+        (ready[1].revents & POLLIN) != 0) {
+        session.relay->take_activity();
+    }
 }
 
 void S51Cpu::hold(BoardRam ram) {
@@ -461,11 +508,6 @@ void S51Cpu::hold(BoardRam ram) {
         Session& session = *session_;
         auto& console = session.console;
         auto& process = *session.process;
-        const auto answer = settings_.answer_time;
-        std::array<std::uint8_t, kBoardRamSize> memory{};
-        std::array<std::uint8_t, 0x100> sfr{};
-        bool have_memory = false;
-        bool have_ports = false;
         std::string trouble;  // one line on standard error, the first thing that went wrong
         poll();
         if (process.exited()) {
@@ -473,43 +515,45 @@ void S51Cpu::hold(BoardRam ram) {
             report_.end = RunEnd::failed;
             report_.text = "the simulator ended by itself";
         } else {
-            bool stopped = session.stopped;
-            if (!stopped) {
-                // A stop the simulator printed on its own just now shows in the answer.
-                const auto said = console.send("stop") ? console.read_prompt(answer) : std::nullopt;
-                stopped = said.has_value();
-                if (stopped && !note_stop(session, session.printed + *said)) {
+            if (!session.stopped) {
+                // A stop the simulator printed on its own just now shows in the
+                // answer. The questions wait for it: a running simulator drops
+                // the line that comes in with the stop.
+                const auto said = console.send("stop") ? console.read_prompt(settings_.answer_time)
+                                                       : std::nullopt;
+                if (said && !note_stop(session, session.printed + *said)) {
                     session.stopped = true;
                     report_.end = RunEnd::held;
                     report_.wall_seconds = std::chrono::duration<double>(
                                                std::chrono::steady_clock::now() - session.started)
                                                .count();
                 }
-                if (stopped) {
-                    read_cycles(session);
+                if (said && console.send(kAfterStop)) {
+                    read_after_stop(session);
                 }
+            } else if (!session.asked && console.send(kAfterStop)) {
+                read_after_stop(session);
             }
-            if (stopped) {
-                have_memory = dump_region(console, "rom", 0x0000, kBoardRamSize, memory, answer);
-                have_ports = have_memory && dump_region(console, "sfr", 0x80, 0x80, sfr, answer);
-                console.send("kill");
-                if (!have_memory) {
-                    trouble =
-                        "could not read the 8051's memory back; the board's RAM keeps what "
-                        "it held";
-                } else if (!have_ports) {
-                    trouble = "could not read the 8051's port latches";
-                }
-            } else {
+            if (!session.stopped) {
                 trouble =
                     "the simulator did not stop when told; the board's RAM keeps what it "
                     "held";
+            } else if (!session.have_memory) {
+                trouble =
+                    "could not read the 8051's memory back; the board's RAM keeps what it held";
+            }
+            if (!session.have_ports && trouble.empty()) {
+                trouble = "could not read the 8051's port latches";
             }
         }
-        if (!process.finish(answer) && trouble.empty()) {
-            trouble = "the simulator did not end when told; it was killed";
-        }
+        // Everything is read: the simulator is ended at once rather than told
+        // to, which it would only see at its next look at the console.
+        process.finish(std::chrono::milliseconds(0));
+        const bool have_memory = session.have_memory;
+        const bool have_ports = session.have_ports;
         const auto started_on = session.started_on;
+        const auto memory = session.memory;
+        const auto sfr = session.sfr;
         session_.reset();  // also waits for the last of the UART output
         if (pty_) {
             pty_->feed(-1);  // typing reaches no 8051 until the next run

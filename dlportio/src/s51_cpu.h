@@ -47,6 +47,7 @@ public:
     void hold(BoardRam ram) override;
     void plan(const RunPlan& plan) override { plan_ = plan; }
     RunReport poll() override;
+    void wait(std::chrono::milliseconds timeout) override;
 
 private:
     struct Session;
@@ -54,11 +55,11 @@ private:
     bool start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
     // Takes note of a stop the simulator printed in `text`; true if it was one.
     bool note_stop(Session& session, const std::string& text);
-    // Machine cycles run so far, from the stopped simulator.
-    void read_cycles(Session& session);
     // A UART log that could not be written ends the run as failed: the
     // firmware's output would be lost unseen. True when it did.
     bool note_log_failure();
+    // Reads the answers to kAfterStop from the stopped simulator.
+    void read_after_stop(Session& session);
 
     S51Settings settings_;
     RunPlan plan_;

@@ -33,6 +33,33 @@ std::string in_state_folder(const char* xdg_state_home, const std::string& home,
     return folder.empty() ? std::string() : (folder / name).string();
 }
 
+struct BoardFiles {
+    std::string uart_log;
+    std::string ports;
+    std::string uart_link;
+};
+
+// Every file of a simulated board follows from its RAM file, so two boards never
+// share one: board.ram gives board.uart.log, board.ports and the link board.uart.
+BoardFiles board_files(const std::string& ram) {
+    if (ram.empty()) {
+        return {};
+    }
+    fs::path stem(ram);
+    if (stem.extension() == ".ram") {
+        stem.replace_extension();
+    }
+    const std::string base = stem.string();
+    return {base + ".uart.log", base + ".ports", base + ".uart"};
+}
+
+// The default board keeps the names its files have always had.
+BoardFiles default_board_files(const char* xdg_state_home, const std::string& home) {
+    return {default_uart_log_path(xdg_state_home, home),
+            in_state_folder(xdg_state_home, home, "vandrel-ports.txt"),
+            in_state_folder(xdg_state_home, home, "vandrel-uart")};
+}
+
 }  // namespace
 
 std::string default_ram_path(const char* xdg_state_home, const std::string& home) {
@@ -51,27 +78,25 @@ Settings settings_from_environment() {
     const char* xdg_state_home = std::getenv("XDG_STATE_HOME");
     const std::string home = quillon::posix::home_folder().string();
     settings.sim_ram = environment("DLPORTIO_SIM_RAM");
+    const std::string default_ram = default_ram_path(xdg_state_home, home);
     if (settings.sim_ram.empty()) {
-        settings.sim_ram = default_ram_path(xdg_state_home, home);
+        settings.sim_ram = default_ram;
     }
     settings.sim_fault = environment("DLPORTIO_SIM_FAULT");
     settings.sim_mcu = environment("DLPORTIO_SIM_MCU");
+    const BoardFiles files = settings.sim_ram == default_ram
+                                 ? default_board_files(xdg_state_home, home)
+                                 : board_files(settings.sim_ram);
     settings.uart_log = environment("DLPORTIO_SIM_UART");
     if (settings.uart_log == "pty") {
         // A terminal for people, and the log beside it for programs.
-        settings.uart_log = default_uart_log_path(xdg_state_home, home);
-        settings.uart_link = in_state_folder(xdg_state_home, home, "vandrel-uart");
-        if (settings.uart_link.empty()) {
-            settings.uart_link = "pty";  // no state folder: the terminal without a link
-        }
+        settings.uart_log.clear();
+        settings.uart_link = files.uart_link.empty() ? "pty" : files.uart_link;
     }
     if (settings.uart_log.empty()) {
-        settings.uart_log = default_uart_log_path(xdg_state_home, home);
+        settings.uart_log = files.uart_log;
     }
-    if (!settings.uart_log.empty()) {
-        settings.ports_file =
-            (fs::path(settings.uart_log).parent_path() / "vandrel-ports.txt").string();
-    }
+    settings.ports_file = files.ports;
     settings.trace = environment("DLPORTIO_TRACE");
     return settings;
 }

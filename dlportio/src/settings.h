@@ -9,16 +9,19 @@
 namespace dlportio {
 
 struct Settings {
-    std::string backend;     // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
-    std::string device;      // DLPORTIO_DEVICE: one /dev/parportN for every base address
-    std::string base;        // DLPORTIO_BASE: the I/O address every base address is taken to
-    std::string sim_ram;     // DLPORTIO_SIM_RAM, or the default under the state folder
-    std::string sim_fault;   // DLPORTIO_SIM_FAULT
-    std::string sim_mcu;     // DLPORTIO_SIM_MCU: empty or s51
-    std::string uart_log;    // DLPORTIO_SIM_UART, or the default under the state folder
-    std::string ports_file;  // the 8051's last port latches, beside the UART log
+    std::string backend;    // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
+    std::string device;     // DLPORTIO_DEVICE: one /dev/parportN for every base address
+    std::string base;       // DLPORTIO_BASE: the I/O address every base address is taken to
+    std::string sim_ram;    // DLPORTIO_SIM_RAM, or the default under the state folder
+    std::string sim_fault;  // DLPORTIO_SIM_FAULT
+    std::string sim_mcu;    // DLPORTIO_SIM_MCU: empty or s51
+    // The board's other files follow from its RAM file (board.ram: board.uart.log,
+    // board.ports, board.uart); the default board keeps vandrel-uart.log,
+    // vandrel-ports.txt and vandrel-uart beside its RAM.
+    std::string uart_log;    // DLPORTIO_SIM_UART, or the board's log
+    std::string ports_file;  // the 8051's last port latches
     // DLPORTIO_SIM_UART=pty: where the UART's pseudo-terminal is linked
-    // ("pty" when there is no state folder to link it in); empty otherwise.
+    // ("pty" when there is no folder to link it in); empty otherwise.
     std::string uart_link;
     std::string trace;  // DLPORTIO_TRACE
     SystemPaths paths;

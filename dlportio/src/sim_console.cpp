@@ -42,13 +42,12 @@ bool SimConsole::send(std::string_view command) {
     return true;
 }
 
-bool SimConsole::wait_for(std::string_view text, std::chrono::milliseconds timeout) {
-    return read(timeout,
-                [text](const std::string& got) {
-                    const std::size_t at = got.find(text);
-                    return at != std::string::npos ? at + text.size() : std::string::npos;
-                })
-        .has_value();
+std::optional<std::string> SimConsole::read_through(std::string_view text,
+                                                    std::chrono::milliseconds timeout) {
+    return read(timeout, [text](const std::string& got) {
+        const std::size_t at = got.find(text);
+        return at != std::string::npos ? at + text.size() : std::string::npos;
+    });
 }
 
 std::optional<std::string> SimConsole::read_until(std::string_view ending,
@@ -84,6 +83,7 @@ std::optional<std::string> SimConsole::read(
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
+            pending_ = std::move(text);  // for take_pending(): what came, if anything
             return std::nullopt;
         }
         pollfd ready{pty_.master(), POLLIN, 0};

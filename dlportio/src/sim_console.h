@@ -27,17 +27,24 @@ public:
     // Sends one command line.
     bool send(std::string_view command);
     // Reads until `ending` has been seen and then a prompt; returns all text
-    // read, or nothing when `timeout` passed first.
+    // read, or nothing when `timeout` passed first (take_pending() then has
+    // what was read).
     std::optional<std::string> read_until(std::string_view ending,
                                           std::chrono::milliseconds timeout);
     // Reads up to the next prompt.
     std::optional<std::string> read_prompt(std::chrono::milliseconds timeout) {
         return read_until({}, timeout);
     }
-    // Reads until `text` has been printed (for answers without a prompt).
-    bool wait_for(std::string_view text, std::chrono::milliseconds timeout);
+    // Reads until `text` has been printed (for answers without a prompt);
+    // returns all text read up to its end.
+    std::optional<std::string> read_through(std::string_view text,
+                                            std::chrono::milliseconds timeout);
     // Whatever the simulator has printed so far, without waiting.
     std::string take_pending();
+    // For waiting on the simulator: readable when it has printed something;
+    // text already read ahead counts as printed.
+    int fd() const { return pty_.master(); }
+    bool has_pending() const { return !pending_.empty(); }
 
 private:
     // Reads until `complete` finds the end of the answer in the text so far

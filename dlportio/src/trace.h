@@ -68,6 +68,7 @@ public:
         trace_.read(base_ + 1, value);
         return value;
     }
+    bool pass_time(std::uint32_t ms) override { return inner_.pass_time(ms); }
 
 private:
     Backend& inner_;

@@ -1,5 +1,6 @@
 #include "uart_relay.h"
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <array>
@@ -14,6 +15,7 @@ UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd, std::atomic<int>*
       log_fd_(log_fd),
       terminal_fd_(terminal_fd),
       log_error_(log_error),
+      activity_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       thread_([this] { copy(); }) {}
 
 UartRelay::~UartRelay() {
@@ -25,6 +27,14 @@ UartRelay::~UartRelay() {
     if (terminal_fd_ >= 0) {
         ::close(terminal_fd_);
     }
+    if (activity_fd_ >= 0) {
+        ::close(activity_fd_);
+    }
+}
+
+void UartRelay::take_activity() {
+    eventfd_t count = 0;
+    ::eventfd_read(activity_fd_, &count);
 }
 
 void UartRelay::copy() {
@@ -35,6 +45,7 @@ void UartRelay::copy() {
             continue;
         }
         if (got <= 0) {
+            ::eventfd_write(activity_fd_, 1);
             return;  // the simulator has ended
         }
         if (terminal_fd_ >= 0) {
@@ -51,6 +62,7 @@ void UartRelay::copy() {
             ::close(log_fd_);
             log_fd_ = -1;
         }
+        ::eventfd_write(activity_fd_, 1);
     }
 }
 

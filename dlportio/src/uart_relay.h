@@ -20,6 +20,11 @@ public:
     UartRelay(const UartRelay&) = delete;
     UartRelay& operator=(const UartRelay&) = delete;
 
+    // Readable once output has reached the log since the last take_activity(),
+    // and when the simulator has ended: a waiting caller wakes on it.
+    int activity_fd() const { return activity_fd_; }
+    void take_activity();
+
 private:
     void copy();
 
@@ -27,6 +32,7 @@ private:
     int log_fd_;
     int terminal_fd_;
     std::atomic<int>* log_error_;
+    int activity_fd_;
     std::thread thread_;
 };
 

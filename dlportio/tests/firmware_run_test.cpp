@@ -29,7 +29,7 @@ std::filesystem::path uart_log() {
 }
 
 std::string ports() {
-    return read_text(*g_folder / "state/vandrel-ports.txt");
+    return read_text(*g_folder / "state/board.ports");
 }
 
 class FirmwareRun : public testing::Test {

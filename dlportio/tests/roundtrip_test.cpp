@@ -250,7 +250,9 @@ TEST_F(RoundTripTest, PathsAreTheFilesTheLayerUses) {
     EXPECT_EQ(helper({"path", "ram"}).out, ram_.string() + "\n");
     const std::map<std::string, std::string> uart{{"DLPORTIO_SIM_UART", "/x/y/u.log"}};
     EXPECT_EQ(helper({"path", "uart"}, uart).out, "/x/y/u.log\n");
-    EXPECT_EQ(helper({"path", "ports"}, uart).out, "/x/y/vandrel-ports.txt\n");
+    EXPECT_EQ(helper({"path", "ports"}, uart).out,
+              (ram_.parent_path() / "vandrel-board.ports").string() + "\n")
+        << "the ports belong to the board, not to its log";
     EXPECT_EQ(helper({"path", "board"}).out, "(null)\n");
 }
 

@@ -177,7 +177,8 @@ TEST_F(S51CpuTest, SimulatorThatRefusesTheMappingIsReported) {
     cpu.run(ram_);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said,
-              "dlportio: s51: the simulator refused the memory mapping; the 8051 does not run\n");
+              "dlportio: s51: the simulator refused the memory mapping (memory create: unknown "
+              "subcommand); the 8051 does not run\n");
     EXPECT_TRUE(children_named("s51").empty());
 }
 

@@ -396,4 +396,24 @@ TEST_F(SelectionTest, UsbAttachedParportIsUsedWithAWarning) {
         << choice.name;
 }
 
+// Only the simulated board, traced or not, lets the library's pauses pass in
+// its own time; on a real port, or with none, they stay real.
+TEST_F(SelectionTest, OnlyTheSimulatedBoardPassesPausesInItsOwnTime) {
+    machine_has_port_at("888");
+    FakePortIo io;
+    Settings traced = settings("sim");
+    traced.trace = (scratch_ / "trace.txt").string();
+    const std::pair<Settings, bool> boards[] = {{settings("ppdev"), false},
+                                                {settings("direct"), false},
+                                                {settings("parallel"), false},
+                                                {settings("sim"), true},
+                                                {traced, true}};
+    for (const auto& [board, passes] : boards) {
+        Selector selector(board, device_, io);
+        const auto choice = selector.choose(0x378);
+        SCOPED_TRACE(choice.name);
+        EXPECT_EQ(choice.backend->pass_time(500), passes);
+    }
+}
+
 }  // namespace

@@ -46,23 +46,35 @@ INSTANTIATE_TEST_SUITE_P(
                       LocationCase{"empty_home_variable", nullptr, "", ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(LayerSettings, ChosenFilesWinAndThePortsFileFollowsTheUartLog) {
-    ScopedEnv ram("DLPORTIO_SIM_RAM", "/r/board.ram");
-    ScopedEnv uart("DLPORTIO_SIM_UART", "/u/logs/uart.txt");
+struct BoardFilesCase {
+    const char* ram;   // DLPORTIO_SIM_RAM; nullptr: unset
+    const char* uart;  // DLPORTIO_SIM_UART; nullptr: unset
+    std::string uart_log, ports_file, uart_link;
+};
+
+class BoardFilesTest : public ::testing::TestWithParam<BoardFilesCase> {};
+
+// Two boards never share a file, and a variable of its own still wins.
+TEST_P(BoardFilesTest, EveryFileFollowsTheRamFile) {
+    const BoardFilesCase& c = GetParam();
+    ScopedEnv state("XDG_STATE_HOME", "/st");
+    ScopedEnv ram("DLPORTIO_SIM_RAM", c.ram);
+    ScopedEnv uart("DLPORTIO_SIM_UART", c.uart);
     const dlportio::Settings settings = dlportio::settings_from_environment();
-    EXPECT_EQ(settings.sim_ram, "/r/board.ram");
-    EXPECT_EQ(settings.uart_log, "/u/logs/uart.txt");
-    EXPECT_EQ(settings.ports_file, "/u/logs/vandrel-ports.txt");
-    EXPECT_EQ(settings.uart_link, "");
+    EXPECT_EQ(settings.uart_log, c.uart_log);
+    EXPECT_EQ(settings.ports_file, c.ports_file);
+    EXPECT_EQ(settings.uart_link, c.uart_link);
 }
 
-TEST(LayerSettings, UartPseudoTerminalIsLinkedBesideTheDefaultLog) {
-    ScopedEnv state("XDG_STATE_HOME", "/st");
-    ScopedEnv uart("DLPORTIO_SIM_UART", "pty");
-    const dlportio::Settings settings = dlportio::settings_from_environment();
-    EXPECT_EQ(settings.uart_link, "/st/quillon/vandrel-uart");
-    EXPECT_EQ(settings.uart_log, "/st/quillon/vandrel-uart.log");
-    EXPECT_EQ(settings.ports_file, "/st/quillon/vandrel-ports.txt");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Boards, BoardFilesTest,
+    ::testing::Values(
+        BoardFilesCase{"/r/a.ram", nullptr, "/r/a.uart.log", "/r/a.ports", ""},
+        BoardFilesCase{"b.ram", "pty", "b.uart.log", "b.ports", "b.uart"},
+        BoardFilesCase{"/r/board", "/u/uart.txt", "/u/uart.txt", "/r/board.ports", ""},
+        BoardFilesCase{"/st/quillon/vandrel-board.ram", nullptr, "/st/quillon/vandrel-uart.log",
+                       "/st/quillon/vandrel-ports.txt", ""},
+        BoardFilesCase{nullptr, "pty", "/st/quillon/vandrel-uart.log",
+                       "/st/quillon/vandrel-ports.txt", "/st/quillon/vandrel-uart"}));
 
 }  // namespace

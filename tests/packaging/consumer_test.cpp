@@ -98,6 +98,34 @@ TEST_P(InstalledLibrary, ConsumerBuildsAndUploadsToTheSimulatedBoard) {
         << libraries.output;
 }
 
+// A firmware suite declared with the package's CMake function runs side by
+// side under ctest -j, each test on its board and with its own verdict.
+TEST_P(InstalledLibrary, FirmwareSuiteRunsSideBySideUnderCtest) {
+#if !defined(QUILLON_ECHO_IHX)
+    GTEST_SKIP() << "sdcc is not installed: no test firmware";
+#else
+    if (with_pkg_config() || run_shell("command -v s51").exit_code != 0) {
+        GTEST_SKIP() << "the function comes with the CMake package, and needs s51";
+    }
+    const fs::path build = *scratch_ / "firmware-suite";
+    const ShellResult configured = run_shell(
+        quoted(CMAKE_COMMAND) + " -S " +
+        quoted(std::string(QUILLON_SOURCE_DIR) + "/tests/packaging/firmware_suite") + " -B " +
+        quoted(build) + " -DCMAKE_PREFIX_PATH=" + quoted(prefix()) +
+        " -DECHO_IHX=" + quoted(QUILLON_ECHO_IHX) + " -DPASS_IHX=" + quoted(QUILLON_PASS_IHX) +
+        " -DFAIL_IHX=" + quoted(QUILLON_FAIL_IHX) + " -DFIRMWARE_A_IHX=" +
+        quoted(QUILLON_FIRMWARE_A_IHX) + " -DFIRMWARE_B_IHX=" + quoted(QUILLON_FIRMWARE_B_IHX));
+    ASSERT_EQ(configured.exit_code, 0) << configured.output;
+    const ShellResult ran = run_shell("env -u LD_LIBRARY_PATH ctest --test-dir " + quoted(build) +
+                                      " -j8 --output-on-failure");
+    EXPECT_EQ(ran.exit_code, 0) << ran.output;
+    EXPECT_NE(ran.output.find("100% tests passed, 0 tests failed out of 8"), std::string::npos)
+        << ran.output;
+    std::ifstream log(build / "vandrel-boards/echo_bravo.uart.log");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "bravo here.");
+#endif
+}
+
 INSTANTIATE_TEST_SUITE_P(FoundBy, InstalledLibrary, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "PkgConfig" : "CMake"; });
 

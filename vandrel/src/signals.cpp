@@ -2,7 +2,7 @@
 
 #include "dlportio.h"
 #include "library_state.h"
-#include "sleep_ms.h"
+#include "wait_ms.h"
 
 namespace vandrel {
 
@@ -70,7 +70,7 @@ void pulse_reset() {
     line_image = kBoardHeld;
     write_data(line_image);
     for (int step = 0; step < 10; ++step) {
-        sleep_ms(100);
+        wait_ms(100);
     }
     line_image = kBoardRunning;
     write_data(line_image);

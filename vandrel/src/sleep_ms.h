@@ -1,5 +1,5 @@
-// The library's only clock-based waits (the reset pulse and the pause that opens a
-// transfer) go through this one function, so tests can link a fake clock instead.
+// Real time for the waits that the port-access layer does not pass itself
+// (wait_ms.h): the one sleep of the library, so tests can link a fake clock.
 #pragma once
 
 #include <cstdint>

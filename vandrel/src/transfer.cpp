@@ -3,7 +3,7 @@
 #include "last_error.h"
 #include "library_state.h"
 #include "signals.h"
-#include "sleep_ms.h"
+#include "wait_ms.h"
 
 namespace vandrel {
 
@@ -22,7 +22,7 @@ void start_sequence() {
     auto& line_image = state().line_image;
     line_image |= kResetLine;
     write_data(line_image);
-    sleep_ms(kHoldSettleMs);
+    wait_ms(kHoldSettleMs);
     send_byte(0x00);
     latch_pulse(kHighAddressStrobe);
     send_byte(0x00);

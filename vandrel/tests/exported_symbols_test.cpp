@@ -1,7 +1,9 @@
 // Checks the built shared libraries: the fourteen C exports and nothing else of ours,
 // and the port-access layer bound at load time.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -81,6 +83,32 @@ TEST_P(SharedLibrary, BindsThePortAccessLayerAtLoad) {
     EXPECT_EQ(output_of("nm -D --undefined-only '" + std::string(GetParam().library) +
                         "' | grep -c DlPort"),
               "2\n");
+}
+
+// An older port-access layer without the pause function: the library still
+// loads, and its reset pulse and a transfer's opening pause take real time.
+TEST(OlderPortAccessLayer, LibraryLoadsAndSleepsItsPauses) {
+    void* layer = ::dlopen(TWO_BYTE_FUNCTIONS_LIBRARY, RTLD_NOW | RTLD_GLOBAL);
+    ASSERT_NE(layer, nullptr) << ::dlerror();
+    ASSERT_EQ(::dlsym(layer, "dlportio_pass_time"), nullptr);
+    // Its soname is the layer's, so the library binds it instead of the real one.
+    void* library = ::dlopen(VANDREL_LIBRARY, RTLD_NOW);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    const auto reset_board = reinterpret_cast<void (*)()>(::dlsym(library, "reset"));
+    const auto download =
+        reinterpret_cast<unsigned short (*)(unsigned short)>(::dlsym(library, "read_ram"));
+    const auto* written =
+        static_cast<unsigned char*>(::dlsym(layer, "two_byte_functions_last_written"));
+    ASSERT_TRUE(reset_board && download && written);
+    const auto seconds = [](auto operation) {
+        const auto start = std::chrono::steady_clock::now();
+        operation();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    EXPECT_GE(seconds([&] { reset_board(); }), 1.0);
+    EXPECT_EQ(*written, 0xC0) << "the reset went to the older layer";
+    EXPECT_GE(seconds([&] { EXPECT_EQ(download(1), 1); }), 0.5);
+    EXPECT_EQ(*written, 0xC8);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, SharedLibrary,

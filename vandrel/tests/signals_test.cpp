@@ -153,5 +153,39 @@ TEST_F(SignalsTest, EveryAccessUsesTheDataAndStatusRegistersOfThePortInForce) {
     }
 }
 
+// The reset pulse and a transfer's opening pause pass in the board's own time
+// where the port-access layer keeps it (the simulated board), asked of the
+// port in force; a real port declines, and the library sleeps them in full.
+struct PauseCase {
+    bool board_keeps_time;
+    std::uint8_t port_index;
+    void (*operation)();
+    std::string trace_start;
+    std::uint32_t slept_ms;
+};
+
+class PauseTest : public LibraryTest, public ::testing::WithParamInterface<PauseCase> {};
+
+TEST_P(PauseTest, PassesInTheBoardsTimeOrIsSleptInFull) {
+    ASSERT_NE(set_Port(GetParam().port_index), 0);
+    put_image({0x12});
+    recorder().clear();
+    recorder().board_keeps_time = GetParam().board_keeps_time;
+    GetParam().operation();
+    EXPECT_EQ(recorder().trace().substr(0, GetParam().trace_start.size()), GetParam().trace_start);
+    EXPECT_EQ(recorder().slept_ms, GetParam().slept_ms);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, PauseTest,
+    ::testing::Values(PauseCase{true, 1, reset,
+                                "C8 p100@378 p100@378 p100@378 p100@378 p100@378 p100@378 "
+                                "p100@378 p100@378 p100@378 p100@378 C0",
+                                0},
+                      PauseCase{true, 0, +[] { read_ram(1); }, "C8 p500@278 r1 C8", 0},
+                      PauseCase{true, 2, +[] { write_ram(); }, "C8 p500@3BC r1 C8", 0},
+                      PauseCase{false, 1, reset, "C8 s100 s100", 1000},
+                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}));
+
 }  // namespace
 }  // namespace vandrel_test

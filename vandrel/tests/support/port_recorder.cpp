@@ -37,6 +37,9 @@ std::string trace_of(const std::vector<PortEvent>& events, bool with_callbacks) 
             case PortEvent::Kind::sleep:
                 std::snprintf(buf, sizeof buf, "s%u", e.value);
                 break;
+            case PortEvent::Kind::pass:
+                std::snprintf(buf, sizeof buf, "p%u@%X", e.value, e.port);
+                break;
             case PortEvent::Kind::callback:
                 if (!with_callbacks) {
                     continue;
@@ -106,4 +109,14 @@ extern "C" unsigned char DlPortReadPortUchar(unsigned long Port) {
 
 extern "C" const char* dlportio_backend_name(unsigned long /*Port*/) {
     return "recorder";
+}
+
+extern "C" int dlportio_pass_time(unsigned long Port, unsigned long ms) {
+    auto& r = vandrel_test::recorder();
+    if (!r.board_keeps_time) {
+        return 0;  // a real port: the library sleeps
+    }
+    r.add({vandrel_test::PortEvent::Kind::pass, static_cast<std::uint16_t>(Port),
+           static_cast<std::uint32_t>(ms)});
+    return 1;
 }

@@ -13,7 +13,7 @@
 namespace vandrel_test {
 
 struct PortEvent {
-    enum class Kind : std::uint8_t { write, read, sleep, callback };
+    enum class Kind : std::uint8_t { write, read, sleep, pass, callback };
     Kind kind;
     std::uint16_t port;   // write and read
     std::uint32_t value;  // written byte, byte read, milliseconds, or position << 16 | total
@@ -21,7 +21,8 @@ struct PortEvent {
 
 struct PortRecorder {
     std::vector<PortEvent> events;
-    bool keep_events = true;  // off for long transfers: counters and observers only
+    bool keep_events = true;        // off for long transfers: counters and observers only
+    bool board_keeps_time = false;  // the layer passes pauses itself, as for the simulated board
     std::function<std::uint8_t()> status_source;
     std::function<void(std::uint8_t)> write_observer;
     std::size_t writes = 0;
@@ -36,7 +37,8 @@ struct PortRecorder {
     void add(PortEvent event);
 
     // The events as text: writes as two hex digits, runs of reads as rN, sleeps as
-    // sN, callbacks as cPOS/TOTAL. Example: "r1 C9 r2 CB r1 C9".
+    // sN, pauses the layer passed as pN@PORT, callbacks as cPOS/TOTAL. Example:
+    // "r1 C9 r2 CB r1 C9".
     std::string trace() const;
     std::string trace_without_callbacks() const;
 };
