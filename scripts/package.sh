@@ -14,7 +14,8 @@ rm -rf "$out"
 mkdir -p "$out/quillon"
 git ls-files -z --cached --others --exclude-standard |
     tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -C "$out/quillon" -xf -
-(cd "$out/quillon" && dpkg-buildpackage -us -uc -b)
+# The four packages only: no -dbgsym packages beside them.
+(cd "$out/quillon" && DEB_BUILD_OPTIONS="noautodbgsym ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -b)
 
 ls -1 "$out"/*.deb
 lintian --fail-on error,warning --display-info --pedantic --tag-display-limit 0 "$out"/*.changes
