@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need,
-# only those that are missing; apt-get through sudo when not root.
+# Installs the Debian packages that building, running and testing need, and
+# those named as arguments, only those that are missing; apt-get through sudo
+# when not root.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
     clang libclang-rt-dev
     strace
     scdoc groff-base bash-completion desktop-file-utils appstream dpkg-dev file
+    "$@"
 )
 
 missing=()

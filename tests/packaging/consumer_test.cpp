@@ -93,7 +93,7 @@ TEST_P(InstalledLibrary, ConsumerBuildsAndUploadsToTheSimulatedBoard) {
     EXPECT_EQ(read_bytes(ram, bytes.size()), bytes);
 
     const ShellResult libraries = run_shell("env -u LD_LIBRARY_PATH ldd " + quoted(program));
-    const fs::path installed = fs::canonical(prefix() / QUILLON_LIBDIR / "libvandrel.so");
+    const fs::path installed = fs::canonical(prefix() / QUILLON_LIBDIR) / "libvandrel.so.1";
     EXPECT_NE(libraries.output.find("=> " + installed.string()), std::string::npos)
         << libraries.output;
 }

@@ -1,11 +1,14 @@
-// `cpack -G DEB` on this build: the package's file list, its control fields,
-// and the packaged quillon-cli answering from an unpacked tree.
+// The Debian packages as debhelper makes them: `cmake --install` of this build
+// with prefix /usr, split by debian/*.install. Every installed file goes to one
+// package, and the installed quillon-cli answers from the tree.
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,128 +19,184 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
+const fs::path kDebian = fs::path(QUILLON_SOURCE_DIR) / "debian";
+
+// One line of debian/<package>.install, in the build's own library folder.
+struct InstallLine {
+    std::string package;
+    std::string pattern;  // a glob, or a folder ending in '/' that takes all below it
+    bool claims(const std::string& path) const {
+        return pattern.ends_with('/') ? path.starts_with(pattern)
+                                      : ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) == 0;
     }
-    return text;
+};
+
+std::vector<InstallLine> install_lines() {
+    std::vector<InstallLine> lines;
+    for (const auto& entry : fs::directory_iterator(kDebian)) {
+        const std::string package = entry.path().stem().string();
+        if (entry.path().extension() != ".install" || (package == "quillon" && !QUILLON_FRONT)) {
+            continue;
+        }
+        for (std::string line : lines_of(read_text(entry.path()))) {
+            line = std::regex_replace(line, std::regex(R"(lib/\$\{DEB_HOST_MULTIARCH\})"),
+                                      QUILLON_LIBDIR);
+            lines.push_back({package, line});
+        }
+    }
+    return lines;
 }
 
-class DebPackage : public ::testing::Test {
+class DebianInstall : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         scratch_ = std::make_unique<ScratchFolder>();
-        const ShellResult made =
-            run_shell(quoted(CPACK_COMMAND) + " -G DEB --config " +
-                      quoted(std::string(QUILLON_BUILD_DIR) + "/CPackConfig.cmake") + " -B " +
-                      quoted(scratch_->path()));
-        cpack_output_ = made.output;
-        const std::string arch = trimmed(run_shell("dpkg --print-architecture").output);
-        deb_ = *scratch_ / ("quillon_" + std::string(QUILLON_VERSION) + "_" + arch + ".deb");
-        for (const std::string& line : lines_of(run_shell("dpkg-deb -c " + quoted(deb_)).output)) {
-            // "-rwxr-xr-x root/root 1234 2024-01-01 00:00 ./usr/bin/quillon-cli"
-            if (const auto at = line.find(" ./"); at != std::string::npos) {
-                files_.push_back(line.substr(at + 2, line.find(" -> ") - at - 2));
+        const ShellResult installed =
+            run_shell("DESTDIR=" + quoted(root()) + " " + quoted(CMAKE_COMMAND) + " --install " +
+                      quoted(QUILLON_BUILD_DIR) + " --prefix /usr");
+        install_output_ = installed.exit_code == 0 ? "" : installed.output;
+        for (const auto& entry : fs::recursive_directory_iterator(root())) {
+            if (!entry.is_directory() || entry.is_symlink()) {
+                files_.push_back(entry.path().lexically_relative(root()).string());
             }
         }
     }
     static void TearDownTestSuite() { scratch_.reset(); }
 
-    void SetUp() override { ASSERT_TRUE(fs::exists(deb_)) << cpack_output_; }
+    void SetUp() override { ASSERT_EQ(install_output_, ""); }
 
-    static std::string field(const std::string& name) {
-        return trimmed(run_shell("dpkg-deb -f " + quoted(deb_) + " " + name).output);
-    }
-    static bool holds(const std::string& path) {
-        return std::find(files_.begin(), files_.end(), path) != files_.end();
+    static fs::path root() { return *scratch_ / "root"; }
+    // The packages whose .install lines take this path.
+    static std::vector<std::string> packages_of(const std::string& path) {
+        std::vector<std::string> packages;
+        for (const InstallLine& line : lines_) {
+            if (line.claims(path)) {
+                packages.push_back(line.package);
+            }
+        }
+        return packages;
     }
 
     static inline std::unique_ptr<ScratchFolder> scratch_;
-    static inline std::string cpack_output_;
-    static inline fs::path deb_;
+    static inline std::string install_output_;
     static inline std::vector<std::string> files_;
+    static inline const std::vector<InstallLine> lines_ = install_lines();
 };
 
-TEST_F(DebPackage, HoldsWhatAnInstallNeeds) {
-    const std::string lib = "/usr/" + std::string(QUILLON_LIBDIR);
-    std::vector<std::string> expected{
-        "/usr/bin/quillon-cli",
-        lib + "/libvandrel.so",
-        lib + "/libdlportio.so",
-        "/usr/include/vandrel.h",
-        "/usr/include/vandrel_board.h",
-        "/usr/include/vandrel-8051/vandrel_sim.h",
-        "/usr/include/dlportio.h",
-        "/usr/include/vandrel-8051/vandrel_sim.h",
-        lib + "/pkgconfig/vandrel.pc",
-        lib + "/cmake/vandrel/vandrelConfig.cmake",
-        lib + "/cmake/vandrel/vandrelConfigVersion.cmake",
-        lib + "/cmake/vandrel/vandrelTargets.cmake",
-        "/usr/share/man/man1/quillon.1.gz",
-        "/usr/share/man/man1/quillon-cli.1.gz",
-        "/usr/share/man/man3/libvandrel.3.gz",
-        "/usr/share/bash-completion/completions/quillon-cli",
-    };
-    if (QUILLON_FRONT) {
-        expected.insert(expected.end(),
-                        {"/usr/bin/quillon", "/usr/share/applications/quillon.desktop",
-                         "/usr/share/metainfo/io.github.quillon.Quillon.metainfo.xml",
-                         "/usr/share/icons/hicolor/16x16/apps/quillon.png",
-                         "/usr/share/icons/hicolor/32x32/apps/quillon.png",
-                         "/usr/share/icons/hicolor/scalable/apps/quillon.svg"});
+TEST_F(DebianInstall, EveryInstalledFileGoesToExactlyOnePackage) {
+    ASSERT_FALSE(files_.empty());
+    for (const std::string& path : files_) {
+        const std::vector<std::string> packages = packages_of(path);
+        EXPECT_EQ(packages.size(), 1u)
+            << path
+            << (packages.empty()
+                    ? " is installed but no debian/*.install takes it"
+                    : " is taken by more than one package: " + packages[0] + " and " + packages[1]);
     }
-    for (const std::string& path : expected) {
-        EXPECT_TRUE(holds(path)) << path << " is not in the package";
+    for (const InstallLine& line : lines_) {
+        EXPECT_TRUE(std::any_of(files_.begin(), files_.end(),
+                                [&](const std::string& path) { return line.claims(path); }))
+            << "debian/" << line.package << ".install: " << line.pattern << " takes no file";
     }
 }
 
-TEST_F(DebPackage, HoldsNothingFromTheBuildOrOutsideUsr) {
-    ASSERT_FALSE(files_.empty());
+TEST_F(DebianInstall, EachPackageHoldsWhatItIsFor) {
+    const std::string lib = "usr/" + std::string(QUILLON_LIBDIR);
+    std::map<std::string, std::string> expected{
+        {lib + "/libvandrel.so.1", "libvandrel1"},
+        {lib + "/libdlportio.so.1", "libvandrel1"},
+        {lib + "/libvandrel.so", "libvandrel-dev"},
+        {lib + "/libdlportio.so", "libvandrel-dev"},
+        {"usr/include/vandrel.h", "libvandrel-dev"},
+        {"usr/include/vandrel_board.h", "libvandrel-dev"},
+        {"usr/include/dlportio.h", "libvandrel-dev"},
+        {"usr/include/vandrel-8051/vandrel_sim.h", "libvandrel-dev"},
+        {lib + "/pkgconfig/vandrel.pc", "libvandrel-dev"},
+        {lib + "/cmake/vandrel/vandrelConfig.cmake", "libvandrel-dev"},
+        {lib + "/cmake/vandrel/vandrelConfigVersion.cmake", "libvandrel-dev"},
+        {lib + "/cmake/vandrel/vandrelTargets.cmake", "libvandrel-dev"},
+        {"usr/share/man/man3/libvandrel.3.gz", "libvandrel-dev"},
+        {"usr/bin/quillon-cli", "quillon-cli"},
+        {"usr/share/man/man1/quillon-cli.1.gz", "quillon-cli"},
+        {"usr/share/bash-completion/completions/quillon-cli", "quillon-cli"},
+    };
+    if (QUILLON_FRONT) {
+        for (const char* path : {"usr/bin/quillon", "usr/share/man/man1/quillon.1.gz",
+                                 "usr/share/applications/quillon.desktop",
+                                 "usr/share/metainfo/io.github.quillon.Quillon.metainfo.xml",
+                                 "usr/share/icons/hicolor/16x16/apps/quillon.png",
+                                 "usr/share/icons/hicolor/32x32/apps/quillon.png",
+                                 "usr/share/icons/hicolor/scalable/apps/quillon.svg"}) {
+            expected[path] = "quillon";
+        }
+    }
+    for (const auto& [path, package] : expected) {
+        EXPECT_TRUE(fs::exists(root() / path)) << path << " is not installed";
+        EXPECT_EQ(packages_of(path), std::vector<std::string>{package}) << path;
+    }
+}
+
+TEST_F(DebianInstall, HoldsNothingFromTheBuildOrOutsideUsr) {
     for (const std::string& path : files_) {
-        EXPECT_TRUE(path.starts_with("/usr/")) << path;
+        EXPECT_TRUE(path.starts_with("usr/")) << path;
         EXPECT_FALSE(path.ends_with(".a")) << path;
         EXPECT_EQ(path.find("test"), std::string::npos) << path;
         EXPECT_EQ(path.find("nosleep"), std::string::npos) << path;
     }
 }
 
-TEST_F(DebPackage, ControlFieldsNameTheLibrariesItNeedsAndRecommendTheSimulator) {
-    EXPECT_EQ(field("Package"), "quillon");
-    EXPECT_EQ(field("Version"), QUILLON_VERSION);
-    EXPECT_EQ(field("Section"), "electronics");
-    EXPECT_NE(field("Maintainer").find('<'), std::string::npos) << field("Maintainer");
-    const std::string depends = field("Depends");
-    // Worked out from the binaries, so it holds the C library with a version.
-    EXPECT_NE(depends.find("libc6 (>="), std::string::npos) << depends;
+TEST_F(DebianInstall, PkgConfigFileNamesUsrAsItsPrefix) {
+    const std::string pc = read_text(root() / "usr" / QUILLON_LIBDIR / "pkgconfig/vandrel.pc");
+    EXPECT_TRUE(pc.starts_with("prefix=/usr\n")) << pc;
+}
+
+TEST_F(DebianInstall, ProgramsBindEverySymbolAtStart) {
+    std::vector<std::string> programs{"quillon-cli"};
     if (QUILLON_FRONT) {
-        EXPECT_NE(depends.find("libqt6widgets6"), std::string::npos) << depends;
-        EXPECT_NE(depends.find("qt6-translations-l10n"), std::string::npos) << depends;
+        programs.emplace_back("quillon");
     }
-    EXPECT_EQ(depends.find("sdcc"), std::string::npos) << depends;
-    EXPECT_EQ(field("Recommends"), "sdcc-ucsim");
-    const std::vector<std::string> description = lines_of(field("Description"));
-    ASSERT_GE(description.size(), 3u);
-    EXPECT_FALSE(description[0].empty());
-    EXPECT_TRUE(description[1].starts_with(" ")) << description[1];
+    for (const std::string& program : programs) {
+        const ShellResult dynamic = run_shell("readelf -d " + quoted(root() / "usr/bin" / program));
+        EXPECT_TRUE(std::regex_search(dynamic.output, std::regex(R"(\(FLAGS(_1)?\).*\bNOW\b)")))
+            << program << " binds lazily:\n"
+            << dynamic.output;
+    }
 }
 
-TEST_F(DebPackage, PkgConfigFileNamesUsrAsItsPrefix) {
-    const std::string pc = "./usr/" + std::string(QUILLON_LIBDIR) + "/pkgconfig/vandrel.pc";
-    const ShellResult text =
-        run_shell("dpkg-deb --fsys-tarfile " + quoted(deb_) + " | tar -xOf - " + quoted(pc));
-    ASSERT_EQ(text.exit_code, 0) << text.output;
-    EXPECT_TRUE(text.output.starts_with("prefix=/usr\n")) << text.output;
-}
-
-TEST_F(DebPackage, UnpackedQuillonCliFindsItsLibrariesAndAnswers) {
-    const fs::path root = *scratch_ / "root";
-    ASSERT_EQ(run_shell("dpkg-deb -x " + quoted(deb_) + " " + quoted(root)).exit_code, 0);
+TEST_F(DebianInstall, InstalledQuillonCliFindsItsLibrariesAndAnswers) {
     const ShellResult info = run_shell(
         "env -u LD_LIBRARY_PATH DLPORTIO_BACKEND=sim DLPORTIO_SIM_RAM=" +
-        quoted(*scratch_ / "board.ram") + " " + quoted(root / "usr/bin/quillon-cli") + " info");
+        quoted(*scratch_ / "board.ram") + " " + quoted(root() / "usr/bin/quillon-cli") + " info");
     EXPECT_EQ(info.exit_code, 0) << info.output;
     EXPECT_NE(info.output.find("library version: 1.02.000"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("sim (RAM "), std::string::npos) << info.output;
+}
+
+// debian/control's paragraph of one binary package, or the source's for "".
+std::string control_paragraph(const std::string& package) {
+    const std::string control = read_text(kDebian / "control");
+    const std::string head = package.empty() ? "Source: " : "\nPackage: " + package + "\n";
+    const auto from = control.find(head);
+    return from == std::string::npos ? "" : control.substr(from, control.find("\n\n", from) - from);
+}
+
+TEST(DebianControl, DependenciesComeFromTheBinariesAndTheSimulatorIsRecommended) {
+    for (const char* package : {"libvandrel1", "quillon-cli", "quillon"}) {
+        EXPECT_NE(control_paragraph(package).find("${shlibs:Depends}"), std::string::npos)
+            << package;
+    }
+    const std::string cli = control_paragraph("quillon-cli");
+    EXPECT_TRUE(std::regex_search(cli, std::regex("\nRecommends:\\s+sdcc-ucsim,\n"))) << cli;
+    EXPECT_TRUE(std::regex_search(cli, std::regex("\nSuggests:\\s+sdcc,\n"))) << cli;
+    EXPECT_EQ(cli.find("qt6"), std::string::npos) << cli;
+    EXPECT_NE(control_paragraph("quillon").find("qt6-translations-l10n"), std::string::npos);
+    EXPECT_NE(control_paragraph("").find("Section: electronics"), std::string::npos);
+}
+
+TEST(DebianChangelog, NewestEntryIsThisVersion) {
+    const std::string changelog = read_text(kDebian / "changelog");
+    EXPECT_TRUE(changelog.starts_with("quillon (" + std::string(QUILLON_VERSION) + ") "))
+        << changelog.substr(0, changelog.find('\n'));
 }
 
 }  // namespace

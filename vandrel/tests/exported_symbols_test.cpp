@@ -1,10 +1,13 @@
 // Checks the built shared libraries: the fourteen C exports and nothing else of ours,
-// and the port-access layer bound at load time.
+// the port-access layer bound at load time, and each library's ABI as the Debian
+// symbols file records it.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -79,7 +82,7 @@ TEST_P(SharedLibrary, ExportsExactlyTheFourteenFunctions) {
 }
 
 TEST_P(SharedLibrary, BindsThePortAccessLayerAtLoad) {
-    EXPECT_EQ(needed_libraries(GetParam().library).count("libdlportio.so"), 1u);
+    EXPECT_EQ(needed_libraries(GetParam().library).count("libdlportio.so.1"), 1u);
     EXPECT_EQ(output_of("nm -D --undefined-only '" + std::string(GetParam().library) +
                         "' | grep -c DlPort"),
               "2\n");
@@ -114,6 +117,61 @@ TEST(OlderPortAccessLayer, LibraryLoadsAndSleepsItsPauses) {
 INSTANTIATE_TEST_SUITE_P(Builds, SharedLibrary,
                          ::testing::Values(Build{"real", VANDREL_LIBRARY},
                                            Build{"nosleep", VANDREL_NOSLEEP_LIBRARY}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// debian/libvandrel1.symbols: for each soname, the symbols it exports.
+std::map<std::string, std::set<std::string>> recorded_symbols() {
+    std::ifstream in(std::string(QUILLON_SOURCE_DIR) + "/debian/libvandrel1.symbols");
+    std::map<std::string, std::set<std::string>> recorded;
+    std::string soname;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && std::string(" *#").find(line[0]) == std::string::npos) {
+            soname = line.substr(0, line.find(' '));
+        } else if (line.starts_with(" ") && line.find('@') != std::string::npos) {
+            recorded[soname].insert(line.substr(1, line.find('@') - 1));
+        }
+    }
+    return recorded;
+}
+
+std::string listed(const std::set<std::string>& names, const std::set<std::string>& without) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += without.contains(name) ? "" : " " + name;
+    }
+    return text.empty() ? " -" : text;
+}
+
+struct Shipped {
+    const char* name;
+    const char* soname;
+    const char* library;
+};
+
+void PrintTo(const Shipped& shipped, std::ostream* out) {
+    *out << shipped.soname;
+}
+
+class ShippedLibrary : public ::testing::TestWithParam<Shipped> {};
+
+TEST_P(ShippedLibrary, ExportsExactlyWhatTheSymbolsFileRecords) {
+    const std::string soname = GetParam().soname;
+    EXPECT_NE(output_of("readelf -d '" + std::string(GetParam().library) + "'")
+                  .find("Library soname: [" + soname + "]"),
+              std::string::npos);
+    const std::set<std::string> exported = defined_dynamic_symbols(GetParam().library);
+    const std::set<std::string> recorded = recorded_symbols()[soname];
+    EXPECT_EQ(exported, recorded)
+        << soname << " exports, but debian/libvandrel1.symbols lacks:" << listed(exported, recorded)
+        << "\n(a new function declared with its header's _API macro: add it there as"
+           " ' name@Base <package version>')\nrecorded but not exported:"
+        << listed(recorded, exported);
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, ShippedLibrary,
+                         ::testing::Values(Shipped{"vandrel", "libvandrel.so.1", VANDREL_LIBRARY},
+                                           Shipped{"dlportio", "libdlportio.so.1",
+                                                   DLPORTIO_LIBRARY}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
