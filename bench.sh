@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds optimised into build-bench/ and runs the transfer benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing, builds into build/ and starts quillon on the
 # port-access layer's default back end (the simulated board on a machine
 # without a parallel port).

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing, builds with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-test/ and runs the whole suite.
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wall time of the shortest firmware test there is: quillon-cli run on a
 // firmware that calls vandrel_sim_exit(0) at once, alone and 32 of them side
 // by side with as many at a time as the machine has cores (as xargs -P$(nproc)

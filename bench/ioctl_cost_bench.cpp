@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What one port access through ppdev costs this machine's kernel, without a
 // parallel port: ppdev turns every access into one ioctl, so the round trip of
 // an ioctl that does comparable work is the software share of an access. The

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // System calls per port access on the ppdev back end: every call it makes on
 // the device goes through its system-call seam, one seam call being one system
 // call, so counting them on a stand-in device counts the system calls. (Only a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How much faster than the real board the simulated 8051 runs a busy loop:
 // simulated seconds per wall second for a fixed budget of machine cycles,
 // start and stop of the simulator included.

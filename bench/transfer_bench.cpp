@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A 32768-byte upload and download through the board link library at the
 // shortest delay on the simulated board, against the floor: the same number of
 // port accesses made in a plain loop on the same back end.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # quillon_add_gtest(<name> <source>...
 #                   [LIBRARIES <target>...]         linked privately
 #                   [OWN_MAIN]                      a source brings main(): link gtest, not gtest_main

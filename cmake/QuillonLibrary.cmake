@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # quillon_add_layer(<name> SHARED_SOURCES <source>... CORE_SOURCES <source>...)
 #
 # A shared library whose code is built once as a static core, so that tests can

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The status line at start tells which board the selected port reaches: the
 // simulated one, a real port, or none (then the port-access layer's reason;
 // transfers stay allowed, and read 0xFF bytes).

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The buffer view: a read-only, page-wise hexadecimal dump of the transfer buffer.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's one application object exists before anything else runs.
 #include <posix/standard_streams.h>
 

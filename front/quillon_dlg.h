@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The main window: file, RAM and settings commands over the board link library,
 // with one status line and a progress bar moved by the transfers.
 #pragma once

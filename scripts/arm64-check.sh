@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-builds the core for arm64 (both libraries and quillon-cli, without the
 # Qt program) into build-arm64/ with g++-aarch64-linux-gnu, and runs its suite
 # under qemu-user: the tests start the built programs themselves, so arm64

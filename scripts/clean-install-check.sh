@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs quillon-cli and libvandrel1 from build-deb/ (or the folder given, as
 # scripts/package.sh leaves it) into a clean Debian 12 made with mmdebstrap, and
 # reports what that pulls in (no Qt package may be among it), moves 4 KB to the

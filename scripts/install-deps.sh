@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian packages that building, running and testing need, and
 # those named as arguments, only those that are missing; apt-get through sudo
 # when not root.
@@ -12,7 +14,7 @@ packages=(
     sdcc sdcc-ucsim
     clang libclang-rt-dev
     strace
-    scdoc groff-base bash-completion desktop-file-utils appstream dpkg-dev file
+    scdoc groff-base bash-completion desktop-file-utils appstream dpkg-dev file python3
     "$@"
 )
 

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The guest side of scripts/kernel-test.sh (busybox sh, as root): one line
 # "KT PASS name" or "KT FAIL name ..." per case. $1 is the boot: "port" (an
 # ISA parallel port at 0x378 with nothing attached, a serial port at 0x2F8)

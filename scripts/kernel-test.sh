@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # quillon-cli against the real parallel-port drivers: boots Debian 12's kernel
 # in QEMU with an ISA parallel port at 0x378 (nothing attached) and a serial
 # port at 0x2F8, loads parport, parport_pc, ppdev and lp in turn, and checks

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian packages libvandrel1, libvandrel-dev, quillon-cli and quillon
 # from this working tree (the files git tracks or would track, changes included)
 # in a copy under build-deb/ (or the folder given), and checks them with lintian:

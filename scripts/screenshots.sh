@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Takes the README screenshots: runs quillon on the simulated board under a private
 # X server, loads a sample image through the file dialog, opens the buffer view and
 # the about box, then starts it once more with no reachable port. Writes

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Prints quillon-cli's bash completion script; the build runs it.
 #include <iostream>
 

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Finding the delay a board needs: a test pattern is sent and read back a few
 // times at rising delays, and the first delay at which every round comes back
 // intact is the answer. The search is kept apart from the board, so it can be

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // quillon-cli as a function, so the whole program can be driven from tests.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // calibrate: find the smallest delay at which the board takes a test pattern
 // and gives it back intact, so that transfers need not run at a guessed one.
 // Scripts run it unattended: it warns instead of asking before it overwrites

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // checksum FILE: size and image checksum in the program's own words.
 #include <vandrel.h>
 

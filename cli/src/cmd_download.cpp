@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // download SIZE FILE: read the board's RAM from address 0 and save it.
 #include <vandrel.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // dump FILE | dump --board SIZE: the image as hexadecimal and characters.
 #include <vandrel.h>
 

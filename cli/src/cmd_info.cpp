@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // info: what this invocation would talk to, and through what.
 #include <dlportio.h>
 #include <vandrel.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // linetest: wiring check on the port's data lines. No library export can set a
 // single line, so this one talks to the port-access layer itself.
 #include <dlportio.h>

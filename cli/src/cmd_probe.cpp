@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // probe: does a board answer? Address 0 is the one the library can reach with
 // a one-byte transfer: write the complement of what it holds, read that back,
 // and put the original back. Nothing is written until the reads can be

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // reset: pulse the board's reset line and let it run.
 #include <vandrel.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // run FILE [--cycles N | --sim-time S] [--for S] [--until-uart TEXT] [--fail-uart TEXT]
 //     [--uart-in FILE] [--read N OUTFILE]
 // Uploads FILE and lets the board's 8051 run it, showing its UART output as it

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // upload FILE: load, send, read back and compare, then let the board run.
 #include <vandrel.h>
 

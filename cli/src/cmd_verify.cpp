@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // verify FILE: compare the board's RAM with an image file.
 #include <vandrel.h>
 

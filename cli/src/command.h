@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // What every command sees, and the table entry that makes a command known.
 #pragma once
 

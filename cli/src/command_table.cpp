@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The commands quillon-cli knows: adding one is a file with its run function
 // (src/cmd_<name>.cpp) and one row here, which lists the options it takes.
 #include <array>

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The dump layout: address, 16 bytes in hexadecimal, the same as characters.
 #pragma once
 

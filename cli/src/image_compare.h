@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Comparing what was meant for the board's RAM with what came back.
 #pragma once
 

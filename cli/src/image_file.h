@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Image files in and out of the library's transfer buffer, raw or Intel HEX.
 #pragma once
 

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Stepping the port's data lines one at a time, for checking a cable with a
 // meter or an LED.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Telling a port where nothing answers from a board that does: a data input
 // with nothing on it sits at one level, so every byte read back is FF (the
 // pulled-up input of an empty port) or 00 (an input held low).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every option of quillon-cli, one row each: parsing, the usage lines, the help
 // and the bash completion all come from here. A new option is an id in
 // options.h, a row here, its id in the rows of the commands that take it

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The command line: global settings, the command's name, its arguments and
 // options. Every option is one id below and one row of the option table
 // (option_table.cpp): its names, its value, its help line, where it goes. The

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Every wait of the CLI goes through here, so tests can skip the waiting.
 #pragma once
 

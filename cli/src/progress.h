@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The one-line progress display on a terminal, fed by the library's callback.
 #pragma once
 

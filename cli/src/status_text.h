@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The desktop program's status texts, so scripts see the same numbers users do.
 #pragma once
 

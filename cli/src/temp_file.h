@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A private temporary file that disappears with its owner, for handing bytes
 // to the library, which takes images only by file name.
 #pragma once

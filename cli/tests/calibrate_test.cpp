@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The delay search against modelled boards: one that needs a minimum delay,
 // one that never stores, one that fails now and then.
 #include "calibrate.h"

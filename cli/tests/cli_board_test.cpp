@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The built program and the board it can or cannot reach: calibrate on the
 // simulated board, fast and slow; commands refused when no back end reaches a
 // board; -q that keeps standard error empty.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every command of the built program against the simulated board.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Runs the built quillon-cli as its own process against the simulated board,
 // in a scratch folder with its own RAM file and settings.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // quillon-cli run: firmware on the simulated board's 8051, from upload to the
 // port latches, through the built program.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wiring check: which bytes reach the data register, in which order, and
 // how long each line is held.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line: options, their values and which command takes which.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What users and scripts read: status texts, dumps, mismatch lists, progress.
 #include <gtest/gtest.h>
 

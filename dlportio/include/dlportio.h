@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* dlportio: byte access to I/O port addresses, as the vandrel library needs it.
  *
  * The back end is chosen once per base address, at its first use, from

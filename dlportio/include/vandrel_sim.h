@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: MIT */
 /* vandrel_sim.h: for firmware of the vandrel board that runs on the simulated
  * board (quillon-cli run with DLPORTIO_SIM_MCU=s51).
  *

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // One parallel port as the library sees it: the data register it writes and
 // the status register it reads, both at one base address.
 #pragma once

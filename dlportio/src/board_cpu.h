@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The board's microcontroller as the simulated board's logic sees it: it runs
 // while the reset line is low and owns the board's RAM then.
 #pragma once

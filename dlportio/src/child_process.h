@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // A helper program run in a session of its own, so that it and anything it
 // starts can be ended together, and that is killed when this process dies
 // (strictly: when the thread that started it ends; the board's calls all come

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The system calls the ppdev back end makes, behind one seam so that tests can
 // stand in for a device.
 #pragma once

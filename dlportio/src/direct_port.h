@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // A parallel port reached with in/out instructions after ioperm (x86 only;
 // needs root or CAP_SYS_RAWIO, and a kernel that is not locked down).
 #pragma once

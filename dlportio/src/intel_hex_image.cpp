@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
 #include "intel_hex_image.h"
 
 #include <ihex.h>

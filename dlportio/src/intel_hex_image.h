@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Memory images in Intel HEX, the form the 8051 simulator loads and dumps.
 #pragma once
 

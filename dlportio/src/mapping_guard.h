@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // A shared file mapping whose file another program cuts, or whose pages find
 // no room on a full disk, raises SIGBUS on the next access. The guard keeps
 // that from ending the process: a fault inside a guarded mapping grows a cut

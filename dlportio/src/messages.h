@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The layer's one way to standard error, so that a caller that reports for
 // itself can silence it.
 #pragma once

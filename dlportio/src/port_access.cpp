@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The two byte functions and the queries, in front of the back ends.
 // The last data and status addresses used are cached, so an access during a
 // transfer is one compare and one call; everything else takes the slow path.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // A parallel port reached through the kernel's ppdev driver: claimed once for
 // the life of the process, one ioctl per access.
 #pragma once

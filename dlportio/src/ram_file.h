@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The simulated board's RAM: a file mapped shared into memory, so that it
 // outlives the process and every process using the file sees one board.
 #pragma once

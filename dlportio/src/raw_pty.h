@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // A pseudo-terminal pair in raw mode: bytes pass as they are, nothing is
 // echoed and no line is edited. Owns both ends; the slave end stays open so
 // that the terminal keeps working while nobody else has it open.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The board's 8051, simulated by ucsim's s51: it starts on the board's RAM as
 // code and data memory when the reset line falls, and hands the RAM back, with
 // what the firmware wrote, when the line rises.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Which back end serves a base address: read from the environment once,
 // decided per base address, and told in one line on standard error.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The layer's settings, read from the environment once, and where its own
 // files live: every part of the layer takes them from here.
 #pragma once

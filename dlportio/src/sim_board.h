@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The vandrel board's logic as the port sees it: a serial-in shift register,
 // two address latches, 32 KB of RAM behind read and write strobes, a
 // parallel-in shift register feeding the data input, and the reset line that

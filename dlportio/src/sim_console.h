@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The simulator's command console on a pseudo-terminal of our own: no network
 // port is opened, so nothing outside this process can reach it. The simulator
 // is started with a NUL prompt, which marks the end of every answer.

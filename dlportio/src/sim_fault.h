@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Faults the simulated board can show, so users and tests meet what a real
 // set-up does wrong: no board, a data input stuck low, noisy bits, a board
 // too slow for the delay in use.

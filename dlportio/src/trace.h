@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // DLPORTIO_TRACE: every port access appended to a text file, one line each,
 // with a run of equal reads from one address folded into one line:
 //   W 0378 C8        write of 0xC8 to the data register at 0x378

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The simulated 8051's UART as a pseudo-terminal, for picocom or screen: what
 // the firmware sends is written to it, what is typed there goes to the
 // firmware while one runs and is dropped otherwise.

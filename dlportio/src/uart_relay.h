@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Copies the simulated UART's output from a pipe into the log file as it
 // comes, so that a user can follow the log while the firmware runs. The
 // simulator itself would truncate any file it is given.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Drives a simulated board the way the board's wiring expects, one line
 // change at a time, so board-level tests need no board link library.
 #pragma once

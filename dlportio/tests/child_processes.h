@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The children of this test process, read from /proc: a simulator that
 // outlived its board shows up here.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Stands in for one parallel port behind the kernel's ppdev driver, following
 // the kernel's rules (drivers/char/ppdev.c, drivers/parport/share.c):
 // - open() only allocates; nothing is registered with the port yet.

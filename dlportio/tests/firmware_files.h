@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The test firmware images built by tests/firmware, and waiting for what the
 // running firmware prints.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Firmware on the simulated board through the board link library, as a user
 // runs it: upload, reset (the 8051 runs), download (the 8051 stops and its
 // writes are in the RAM). The layer reads its environment once, so main()

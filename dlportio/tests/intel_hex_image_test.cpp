@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "intel_hex_image.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One board operation through libvandrel and the port-access layer, run as its
 // own process so that each run reads the layer's environment afresh.
 //   roundtrip_helper upload <image>        read_file, then write_ram

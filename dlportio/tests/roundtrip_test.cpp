@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Images through libvandrel into the simulated board and back, each step in its
 // own process, as a user's separate runs would do it.
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs of the simulated 8051 that end on their own (the firmware's exit, the
 // cycle budget), UART input, and what a stop writes back, on the real s51.
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A real 64 KB tmpfs mounted on a scratch folder, for full-disk cases. Needs
 // the right to mount (root); `mounted()` is false elsewhere, and tests skip.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The buffer view's columns and its reaction to every scroll code.
 #include <gtest/gtest.h>
 

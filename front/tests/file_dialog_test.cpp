@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The framework's file dialogs as the user meets them: German texts, the flags
 // honoured, and nothing of theirs left in the config folder.
 #include <gtest/gtest.h>

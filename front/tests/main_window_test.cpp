@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window driven through its real controls on the simulated board.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs the front-end tests on the simulated board, with a scratch RAM file and
 // config folder, under the offscreen platform.
 #include <gtest/gtest.h>

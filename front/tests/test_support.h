@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Shared helpers of the front-end tests: scripted prompts, files and profile.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The windowing layer on a small dialog of its own.
 #include <gtest/gtest.h>
 

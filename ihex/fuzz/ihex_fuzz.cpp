@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: the Intel HEX reader takes any bytes without crashing,
 // whatever it accepts fits the board's RAM, and writing an accepted image and
 // reading it back gives the same bytes.

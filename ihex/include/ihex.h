@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Intel HEX: memory images as text records, for image files and for the 8051
 // simulator's loads and dumps. Reads record types 00 (data), 01 (end), 02
 // (segment base) and 04 (linear base); writes data records and the end record.

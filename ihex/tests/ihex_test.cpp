@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Intel HEX codec: what it accepts, what it refuses and where, what it writes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The shared POSIX pieces: a replaced file, a whole write through a pipe, and
 // the home folder's rule.
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file on disk: what is read, what a write leaves, and files that
 // are no settings file at all.
 #include "profile/profile_file.h"

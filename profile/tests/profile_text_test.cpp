@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Finding and changing one value in a profile's text.
 #include "profile/profile_text.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings as both programs take them from the file's text.
 #include "profile/settings.h"
 

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Test firmware whose every output depends on nothing but the machine cycles
  * it ran: timer 0 interrupts count overflows into external data memory at
  * 0x1000, the main loop counts its turns at 0x1004 and mirrors them on P1,

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Test firmware that echoes every byte its UART receives and keeps them in
  * external data memory from 0x1000 (the count at 0x10FF), so a download shows
  * what arrived. It ends the run when it receives a '.'. */

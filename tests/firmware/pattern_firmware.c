@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Test firmware for the simulated vandrel board. It fills 256 bytes of
  * external data memory from PATTERN_ADDRESS with i ^ PATTERN_SEED, sets port
  * P1 to P1_VALUE, prints GREETING on the UART at 9600 baud and then idles, so

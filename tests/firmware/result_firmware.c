@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Test firmware that ends its own run: it prints MESSAGE on the UART, writes
  * RESULT into external data memory at 0x1000 (so a download shows that it
  * ran) and hands RESULT to vandrel_sim_exit(). Built as "pass" (0), "fail"

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // What the built quillon-cli says it knows, read from its own help, so that
 // the manual page and the completion can be held against it.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // quillon-cli's bash completion, run in bash with bash-completion loaded as a
 // user's shell has it.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A program of someone else's, built against an installed tree through the
 // library's CMake package and through pkg-config, uploads an image to the
 // simulated board.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The manual pages, the desktop entry and the metainfo: that they are well
 // formed, and that the manual keeps up with what the programs know.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Debian packages as debhelper makes them: `cmake --install` of this build
 // with prefix /usr, split by debian/*.install. Every installed file goes to one
 // package, and the installed quillon-cli answers from the tree.
@@ -197,6 +199,17 @@ TEST(DebianChangelog, NewestEntryIsThisVersion) {
     const std::string changelog = read_text(kDebian / "changelog");
     EXPECT_TRUE(changelog.starts_with("quillon (" + std::string(QUILLON_VERSION) + ") "))
         << changelog.substr(0, changelog.find('\n'));
+}
+
+TEST(Licensing, EverySourceFileCarriesTheLicenceDebianCopyrightGivesIt) {
+    if (!fs::exists(fs::path(QUILLON_SOURCE_DIR) / ".git")) {
+        GTEST_SKIP() << "the files are listed by git";
+    }
+    const ShellResult check = run_shell(
+        "python3 " + quoted(std::string(QUILLON_SOURCE_DIR) + "/scripts/spdx-headers.py") +
+        " --check");
+    EXPECT_EQ(check.exit_code, 0) << check.output
+                                  << "(scripts/spdx-headers.py gives new files their header)";
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Runs the tools that build, install and inspect the package, and keeps their
 // output in a scratch folder that goes away with the test.
 #pragma once

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # vandrel_add_firmware_test(<name> <image>
 #     [CYCLES <n> | SIM_TIME <seconds>] [UART_IN <file>] [EXPECT <text>] [FAIL <text>]
 #     [FOR <seconds>])

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* vandrel: board link library for the vandrel 8051 board on a PC parallel port.
  *
  * All state is process-wide and takes its values when the library is loaded:

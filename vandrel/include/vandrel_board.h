@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 /* vandrel_board.h: the vandrel board as libvandrel.so drives it, for programs
  * that offer its ports or check its cable. Constants only: nothing here is
  * exported by the library, and the header is plain C; C++17 and later also get

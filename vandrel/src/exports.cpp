@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The fourteen C exports: argument checks and hand-over, nothing more.
 #include <posix/standard_streams.h>
 

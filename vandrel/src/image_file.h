@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Image files: raw bytes, file byte i is board address i, at most one buffer's worth.
 #pragma once
 

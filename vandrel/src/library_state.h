@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Everything the library holds lives in one record in static storage: nothing is
 // allocated, and every value is the one it had when the library was loaded until an
 // export changes it.

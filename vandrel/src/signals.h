@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The five line-level primitives on the port's data and status registers. All
 // timing is counted in status-register reads of d x d per unit.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Real time for the waits that the port-access layer does not pass itself
 // (wait_ms.h): the one sleep of the library, so tests can link a fake clock.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // RAM transfers between the transfer buffer and the board, byte i to address i,
 // with the board's microcontroller held in reset throughout.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Users' C programs include the installed headers: this file fails the build if
  * either stops being plain C or the port table and its query index disagree. */
 #include "vandrel.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Checks the built shared libraries: the fourteen C exports and nothing else of ours,
 // the port-access layer bound at load time, and each library's ABI as the Debian
 // symbols file records it.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs alone in its own executable: nothing may touch the library before these checks.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one suite that runs the real millisecond sleep. Bounds are loose: only the
 // order of magnitude of each pause is checked.
 #include <gtest/gtest.h>

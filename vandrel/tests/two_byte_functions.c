@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* A port-access library of the oldest kind: the two byte functions and
  * nothing else, for checking that libvandrel loads and waits against it. */
 #include "dlportio.h"

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Page building and scroll arithmetic of the buffer view, without any window:
 // the view shows the transfer buffer 256 bytes a page in three columns.
 #pragma once

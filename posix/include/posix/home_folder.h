@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Where the user's own files go: the one rule for the settings file and the
 // port-access layer's state.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Replacing a file so that a failure at any point leaves the old one as it
 // was: the new content goes into a hidden file beside it, which is synced,
 // given the old file's permissions and renamed over it; the rename is then

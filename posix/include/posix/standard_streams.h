@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Descriptors 0, 1 and 2 are the standard streams only when they are open: a
 // program started with one of them closed would hand that number to the next
 // file it opens, and its own messages or input would then go to or come from

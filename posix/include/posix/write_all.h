@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Writing a whole buffer to a descriptor, across short writes and signals.
 #pragma once
 

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The settings file itself: an integer read and a string written by section and
 // key, as the platform's private-profile functions do it. Only a regular file
 // of sane size is read, so that a FIFO or a link to a device never blocks a

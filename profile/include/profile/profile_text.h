@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A profile file's text: sections "[name]" holding "key=value" lines. Names
 // match without regard to case; every line that is no section header and holds
 // no '=' (comments, blank lines) is kept as it stands but never matches.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The two settings the program and quillon-cli keep between runs, and how the
 // settings file holds them: section "section", keys "Port" and "Delay".
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* Loads the image file named on the command line and uploads it to the board. */
 #include <stdio.h>
 #include <vandrel.h>

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A model of the board's shift and latch logic, driven by the edges of the bytes the
 // library writes: it lets transfers be checked by what reaches the board's RAM.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tests' millisecond sleep: it returns at once and logs the pause among the port
 // accesses, so the order of sleeps and writes can be checked.
 #include "port_recorder.h"

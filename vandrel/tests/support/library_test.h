@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Every library test starts from the state the library has at load, with an empty
 // port log.
 #pragma once

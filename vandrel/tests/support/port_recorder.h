@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Stands in for the port-access layer and the millisecond sleep in the library's
 // tests: every access the library makes lands here, in order.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // While a board transfer runs the window takes no input: what the user does
 // meanwhile is dropped, not run once the transfer ends, and the windows go on
 // painting whenever the transfer reports progress.

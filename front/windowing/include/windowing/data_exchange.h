@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Moving a dialog's fields to its controls (writing) or back with validation
 // (reading). On reading, the first failure shows its message, puts the focus on
 // the failing field with all its text selected, and every later helper is skipped.

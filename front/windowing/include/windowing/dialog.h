@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A modal dialog built from its template: the controls exist before InitWindow
 // runs, commands go through the dialog's command table, and the run ends on the
 // confirm (IDOK) or cancel (IDCANCEL) command.

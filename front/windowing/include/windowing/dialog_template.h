@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Dialog templates as data: one table per dialog, positions in dialog units.
 #pragma once
 

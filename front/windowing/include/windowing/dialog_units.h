@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Dialog units: positions in templates scale with the dialog's own font, as the
 // platform the templates come from lays them out.
 #pragma once

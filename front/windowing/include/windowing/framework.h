@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The framework's own side of the program: its texts in German whatever the
 // user's locale (the program's own texts stay English), and no settings of its
 // own on disk, so that the profile file is the program's only configuration.

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The program's profile file: <config folder>/<program name>.INI, read and
 // written as the platform's private-profile functions do.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The program's message box and file dialogs, behind one seam that tests replace.
 #pragma once
 

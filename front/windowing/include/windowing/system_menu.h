@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The entries of a dialog's system menu. Linux window managers keep the window's
 // own menu to themselves, so the dialog offers these as its context menu.
 #pragma once

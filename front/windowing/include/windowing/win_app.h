@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // The application object: exactly one exists, built during static
 // initialisation; run() starts the toolkit and hands over to StartProgram.
 #pragma once

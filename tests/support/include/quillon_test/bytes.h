@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // Images for the tests: reproducible byte patterns, files of bytes, and the
 // image checksum worked out from its rule rather than taken from the library.
 #pragma once

@@ -1,3 +1,5 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 // A fresh folder under the system's temporary folder for one test or one run,
 // removed with its contents at the end.
 #pragma once
