@@ -37,10 +37,13 @@ std::vector<InstallLine> install_lines() {
     std::vector<InstallLine> lines;
     for (const auto& entry : fs::directory_iterator(kDebian)) {
         const std::string package = entry.path().stem().string();
-        if (entry.path().extension() != ".install" || (package == "quillon" && !QUILLON_FRONT)) {
+        if (entry.path().extension() != ".install") {
             continue;
         }
         for (std::string line : lines_of(read_text(entry.path()))) {
+            if (line.empty() || line.starts_with('#')) {
+                continue;
+            }
             line = std::regex_replace(line, std::regex(R"(lib/\$\{DEB_HOST_MULTIARCH\})"),
                                       QUILLON_LIBDIR);
             lines.push_back({package, line});
@@ -96,6 +99,9 @@ TEST_F(DebianInstall, EveryInstalledFileGoesToExactlyOnePackage) {
                     : " is taken by more than one package: " + packages[0] + " and " + packages[1]);
     }
     for (const InstallLine& line : lines_) {
+        if (line.package == "quillon" && !QUILLON_FRONT) {
+            continue;  // its manual page is installed all the same
+        }
         EXPECT_TRUE(std::any_of(files_.begin(), files_.end(),
                                 [&](const std::string& path) { return line.claims(path); }))
             << "debian/" << line.package << ".install: " << line.pattern << " takes no file";
