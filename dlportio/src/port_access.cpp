@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "selection.h"
 #include "settings.h"
+#include "trace.h"
 
 namespace {
 
@@ -184,6 +185,10 @@ extern "C" unsigned long dlportio_address(unsigned long Port) {
 
 extern "C" void dlportio_quiet(int on) {
     dlportio::set_quiet(on != 0);
+}
+
+extern "C" void dlportio_trace_flush(void) {
+    dlportio::flush_trace_for_exit();
 }
 
 extern "C" const char* dlportio_path(const char* what) {
