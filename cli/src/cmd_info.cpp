@@ -1,5 +1,5 @@
 // info: what this invocation would talk to, and through what.
-#include <dlportio.h>
+#include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -17,7 +17,7 @@ int run_info(Context& ctx) {
     ctx.out << "library version: " << get_version() << '\n'
             << "port:            " << port.data() << '\n'
             << "delay:           " << unsigned{get_delay()} << '\n'
-            << "port access:     " << dlportio_backend_name(base) << '\n';
+            << "port access:     " << board_query::access_name(base) << '\n';
     return kExitOk;
 }
 

@@ -6,7 +6,8 @@
 // with a download and shows the port latches the firmware left and how it
 // ended. The firmware runs on the simulated board with DLPORTIO_SIM_MCU=s51; a
 // real board just runs for S seconds.
-#include <dlportio.h>
+#include <board_query.h>
+#include <firmware_run.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -29,42 +29,21 @@
 namespace qcli {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr unsigned kPollMs = 20;
 // The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
-// Follows the log from where it ended when the firmware started.
-class LogFollower {
+// Copies the UART output to the terminal as it comes, and remembers whether
+// any came and whether it ended inside a line.
+class UartEcho {
 public:
-    explicit LogFollower(fs::path path) : path_(std::move(path)) {
-        std::error_code ec;
-        const auto size = fs::file_size(path_, ec);
-        offset_ = ec ? 0 : size;
-    }
+    explicit UartEcho(board_query::RunOutput& output) : output_(output) {}
 
-    // Copies what was appended since the last call; returns it.
+    // Copies what came since the last call; returns it.
     std::string copy_new(std::ostream& out) {
-        std::ifstream in(path_, std::ios::binary);
-        if (!in) {
-            return {};
-        }
-        in.seekg(0, std::ios::end);
-        const std::streamoff end = in.tellg();
-        if (end < static_cast<std::streamoff>(offset_)) {
-            offset_ = 0;  // the log was truncated or replaced
-        }
-        if (end <= static_cast<std::streamoff>(offset_)) {
-            return {};
-        }
-        in.seekg(static_cast<std::streamoff>(offset_));
-        std::string text(static_cast<std::size_t>(end) - offset_, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        offset_ += text.size();
-        out << text << std::flush;
+        const std::string text = output_.new_uart_text();
         if (!text.empty()) {
+            out << text << std::flush;
             seen_ = true;
             line_open_ = text.back() != '\n';
         }
@@ -76,8 +55,7 @@ public:
     bool line_open() const { return line_open_; }
 
 private:
-    fs::path path_;
-    std::uintmax_t offset_ = 0;
+    board_query::RunOutput& output_;
     bool seen_ = false;
     bool line_open_ = false;
 };
@@ -106,25 +84,6 @@ private:
     std::string tail_;  // the end of the stream, one byte shorter than the text
     bool found_ = false;
 };
-
-// The latches the layer wrote when it stopped the 8051, if this run wrote them.
-std::optional<std::string> fresh_port_latches(const fs::path& file,
-                                              std::optional<fs::file_time_type> before) {
-    std::error_code ec;
-    const auto written = fs::last_write_time(file, ec);
-    if (ec || (before && written == *before)) {
-        return std::nullopt;
-    }
-    std::ifstream in(file);
-    std::string line;
-    std::string text;
-    while (std::getline(in, line)) {
-        if (!line.empty()) {
-            text += (text.empty() ? "" : " ") + line;
-        }
-    }
-    return text.empty() ? std::nullopt : std::optional<std::string>(text);
-}
 
 bool needs_simulator(const Options& options) {
     return options.cycles > 0 || !options.until_uart.empty() || !options.fail_uart.empty() ||
@@ -157,14 +116,12 @@ int run_run(Context& ctx) {
     const unsigned read_size = options.read_size.value_or(0);
     // Firmware runs only on a board with an 8051: on the simulated board that
     // is s51, which may be missing; a real board is taken as it is.
-    const unsigned long base = set_Port(VANDREL_PORT_QUERY);
-    const char* why = nullptr;
-    dlportio_quiet(1);  // a missing simulator is told below, once
-    const bool simulated = dlportio_setup(base, nullptr) == DLPORTIO_SIMULATED;
-    const bool cpu = dlportio_sim_cpu(base, &why) != 0;
-    dlportio_quiet(options.quiet ? 1 : 0);
-    if (simulated && !cpu) {
-        return ctx.fail(std::string("no firmware can run: ") + (why != nullptr ? why : "?"));
+    // A missing simulator is told here, once.
+    const board_query::FirmwareBoard board =
+        board_query::firmware_board(set_Port(VANDREL_PORT_QUERY));
+    const bool cpu = board.cpu;
+    if (board.simulated && !cpu) {
+        return ctx.fail("no firmware can run: " + board.why);
     }
     if (!cpu && needs_simulator(options)) {
         return ctx.fail(
@@ -191,15 +148,8 @@ int run_run(Context& ctx) {
     }
     ctx.info() << write_ram_text(size, checksum) << '\n';
 
-    // The port-access layer's own files: the simulated UART's output and the latches.
-    const fs::path log = dlportio_path("uart");
-    const fs::path ports = dlportio_path("ports");
-    std::error_code ec;
-    std::optional<fs::file_time_type> ports_before;
-    if (const auto time = fs::last_write_time(ports, ec); !ec) {
-        ports_before = time;
-    }
-    LogFollower uart(log);
+    board_query::RunOutput output;
+    UartEcho uart(output);
     TextWatch until(options.until_uart);
     TextWatch failure(options.fail_uart);
 
@@ -208,7 +158,7 @@ int run_run(Context& ctx) {
                                            ? std::optional<double>(options.run_seconds)
                                            : std::nullopt;
     if (cpu) {
-        dlportio_sim_plan(options.cycles, uart_in.empty() ? nullptr : uart_in.c_str());
+        board_query::plan_runs(options.cycles, uart_in);
     }
     reset();  // the 8051 runs from here
     {
@@ -221,11 +171,12 @@ int run_run(Context& ctx) {
         } else {
             what << "running for " << *wall << " s";
         }
-        ctx.info() << what.str() << "; UART output (" << log.string() << "):\n" << std::flush;
+        ctx.info() << what.str() << "; UART output (" << output.uart_path().string() << "):\n"
+                   << std::flush;
     }
     const unsigned long polls =
         wall ? static_cast<unsigned long>(std::ceil(*wall * 1000 / kPollMs)) : 0;
-    dlportio_sim_run state{};
+    board_query::RunState state;
     for (unsigned long i = 0; !wall || i < polls; ++i) {
         pause_ms(kPollMs);
         const std::string piece = uart.copy_new(ctx.out);
@@ -235,8 +186,8 @@ int run_run(Context& ctx) {
             break;
         }
         if (cpu) {
-            dlportio_sim_poll(&state);
-            if (!state.running && state.end != DLPORTIO_SIM_NOT_ENDED) {
+            state = board_query::run_state();
+            if (!state.running && state.end != board_query::RunEnd::none) {
                 break;  // the firmware ended the run, the budget ran out, or it broke down
             }
         }
@@ -267,7 +218,7 @@ int run_run(Context& ctx) {
     if (!uart.seen()) {
         ctx.info() << "(no UART output)\n";
     }
-    if (const auto latches = fresh_port_latches(ports, ports_before)) {
+    if (const auto latches = output.port_latches()) {
         ctx.out << "ports: " << *latches << '\n';
     } else if (cpu) {
         ctx.info() << "no port latches: the 8051 did not stop as told\n";
@@ -276,8 +227,8 @@ int run_run(Context& ctx) {
         return kExitOk;  // a real board: it ran for its time
     }
 
-    dlportio_sim_poll(&state);
-    if (state.end != DLPORTIO_SIM_FAILED && state.cycles > 0) {
+    state = board_query::run_state();
+    if (state.end != board_query::RunEnd::failed && state.cycles > 0) {
         const double simulated_seconds = static_cast<double>(state.cycles) / kCyclesPerSecond;
         std::ostringstream timing;
         timing << "8051: " << state.cycles << " cycles, " << format_seconds(simulated_seconds)
@@ -293,13 +244,13 @@ int run_run(Context& ctx) {
     Outcome outcome = Outcome::wall_time;
     if (failure.found()) {
         outcome = Outcome::failure_text;
-    } else if (state.end == DLPORTIO_SIM_EXITED) {
+    } else if (state.end == board_query::RunEnd::exited) {
         outcome = Outcome::firmware;
     } else if (until.found()) {
         outcome = Outcome::expected_text;
-    } else if (state.end == DLPORTIO_SIM_BUDGET) {
+    } else if (state.end == board_query::RunEnd::budget) {
         outcome = Outcome::budget;
-    } else if (state.end == DLPORTIO_SIM_FAILED) {
+    } else if (state.end == board_query::RunEnd::failed) {
         outcome = Outcome::broken;
     }
     switch (outcome) {
@@ -317,7 +268,7 @@ int run_run(Context& ctx) {
                     << " cycles ran out without a result from the firmware\n";
             return kExitNoOutcome;
         case Outcome::broken:
-            return ctx.fail(state.text != nullptr ? state.text : "the 8051 stopped");
+            return ctx.fail(!state.text.empty() ? state.text : "the 8051 stopped");
         case Outcome::wall_time:
             break;
     }
