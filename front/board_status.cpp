@@ -2,24 +2,20 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "board_status.h"
 
-#include "dlportio.h"
-
-QString board_status(int kind, const char* reason) {
-    switch (kind) {
-        case DLPORTIO_SIMULATED:
+QString board_status(const board_query::Board& board) {
+    switch (board.reach) {
+        case board_query::Reach::simulated:
             return QStringLiteral("ready (simulated board)");
-        case DLPORTIO_NO_BOARD: {
-            const QString why =
-                reason != nullptr ? QString::fromLocal8Bit(reason).trimmed() : QString();
+        case board_query::Reach::none: {
+            const QString why = QString::fromLocal8Bit(board.text.c_str()).trimmed();
             return why.isEmpty() ? QStringLiteral("no board can be reached") : why;
         }
-        default:
-            return QStringLiteral("ready");
+        case board_query::Reach::port:
+            break;
     }
+    return QStringLiteral("ready");
 }
 
 QString board_status_at(std::uint16_t port_address) {
-    const char* reason = nullptr;
-    const int kind = dlportio_setup(port_address, &reason);
-    return board_status(kind, reason);
+    return board_status(board_query::board_at(port_address));
 }

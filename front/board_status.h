@@ -5,11 +5,12 @@
 // transfers stay allowed, and read 0xFF bytes).
 #pragma once
 
+#include <board_query.h>
+
 #include <QString>
 #include <cstdint>
 
-// kind is a dlportio_kind; reason the layer's one line about the back end.
-QString board_status(int kind, const char* reason);
+QString board_status(const board_query::Board& board);
 
-// Sets up the port-access layer's back end for this port and tells its status.
+// Sets up the back end for this port and tells its status.
 QString board_status_at(std::uint16_t port_address);

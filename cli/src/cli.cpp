@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "cli.h"
 
-#include <dlportio.h>
+#include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -43,14 +43,13 @@ void apply_settings(const Options& options) {
 // otherwise the refusal, with the layer's reason and what to do.
 std::optional<std::string> unreachable_board() {
     const std::uint16_t base = set_Port(vandrel::board::kPortQuery);
-    const char* reason = nullptr;
-    if (dlportio_setup(base, &reason) != DLPORTIO_NO_BOARD) {
+    const board_query::Board board = board_query::board_at(base);
+    if (board.reach != board_query::Reach::none) {
         return std::nullopt;
     }
     std::array<char, 48> head{};
-    std::snprintf(head.data(), head.size(),
-                  "no board can be reached at 0x%lX: ", dlportio_address(base));
-    return head.data() + std::string(reason != nullptr ? reason : "no back end");
+    std::snprintf(head.data(), head.size(), "no board can be reached at 0x%lX: ", board.address);
+    return head.data() + (board.text.empty() ? std::string("no back end") : board.text);
 }
 
 // The next word of the text, a number together with the word after it.
@@ -164,7 +163,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
     // The layer names its back end on standard error; quiet leaves that to failures,
     // which this program reports itself.
-    dlportio_quiet(options.quiet ? 1 : 0);
+    board_query::set_quiet(options.quiet);
     apply_settings(options);
     const bool uses_board = command->board == BoardUse::always ||
                             (command->board == BoardUse::with_board_option && options.board);

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 // info: what this invocation would talk to, and through what.
-#include <dlportio.h>
+#include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -19,7 +19,7 @@ int run_info(Context& ctx) {
     ctx.out << "library version: " << get_version() << '\n'
             << "port:            " << port.data() << '\n'
             << "delay:           " << unsigned{get_delay()} << '\n'
-            << "port access:     " << dlportio_backend_name(base) << '\n';
+            << "port access:     " << board_query::access_name(base) << '\n';
     return kExitOk;
 }
 

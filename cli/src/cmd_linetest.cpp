@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // linetest: wiring check on the port's data lines. No library export can set a
 // single line, so this one talks to the port-access layer itself.
-#include <dlportio.h>
+#include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -18,7 +18,7 @@ int run_linetest(Context& ctx) {
     settings.base = set_Port(VANDREL_PORT_QUERY);
     settings.hold_ms = static_cast<unsigned>(std::lround(ctx.options.hold_seconds * 1000.0));
     settings.include_write_strobe = ctx.options.all;
-    run_line_test(ctx.out, settings, PortIo{DlPortWritePortUchar, DlPortReadPortUchar});
+    run_line_test(ctx.out, settings, PortIo{board_query::write_port, board_query::read_port});
     return kExitOk;
 }
 

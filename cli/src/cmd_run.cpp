@@ -8,8 +8,9 @@
 // with a download and shows the port latches the firmware left and how it
 // ended. The firmware runs on the simulated board with DLPORTIO_SIM_MCU=s51; a
 // real board just runs for S seconds.
-#include <dlportio.h>
+#include <board_query.h>
 #include <fcntl.h>
+#include <firmware_run.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vandrel.h>
@@ -23,7 +24,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -44,40 +44,17 @@ constexpr std::chrono::milliseconds kLongestWait{1000};
 // The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
-// Follows the log from where it ended when the firmware started.
-class LogFollower {
+// Copies the UART output to the terminal as it comes, and remembers whether
+// any came and whether it ended inside a line.
+class UartEcho {
 public:
-    explicit LogFollower(fs::path path) : path_(std::move(path)) {
-        std::error_code ec;
-        const auto size = fs::file_size(path_, ec);
-        offset_ = ec ? 0 : size;
-    }
+    explicit UartEcho(board_query::RunOutput& output) : output_(output) {}
 
-    // Copies what was appended since the last call; returns it.
+    // Copies what came since the last call; returns it.
     std::string copy_new(std::ostream& out) {
-        std::error_code ec;
-        if (!fs::is_regular_file(path_, ec)) {
-            return {};  // a folder or a device has no end to follow
-        }
-        std::ifstream in(path_, std::ios::binary);
-        if (!in) {
-            return {};
-        }
-        in.seekg(0, std::ios::end);
-        const std::streamoff end = in.tellg();
-        if (end < static_cast<std::streamoff>(offset_)) {
-            offset_ = 0;  // the log was truncated or replaced
-        }
-        if (end <= static_cast<std::streamoff>(offset_)) {
-            return {};
-        }
-        in.seekg(static_cast<std::streamoff>(offset_));
-        std::string text(static_cast<std::size_t>(end) - offset_, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        offset_ += text.size();
-        out << text << std::flush;
+        const std::string text = output_.new_uart_text();
         if (!text.empty()) {
+            out << text << std::flush;
             seen_ = true;
             line_open_ = text.back() != '\n';
         }
@@ -89,8 +66,7 @@ public:
     bool line_open() const { return line_open_; }
 
 private:
-    fs::path path_;
-    std::uintmax_t offset_ = 0;
+    board_query::RunOutput& output_;
     bool seen_ = false;
     bool line_open_ = false;
 };
@@ -119,25 +95,6 @@ private:
     std::string tail_;  // the end of the stream, one byte shorter than the text
     bool found_ = false;
 };
-
-// The latches the layer wrote when it stopped the 8051, if this run wrote them.
-std::optional<std::string> fresh_port_latches(const fs::path& file,
-                                              std::optional<fs::file_time_type> before) {
-    std::error_code ec;
-    const auto written = fs::last_write_time(file, ec);
-    if (ec || (before && written == *before)) {
-        return std::nullopt;
-    }
-    std::ifstream in(file);
-    std::string line;
-    std::string text;
-    while (std::getline(in, line)) {
-        if (!line.empty()) {
-            text += (text.empty() ? "" : " ") + line;
-        }
-    }
-    return text.empty() ? std::nullopt : std::optional<std::string>(text);
-}
 
 bool needs_simulator(const Options& options) {
     return options.cycles > 0 || !options.until_uart.empty() || !options.fail_uart.empty() ||
@@ -187,9 +144,32 @@ std::string format_seconds(double seconds) {
     return text;
 }
 
-}  // namespace
+// What the command line asks for, checked before the board is touched.
+struct Plan {
+    bool cpu = false;  // the board's 8051 is the simulated one, which reports how it ran
+    std::string uart_in;
+    unsigned read_size = 0;
+    std::optional<double> wall;  // the wall time that ends the run, if any
+};
 
-int run_run(Context& ctx) {
+// What the run showed while it was watched.
+struct Watch {
+    Watch(board_query::RunOutput& output, const Options& options)
+        : uart(output), until(options.until_uart), failure(options.fail_uart) {}
+
+    void feed(std::ostream& out) {
+        const std::string piece = uart.copy_new(out);
+        until.feed(piece);
+        failure.feed(piece);
+    }
+
+    UartEcho uart;
+    TextWatch until;
+    TextWatch failure;
+    board_query::RunState state;
+};
+
+int check(Context& ctx, Plan& plan) {
     const Options& options = ctx.options;
     if (options.read_size.has_value() != (options.args.size() == 2)) {
         return ctx.fail(
@@ -200,33 +180,40 @@ int run_run(Context& ctx) {
         return ctx.fail("--cycles and --sim-time both set the budget: give one of them",
                         kExitUsage);
     }
-    const std::string uart_in = options.uart_in == "-" ? "/dev/stdin" : options.uart_in;
-    const unsigned read_size = options.read_size.value_or(0);
+    plan.uart_in = options.uart_in == "-" ? "/dev/stdin" : options.uart_in;
+    plan.read_size = options.read_size.value_or(0);
     // Firmware runs only on a board with an 8051: on the simulated board that
-    // is s51, which may be missing; a real board is taken as it is.
-    const unsigned long base = set_Port(VANDREL_PORT_QUERY);
-    const char* why = nullptr;
-    dlportio_quiet(1);  // a missing simulator is told below, once
-    const bool simulated = dlportio_setup(base, nullptr) == DLPORTIO_SIMULATED;
-    const bool cpu = dlportio_sim_cpu(base, &why) != 0;
-    dlportio_quiet(options.quiet ? 1 : 0);
-    if (simulated && !cpu) {
-        return ctx.fail(std::string("no firmware can run: ") + (why != nullptr ? why : "?"));
+    // is s51, which may be missing (told here, once); a real board is taken as it is.
+    const board_query::FirmwareBoard board =
+        board_query::firmware_board(set_Port(VANDREL_PORT_QUERY));
+    plan.cpu = board.cpu;
+    if (board.simulated && !plan.cpu) {
+        return ctx.fail("no firmware can run: " + board.why);
     }
-    if (!cpu && needs_simulator(options)) {
+    if (!plan.cpu && needs_simulator(options)) {
         return ctx.fail(
             "--cycles, --sim-time, --until-uart, --fail-uart and --uart-in need the simulated "
             "board's 8051 (DLPORTIO_BACKEND=sim DLPORTIO_SIM_MCU=s51)",
             kExitUsage);
     }
-    if (const auto problem = unusable_files(uart_in, dlportio_path("uart"), cpu)) {
+    if (const auto problem = unusable_files(plan.uart_in, board_query::uart_log(), plan.cpu)) {
         return ctx.fail(*problem);
     }
     if (options.args.size() == 2 && options.args[1] == "-") {
         // Standard output carries the UART's text.
         return ctx.fail("run writes its OUTFILE to a file, not to '-'", kExitUsage);
     }
+    // Without a budget the wall clock ends the run, by default after 2 s.
+    if (options.gave(Option::for_seconds) || options.cycles == 0) {
+        plan.wall = options.run_seconds;
+    }
+    return kExitOk;
+}
 
+// Uploads the firmware and lets the 8051 run it; `output` follows what it
+// leaves from then on.
+int start(Context& ctx, const Plan& plan, std::optional<board_query::RunOutput>& output) {
+    const Options& options = ctx.options;
     if (const int rc = load_image(ctx, options.args[0]); rc != kExitOk) {
         return rc;
     }
@@ -237,108 +224,90 @@ int run_run(Context& ctx) {
         return ctx.library_failure();
     }
     ctx.info() << write_ram_text(size, checksum) << '\n';
-
-    // The port-access layer's own files: the simulated UART's output and the latches.
-    const fs::path log = dlportio_path("uart");
-    const fs::path ports = dlportio_path("ports");
-    std::error_code ec;
-    std::optional<fs::file_time_type> ports_before;
-    if (const auto time = fs::last_write_time(ports, ec); !ec) {
-        ports_before = time;
-    }
-    LogFollower uart(log);
-    TextWatch until(options.until_uart);
-    TextWatch failure(options.fail_uart);
-
-    // Without a budget the wall clock ends the run, by default after 2 s.
-    const std::optional<double> wall = options.gave(Option::for_seconds) || options.cycles == 0
-                                           ? std::optional<double>(options.run_seconds)
-                                           : std::nullopt;
-    if (cpu) {
-        dlportio_sim_plan(options.cycles, uart_in.empty() ? nullptr : uart_in.c_str());
+    output.emplace();
+    if (plan.cpu) {
+        board_query::plan_runs(options.cycles, plan.uart_in);
     }
     reset();  // the 8051 runs from here
-    {
-        std::ostringstream what;
-        if (options.cycles > 0) {
-            what << "running for " << options.cycles << " cycles";
-            if (wall) {
-                what << " (at most " << *wall << " s)";
-            }
-        } else {
-            what << "running for " << *wall << " s";
+    std::ostringstream what;
+    if (options.cycles > 0) {
+        what << "running for " << options.cycles << " cycles";
+        if (plan.wall) {
+            what << " (at most " << *plan.wall << " s)";
         }
-        ctx.info() << what.str() << "; UART output (" << log.string() << "):\n" << std::flush;
+    } else {
+        what << "running for " << *plan.wall << " s";
     }
+    ctx.info() << what.str() << "; UART output (" << output->uart_path().string() << "):\n"
+               << std::flush;
+    return kExitOk;
+}
+
+// Shows the UART output until the run ends, then takes the board back with a
+// download and shows what the firmware left.
+int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, Watch& run) {
     // Woken by the 8051's output and by its stop, not by a clock tick: a
     // short run ends as soon as it is over.
     using Clock = std::chrono::steady_clock;
-    const auto deadline = wall ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                    std::chrono::duration<double>(*wall))
-                               : Clock::time_point::max();
-    dlportio_sim_run state{};
+    const auto deadline = plan.wall ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                         std::chrono::duration<double>(*plan.wall))
+                                    : Clock::time_point::max();
     while (true) {
-        const std::string piece = uart.copy_new(ctx.out);
-        until.feed(piece);
-        failure.feed(piece);
-        if (until.found() || failure.found()) {
+        run.feed(ctx.out);
+        if (run.until.found() || run.failure.found()) {
             break;
         }
-        if (cpu) {
-            dlportio_sim_poll(&state);
-            if (!state.running && state.end != DLPORTIO_SIM_NOT_ENDED) {
+        if (plan.cpu) {
+            run.state = board_query::run_state();
+            if (!run.state.running && run.state.end != board_query::RunEnd::none) {
                 break;  // the firmware ended the run, the budget ran out, or it broke down
             }
         }
         const auto left =
-            wall ? std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
-                 : kLongestWait;
+            plan.wall ? std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
+                      : kLongestWait;
         if (left.count() <= 0) {
             break;
         }
-        if (cpu) {
-            dlportio_sim_wait(static_cast<unsigned long>(std::min(left, kLongestWait).count()));
+        if (plan.cpu) {
+            board_query::wait_for_run(std::min(left, kLongestWait));
         } else {
             pause_ms(static_cast<unsigned>(std::min(left, kLongestWait).count()));
         }
     }
-
     // A download raises the reset line: the 8051 stops and the RAM is the PC's again.
     progress_begin("download");
-    const auto take_back = static_cast<std::uint16_t>(read_size > 0 ? read_size : 1);
+    const auto take_back = static_cast<std::uint16_t>(plan.read_size > 0 ? plan.read_size : 1);
     const bool taken_back = read_ram(take_back) != 0;
-    {
-        const std::string piece =
-            uart.copy_new(ctx.out);  // what came between the last look and the stop
-        until.feed(piece);
-        failure.feed(piece);
-    }
-    if (uart.line_open()) {
+    run.feed(ctx.out);  // what came between the last look and the stop
+    if (run.uart.line_open()) {
         ctx.out << '\n';  // what follows is ours, not the firmware's
     }
     if (!taken_back) {
         return ctx.library_failure();
     }
-    if (read_size > 0) {
-        if (const int rc = save_image(ctx, options.args[1]); rc != kExitOk) {
+    if (plan.read_size > 0) {
+        if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
             return rc;
         }
         ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
     }
-    if (!uart.seen()) {
+    if (!run.uart.seen()) {
         ctx.info() << "(no UART output)\n";
     }
-    if (const auto latches = fresh_port_latches(ports, ports_before)) {
+    if (const auto latches = output.port_latches()) {
         ctx.out << "ports: " << *latches << '\n';
-    } else if (cpu) {
+    } else if (plan.cpu) {
         ctx.info() << "no port latches: the 8051 did not stop as told\n";
     }
-    if (!cpu) {
-        return kExitOk;  // a real board: it ran for its time
-    }
+    return kExitOk;
+}
 
-    dlportio_sim_poll(&state);
-    if (state.end != DLPORTIO_SIM_FAILED && state.cycles > 0) {
+// How the simulated 8051's run ended, as a line and an exit code.
+int verdict(Context& ctx, const Plan& plan, const Watch& run) {
+    const Options& options = ctx.options;
+    const board_query::RunState state = board_query::run_state();
+    if (state.end != board_query::RunEnd::failed && state.cycles > 0) {
         const double simulated_seconds = static_cast<double>(state.cycles) / kCyclesPerSecond;
         std::ostringstream timing;
         timing << "8051: " << state.cycles << " cycles, " << format_seconds(simulated_seconds)
@@ -352,42 +321,60 @@ int run_run(Context& ctx) {
     }
 
     Outcome outcome = Outcome::wall_time;
-    if (failure.found()) {
+    if (run.failure.found()) {
         outcome = Outcome::failure_text;
-    } else if (state.end == DLPORTIO_SIM_EXITED) {
+    } else if (state.end == board_query::RunEnd::exited) {
         outcome = Outcome::firmware;
-    } else if (until.found()) {
+    } else if (run.until.found()) {
         outcome = Outcome::expected_text;
-    } else if (state.end == DLPORTIO_SIM_BUDGET) {
+    } else if (state.end == board_query::RunEnd::budget) {
         outcome = Outcome::budget;
-    } else if (state.end == DLPORTIO_SIM_FAILED) {
+    } else if (state.end == board_query::RunEnd::failed) {
         outcome = Outcome::broken;
     }
     switch (outcome) {
         case Outcome::failure_text:
-            ctx.out << "UART output has '" << failure.text() << "'\n";
+            ctx.out << "UART output has '" << run.failure.text() << "'\n";
             return kExitFirmwareFailed;
         case Outcome::firmware:
             ctx.out << "firmware result " << state.result << '\n';
             return state.result == 0 ? kExitOk : kExitFirmwareFailed;
         case Outcome::expected_text:
-            ctx.info() << "UART output has '" << until.text() << "'\n";
+            ctx.info() << "UART output has '" << run.until.text() << "'\n";
             return kExitOk;
         case Outcome::budget:
             ctx.out << "budget of " << options.cycles
                     << " cycles ran out without a result from the firmware\n";
             return kExitNoOutcome;
         case Outcome::broken:
-            return ctx.fail(state.text != nullptr ? state.text : "the 8051 stopped");
+            return ctx.fail(!state.text.empty() ? state.text : "the 8051 stopped");
         case Outcome::wall_time:
             break;
     }
-    if (options.cycles > 0 || until.wanted()) {
-        ctx.out << "--for " << *wall << " s of wall time ran out without a result from the "
-                << "firmware\n";
+    if (options.cycles > 0 || run.until.wanted()) {
+        ctx.out << "--for " << plan.wall.value_or(0) << " s of wall time ran out without a "
+                << "result from the firmware\n";
         return kExitNoOutcome;
     }
     return kExitOk;
+}
+
+}  // namespace
+
+int run_run(Context& ctx) {
+    Plan plan;
+    if (const int rc = check(ctx, plan); rc != kExitOk) {
+        return rc;
+    }
+    std::optional<board_query::RunOutput> output;
+    if (const int rc = start(ctx, plan, output); rc != kExitOk) {
+        return rc;
+    }
+    Watch run(*output, ctx.options);
+    if (const int rc = watch(ctx, plan, *output, run); rc != kExitOk) {
+        return rc;
+    }
+    return plan.cpu ? verdict(ctx, plan, run) : kExitOk;  // a real board ran for its time
 }
 
 }  // namespace qcli

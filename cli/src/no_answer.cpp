@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "no_answer.h"
 
-#include <dlportio.h>
+#include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>
 
@@ -15,13 +15,13 @@ namespace qcli {
 std::string board_at() {
     std::array<char, 24> text{};
     std::snprintf(text.data(), text.size(), "0x%lX",
-                  dlportio_address(set_Port(vandrel::board::kPortQuery)));
+                  board_query::board_at(set_Port(vandrel::board::kPortQuery)).address);
     return text.data();
 }
 
 bool real_port() {
-    const int kind = dlportio_setup(set_Port(vandrel::board::kPortQuery), nullptr);
-    return kind == DLPORTIO_PPDEV || kind == DLPORTIO_DIRECT;
+    return board_query::board_at(set_Port(vandrel::board::kPortQuery)).reach ==
+           board_query::Reach::port;
 }
 
 std::optional<std::uint8_t> one_level(std::span<const std::uint8_t> bytes) {

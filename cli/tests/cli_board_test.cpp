@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <tuple>
 
@@ -276,6 +279,20 @@ TEST(Loud, WithoutQuietTheLayerStillNamesItsBackEnd) {
     const auto r = scratch.run({"reset"});
     EXPECT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_NE(r.raw_err.find("dlportio: "), std::string::npos) << describe(r);
+}
+
+// Ctrl+C or kill: the trace still holds the accesses made until then, which
+// sat in the layer's buffer when the signal came.
+TEST(Killed, TraceHoldsTheAccessesMadeBeforeSigterm) {
+    Scratch scratch;
+    const auto trace = scratch.path("trace.txt");
+    scratch.end_next_run_after(std::chrono::milliseconds(3000));
+    const auto r = scratch.run({"linetest", "--hold", "30"}, {"DLPORTIO_TRACE=" + trace.string()});
+    EXPECT_EQ(r.exit_code, 128 + SIGTERM) << "ends by its signal: " << describe(r);
+    std::ifstream in(trace);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text.rfind("# dlportio trace, process ", 0), 0u) << text;
+    EXPECT_NE(text.find("\nW 0378 C8\n"), std::string::npos) << "the board held first: " << text;
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "quillon_test/bytes.h"
 
@@ -127,6 +129,15 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
         throw std::runtime_error("cannot start " + argv_text[0]);
     }
 
+    std::thread ender;
+    if (end_after_.count() > 0) {
+        // Joined before the wait, so the pid cannot have been reused yet.
+        ender = std::thread([pid, after = end_after_] {
+            std::this_thread::sleep_for(after);
+            ::kill(pid, SIGTERM);
+        });
+        end_after_ = std::chrono::milliseconds(0);
+    }
     std::array<pollfd, 2> fds{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
     std::array<std::string*, 2> into{&result.out, &result.err};
     int open_fds = 2;
@@ -163,6 +174,9 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     }
     result.raw_err = std::move(result.err);
     result.err = own;
+    if (ender.joinable()) {
+        ender.join();
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

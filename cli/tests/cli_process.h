@@ -4,6 +4,7 @@
 // in a scratch folder with its own RAM file and settings.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -49,7 +50,11 @@ public:
                       const std::string& stdin_path = "/dev/null",
                       const std::vector<std::string>& wrapper = {}) const;
 
+    // The next run gets SIGTERM after this long, as a user's kill would send it.
+    void end_next_run_after(std::chrono::milliseconds after) { end_after_ = after; }
+
 private:
+    mutable std::chrono::milliseconds end_after_{0};
     quillon_test::ScratchFolder folder_{"quillon-cli-test"};
     const std::filesystem::path& dir_ = folder_.path();
 };

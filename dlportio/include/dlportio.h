@@ -58,6 +58,13 @@ DLPORTIO_API int dlportio_pass_time(unsigned long Port, unsigned long ms);
  * themselves, e.g. with dlportio_setup's text). */
 DLPORTIO_API void dlportio_quiet(int on);
 
+/* Writes out what the trace (DLPORTIO_TRACE) has gathered, with the run of
+ * reads in progress as far as it went. The layer writes its trace by itself
+ * when the process exits or the layer shuts down; a program that ends on a
+ * signal calls this from its own handler, as the last thing before it ends.
+ * Safe in a signal handler. */
+DLPORTIO_API void dlportio_trace_flush(void);
+
 /* Path of one of the layer's files: "ram" (the simulated board's RAM),
  * "uart" (the simulated 8051's UART output), "ports" (its last port latches).
  * An empty string when no place for it is known (no home folder); NULL for an

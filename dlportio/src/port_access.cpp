@@ -19,6 +19,7 @@
 #include "messages.h"
 #include "selection.h"
 #include "settings.h"
+#include "trace.h"
 
 namespace {
 
@@ -201,6 +202,10 @@ extern "C" int dlportio_pass_time(unsigned long Port, unsigned long ms) {
 
 extern "C" void dlportio_quiet(int on) {
     dlportio::set_quiet(on != 0);
+}
+
+extern "C" void dlportio_trace_flush(void) {
+    dlportio::flush_trace_for_exit();
 }
 
 extern "C" const char* dlportio_path(const char* what) {

@@ -31,7 +31,7 @@ SimBoard::SimBoard(BoardRam ram, SimFault fault, std::unique_ptr<BoardCpu> cpu,
 SimBoard::~SimBoard() {
     // A process that ends with the board running must not leave a simulator behind.
     if (cpu_ && cpu_running_) {
-        cpu_->hold(ram_);
+        take_board();
     }
 }
 
@@ -62,21 +62,45 @@ void SimBoard::write_data(std::uint8_t value) {
         address_high_ = shift_in_;
     }
     if ((falling & kWriteStrobe) != 0) {
-        ram_[((address_high_ << 8) | address_low_) & kAddressMask] = shift_in_;
-        report_storage_faults();
+        const std::size_t address = ((address_high_ << 8) | address_low_) & kAddressMask;
+        ram_[address] = shift_in_;
+        if (storage_) {
+            storage_->changed(address);
+        }
     }
 }
 
+// The PC takes the board on a rising edge, with the RAM as the file now holds
+// it (another program may have stored into it), and lets it go on a falling
+// one, with what it stored written back for other programs and the 8051.
 void SimBoard::reset_edge(bool rising) {
+    if (rising) {
+        take_board();
+        return;
+    }
+    if (storage_) {
+        storage_->save();
+    }
+    if (cpu_) {
+        cpu_->run(ram_);
+        cpu_running_ = true;
+    }
+}
+
+void SimBoard::take_board() {
+    if (storage_) {
+        storage_->load();
+    }
     if (!cpu_) {
         return;
     }
-    if (rising) {
-        cpu_->hold(ram_);
-        cpu_running_ = false;
-    } else {
-        cpu_->run(ram_);
-        cpu_running_ = true;
+    const bool ran = cpu_running_;
+    cpu_->hold(ram_);
+    cpu_running_ = false;
+    if (ran && storage_) {
+        // What the 8051 wrote, merged into the RAM as it now stands.
+        storage_->changed_all();
+        storage_->save();
     }
 }
 
@@ -88,7 +112,6 @@ void SimBoard::clock_edge(std::uint8_t lines) {
         const bool driven = (lines & kReadStrobe) == 0 && (lines & kResetLine) != 0;
         shift_out_ = driven ? ram_[((address_high_ << 8) | address_low_) & kAddressMask] : 0xFF;
         ram_bits_left_ = 8;
-        report_storage_faults();
     } else {
         // The serial input of the parallel-in register is tied high.
         shift_out_ = static_cast<std::uint8_t>((shift_out_ << 1) | 0x01);
@@ -97,12 +120,6 @@ void SimBoard::clock_edge(std::uint8_t lines) {
         }
     }
     present_bit();
-}
-
-void SimBoard::report_storage_faults() {
-    if (storage_) {
-        storage_->report_faults();
-    }
 }
 
 void SimBoard::present_bit() {

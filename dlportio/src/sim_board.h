@@ -19,7 +19,7 @@ namespace dlportio {
 
 class SimBoard final : public Backend {
 public:
-    // `storage`, when given, keeps `ram` mapped for the board's life.
+    // `storage`, when given, holds `ram` and keeps it in step with its file.
     SimBoard(BoardRam ram, SimFault fault, std::unique_ptr<BoardCpu> cpu,
              std::unique_ptr<RamFile> storage = nullptr);
     ~SimBoard() override;
@@ -44,8 +44,8 @@ private:
     void reset_edge(bool rising);
     void clock_edge(std::uint8_t lines);
     void present_bit();
-    // Another program may cut the RAM file under the mapping: say so.
-    void report_storage_faults();
+    // The reset line rose: the RAM from the file, and back from the 8051.
+    void take_board();
 
     std::unique_ptr<RamFile> storage_;
     BoardRam ram_;

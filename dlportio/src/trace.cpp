@@ -3,13 +3,11 @@
 #include "trace.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 
 #include "messages.h"
 #include "posix/write_all.h"
@@ -18,40 +16,8 @@ namespace dlportio {
 
 namespace {
 
-// The trace that a fatal signal flushes: the one opened last.
-std::atomic<TraceFile*> g_flushed_on_signal{nullptr};
-
-// Signals that end a process by default and can be caught. Those for which
-// the program (or a sanitizer) set a handler of its own are left alone.
-constexpr std::array kFatalSignals{SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGABRT, SIGBUS, SIGFPE,
-                                   SIGSEGV, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2};
-
-void flush_then_die(int signal) {
-    if (TraceFile* trace = g_flushed_on_signal.load()) {
-        trace->flush_on_signal();
-    }
-    // The handler was reset on entry: the signal, sent again, ends the process
-    // as it would have without us.
-    ::raise(signal);
-}
-
-void install_flush_on_signals() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (const int signal : kFatalSignals) {
-            struct sigaction current {};
-            if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL ||
-                (current.sa_flags & SA_SIGINFO) != 0) {
-                continue;
-            }
-            struct sigaction action {};
-            action.sa_handler = flush_then_die;
-            action.sa_flags = SA_RESETHAND;
-            sigemptyset(&action.sa_mask);
-            ::sigaction(signal, &action, nullptr);
-        }
-    });
-}
+// The trace that dlportio_trace_flush writes out: the one opened last.
+std::atomic<TraceFile*> g_flushed_on_request{nullptr};
 
 // Hex and decimal digits without the C library's formatting, which is not
 // safe in a signal handler.
@@ -115,8 +81,7 @@ std::unique_ptr<TraceFile> TraceFile::open(const std::string& path, std::string&
     auto trace = std::make_unique<TraceFile>(fd, path);
     const std::string header = "# dlportio trace, process " + std::to_string(::getpid()) + "\n";
     trace->append(header.data(), header.size());
-    install_flush_on_signals();
-    g_flushed_on_signal.store(trace.get());
+    g_flushed_on_request.store(trace.get());
     return trace;
 }
 
@@ -124,7 +89,7 @@ TraceFile::TraceFile(int fd, std::string path) : fd_(fd), path_(std::move(path))
 
 TraceFile::~TraceFile() {
     TraceFile* self = this;
-    g_flushed_on_signal.compare_exchange_strong(self, nullptr);
+    g_flushed_on_request.compare_exchange_strong(self, nullptr);
     end_read_run();
     flush();
     if (::close(fd_) != 0 && write_errno_ == 0) {
@@ -184,7 +149,7 @@ void TraceFile::flush() noexcept {
     used_ = 0;
 }
 
-void TraceFile::flush_on_signal() noexcept {
+void TraceFile::flush_for_exit() noexcept {
     flush();
     if (run_length_ > 0) {
         // The run of reads the process was in, as far as it went.
@@ -208,6 +173,12 @@ void TraceFile::report_failure() {
         failure_told_ = true;
         tell("cannot write the trace file " + path_ + ": " + std::strerror(write_errno_) +
              "; the trace is incomplete");
+    }
+}
+
+void flush_trace_for_exit() noexcept {
+    if (TraceFile* trace = g_flushed_on_request.load()) {
+        trace->flush_for_exit();
     }
 }
 

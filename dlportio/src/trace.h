@@ -5,7 +5,8 @@
 //   W 0378 C8        write of 0xC8 to the data register at 0x378
 //   R 0379 7F x12    twelve reads of the status register in a row, each 0x7F
 // Lines are gathered in a buffer of the file's own and written in large
-// blocks; a process ended by a signal that can be caught still writes them.
+// blocks, and at the latest when the file is closed. A program that ends on a
+// signal calls dlportio_trace_flush from its own handler.
 #pragma once
 
 #include <array>
@@ -34,9 +35,9 @@ public:
 
     // Writes what is gathered.
     void flush() noexcept;
-    // The same and the run of reads in progress, for a process that a signal
-    // ends now; safe in a signal handler.
-    void flush_on_signal() noexcept;
+    // The same and the run of reads in progress, for a process that ends now;
+    // safe in a signal handler.
+    void flush_for_exit() noexcept;
 
 private:
     void end_read_run();
@@ -54,6 +55,9 @@ private:
     int write_errno_ = 0;  // set by the first failed write
     bool failure_told_ = false;
 };
+
+// flush_for_exit() of the trace opened last, if one is open.
+void flush_trace_for_exit() noexcept;
 
 // A back end with every access recorded.
 class TracedBackend final : public Backend {

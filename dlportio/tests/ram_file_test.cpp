@@ -35,7 +35,7 @@ TEST(RamFileTest, NewFileIsThirtyTwoKilobytesOfZeroInANewFolder) {
     EXPECT_EQ(std::filesystem::file_size(path), 0x8000u);
 }
 
-TEST(RamFileTest, BytesReachTheFileAndOtherMappingsAtOnce) {
+TEST(RamFileTest, ChangedBytesReachTheFileAndOtherProcessesCopiesWhenSavedAndLoaded) {
     ScratchFolder scratch;
     const auto path = (scratch / "board.ram").string();
     std::string error;
@@ -43,8 +43,14 @@ TEST(RamFileTest, BytesReachTheFileAndOtherMappingsAtOnce) {
     auto second = RamFile::open(path, error);
     ASSERT_TRUE(first && second) << error;
     first->bytes()[0x7FFF] = 0xAB;
-    first->bytes()[0] = 0x01;
+    first->changed(0x7FFF);
+    first->save();
+    second->bytes()[0x4000] = 0xCD;  // not noted as changed: never written
+    second->load();
     EXPECT_EQ(second->bytes()[0x7FFF], 0xAB);
+    EXPECT_EQ(second->bytes()[0x4000], 0x00);
+    first->bytes()[0] = 0x01;
+    first->changed(0);
     first.reset();
     const std::string content = file_content(path);
     ASSERT_EQ(content.size(), 0x8000u);
@@ -108,7 +114,8 @@ void store_after_cut(const std::filesystem::path& path, RamFile& file) {
         std::exit(10);
     }
     file.bytes()[0x7FFF] = 0x5A;
-    file.report_faults();
+    file.changed(0x7FFF);
+    file.save();
 }
 
 TEST(RamFileCut, FileCutFromOutsideGrowsBackAndKeepsItsHead) {
@@ -122,10 +129,13 @@ TEST(RamFileCut, FileCutFromOutsideGrowsBackAndKeepsItsHead) {
                 std::exit(11);
             }
             file->bytes()[0] = 0xAB;
+            file->changed(0);
+            file->save();
             store_after_cut(path, *file);
+            file->load();  // what the file holds now
             const bool right = file->bytes()[0] == 0xAB && file->bytes()[0x7FFF] == 0x5A &&
                                std::filesystem::file_size(path) == 0x8000;
-            file->report_faults();  // nothing new: says nothing
+            file->save();  // nothing new: says nothing
             std::exit(right ? 0 : 12);
         },
         ExitedWithCode(0),
@@ -153,7 +163,8 @@ TEST(RamFileCut, CutFileWithNoRoomToGrowBackStillServes) {
             }
             disk.fill("fill2");  // another program takes the freed blocks
             file->bytes()[0x7FFF] = 0x5A;
-            file->report_faults();
+            file->changed(0x7FFF);
+            file->save();
             std::exit(file->bytes()[0] == 0xAB && file->bytes()[0x7FFF] == 0x5A ? 0 : 12);
         },
         ExitedWithCode(0),

@@ -5,7 +5,8 @@
 //   roundtrip_helper upload <image>        read_file, then write_ram
 //   roundtrip_helper download <n> <image>  read_ram n, then the buffer into <image>
 //   roundtrip_helper name                  prints the back end for 0x378
-//   roundtrip_helper killed <n>            read_ram n, then ends by SIGTERM
+//   roundtrip_helper killed <n>            read_ram n, then ends by SIGTERM, whose
+//                                          handler flushes the trace as a program's would
 //   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
 //   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
 // A first argument --quiet calls dlportio_quiet(1) before anything else;
@@ -19,6 +20,14 @@
 
 #include "dlportio.h"
 #include "vandrel.h"
+
+namespace {
+void flush_then_end(int signal) {
+    dlportio_trace_flush();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--quiet") == 0) {
@@ -53,6 +62,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "killed") == 0) {
+        std::signal(SIGTERM, flush_then_end);
         read_ram(static_cast<std::uint16_t>(std::atoi(argv[2])));
         std::raise(SIGTERM);
         return 3;

@@ -21,7 +21,6 @@
 #include "about_box_dlg.h"
 #include "board_status.h"
 #include "buffer_view_dlg.h"
-#include "dlportio.h"
 #include "quillon_dlg.h"
 #include "resource_ids.h"
 #include "test_support.h"
@@ -121,7 +120,7 @@ TEST_F(MainWindow, FirstStartWithoutProfile) {
 }
 
 struct BoardCase {
-    int kind;
+    board_query::Reach reach;
     const char* reason;
     const char* status;
 };
@@ -130,18 +129,19 @@ class StartStatus : public ::testing::TestWithParam<BoardCase> {};
 
 TEST_P(StartStatus, TellsWhichBoardThePortReaches) {
     const BoardCase& c = GetParam();
-    EXPECT_EQ(board_status(c.kind, c.reason), QString::fromUtf8(c.status));
+    EXPECT_EQ(board_status(board_query::Board{c.reach, c.reason}), QString::fromUtf8(c.status));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, StartStatus,
-    ::testing::Values(
-        BoardCase{DLPORTIO_SIMULATED, "simulated board, RAM in /x", "ready (simulated board)"},
-        BoardCase{DLPORTIO_PPDEV, "ppdev /dev/parport0", "ready"},
-        BoardCase{DLPORTIO_DIRECT, "direct I/O", "ready"},
-        BoardCase{DLPORTIO_NO_BOARD, "port 0x378: no /dev/parport0; run sudo modprobe ppdev\n",
-                  "port 0x378: no /dev/parport0; run sudo modprobe ppdev"},
-        BoardCase{DLPORTIO_NO_BOARD, nullptr, "no board can be reached"}));
+    ::testing::Values(BoardCase{board_query::Reach::simulated, "simulated board, RAM in /x",
+                                "ready (simulated board)"},
+                      BoardCase{board_query::Reach::port, "ppdev /dev/parport0", "ready"},
+                      BoardCase{board_query::Reach::port, "direct I/O", "ready"},
+                      BoardCase{board_query::Reach::none,
+                                "port 0x378: no /dev/parport0; run sudo modprobe ppdev\n",
+                                "port 0x378: no /dev/parport0; run sudo modprobe ppdev"},
+                      BoardCase{board_query::Reach::none, "", "no board can be reached"}));
 
 // Without a reachable port the status line gives the layer's reason, cut to
 // the line's width with the whole text on hover; the window still works.
@@ -153,10 +153,10 @@ TEST_F(MainWindow, WithoutABoardTheStatusLineSaysWhy) {
             ::setenv("DLPORTIO_BACKEND", "ppdev", 1);
             ::setenv("DLPORTIO_DEVICE", "/nonexistent/parport9", 1);
             open();
-            const char* reason = nullptr;
-            const bool no_board = dlportio_setup(0x378, &reason) == DLPORTIO_NO_BOARD;
+            const board_query::Board board = board_query::board_at(0x378);
+            const bool no_board = board.reach == board_query::Reach::none;
             auto* label = item<QLabel>(IDC_STATUS);
-            const QString expected = QString::fromLocal8Bit(reason).trimmed();
+            const QString expected = QString::fromLocal8Bit(board.text.c_str()).trimmed();
             const bool whole_text_kept = dlg_->m_status == expected && !expected.isEmpty();
             const bool fits =
                 label->fontMetrics().horizontalAdvance(label->text()) <= label->width();

@@ -1,0 +1,44 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
+// Which board a port reaches, and if none, why: the programs' one question to
+// the port-access layer, with the port's own lines for a wiring check and the
+// trace to write out when a signal ends the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace board_query {
+
+enum class Reach { none, simulated, port };
+
+struct Board {
+    Reach reach = Reach::none;
+    // What serves the port ("ppdev /dev/parport0"), or why no board can be
+    // reached there and what to do.
+    std::string text;
+    // The I/O address really driven: where DLPORTIO_BASE or DLPORTIO_DEVICE
+    // takes the port on a real one, otherwise the port's own.
+    unsigned long address = 0;
+};
+
+// Sets the back end for this port up the first time (which may open and claim
+// a device) and tells what it reaches.
+Board board_at(std::uint16_t base);
+
+// A short name of what serves the port, "none: <why>" when nothing does.
+std::string access_name(std::uint16_t base);
+
+// quiet: the layer prints nothing on standard error; the program tells.
+void set_quiet(bool quiet);
+bool quiet();
+
+// Writes out the trace of port accesses (DLPORTIO_TRACE) as far as it went,
+// for a program that a signal ends now; safe in a signal handler.
+void flush_trace() noexcept;
+
+// One byte to the data register, one from the status register, by address.
+void write_port(unsigned long port, unsigned char value);
+unsigned char read_port(unsigned long port);
+
+}  // namespace board_query
