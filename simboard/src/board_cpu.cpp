@@ -7,7 +7,7 @@
 #include "messages.h"
 #include "s51_cpu.h"
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 
@@ -18,7 +18,7 @@ std::string environment(const char* name) {
 
 }  // namespace
 
-std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why_none) {
+std::unique_ptr<BoardCpu> make_board_cpu(const CpuSettings& layer, std::string* why_none) {
     const auto none = [why_none](const std::string& why, bool say) {
         if (say) {
             tell(why);
@@ -28,7 +28,7 @@ std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why
         }
         return nullptr;
     };
-    const std::string& mcu = layer.sim_mcu;
+    const std::string& mcu = layer.mcu;
     if (mcu.empty()) {
         return none("the simulated board runs no firmware without DLPORTIO_SIM_MCU=s51", false);
     }
@@ -51,4 +51,4 @@ std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why
     return std::make_unique<S51Cpu>(std::move(settings));
 }
 
-}  // namespace dlportio
+}  // namespace sim

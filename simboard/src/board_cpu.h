@@ -7,9 +7,8 @@
 #include <string>
 
 #include "ram_file.h"
-#include "settings.h"
 
-namespace dlportio {
+namespace sim {
 
 // What the runs that start from now on are to do; set by the program that
 // holds the board, before it lets the microcontroller run.
@@ -18,7 +17,7 @@ struct RunPlan {
     std::string uart_input;    // file whose bytes reach the UART's receive side; empty: none
 };
 
-// How the last run ended (the values are dlportio.h's dlportio_sim_end).
+// How the last run ended (the values are simboard.h's simboard_end).
 enum class RunEnd { none = 0, exited = 1, budget = 2, held = 3, failed = 4 };
 
 struct RunReport {
@@ -44,8 +43,17 @@ public:
     virtual RunReport poll() { return {}; }
 };
 
+// What the board's microcontroller is and where its outputs go.
+struct CpuSettings {
+    std::string mcu;         // "" for none, or "s51"
+    std::string uart_log;    // the UART output is appended here; empty drops it
+    std::string ports_file;  // the port latches at the last stop; empty: not kept
+    std::string uart_link;   // non-empty: the UART is a pseudo-terminal too, linked here
+};
+
 // The microcontroller configured for the simulated board, or none (the board
 // then only stores and returns bytes, and `why_none`, when given, says why).
-std::unique_ptr<BoardCpu> make_board_cpu(const Settings& layer, std::string* why_none = nullptr);
+std::unique_ptr<BoardCpu> make_board_cpu(const CpuSettings& settings,
+                                         std::string* why_none = nullptr);
 
-}  // namespace dlportio
+}  // namespace sim

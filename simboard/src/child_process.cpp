@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 
@@ -155,4 +155,4 @@ std::string find_on_path(std::string_view name, std::string_view search_path) {
     }
 }
 
-}  // namespace dlportio
+}  // namespace sim

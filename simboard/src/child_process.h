@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dlportio {
+namespace sim {
 
 class ChildProcess {
 public:
@@ -42,4 +42,4 @@ private:
 // value), as an absolute path; empty when there is none.
 std::string find_on_path(std::string_view name, std::string_view search_path);
 
-}  // namespace dlportio
+}  // namespace sim

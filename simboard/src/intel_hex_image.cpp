@@ -2,7 +2,7 @@
 
 #include <ihex.h>
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 
@@ -23,4 +23,4 @@ std::optional<std::size_t> parse_intel_hex(std::string_view text, std::span<std:
     return stored.bytes;
 }
 
-}  // namespace dlportio
+}  // namespace sim

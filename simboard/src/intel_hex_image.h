@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace dlportio {
+namespace sim {
 
 // The bytes as data records of 32 bytes from address 0, then the end record.
 std::string to_intel_hex(std::span<const std::uint8_t> bytes);
@@ -20,4 +20,4 @@ std::string to_intel_hex(std::span<const std::uint8_t> bytes);
 // makes the whole text unusable.
 std::optional<std::size_t> parse_intel_hex(std::string_view text, std::span<std::uint8_t> image);
 
-}  // namespace dlportio
+}  // namespace sim

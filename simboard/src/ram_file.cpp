@@ -11,7 +11,7 @@
 #include "messages.h"
 #include "posix/fd.h"
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 
@@ -123,4 +123,4 @@ void RamFile::save() {
     end_changed_ = 0;
 }
 
-}  // namespace dlportio
+}  // namespace sim

@@ -15,7 +15,7 @@
 
 #include "posix/fd.h"
 
-namespace dlportio {
+namespace sim {
 
 // The simulated board's own size, like its line map in sim_board.cpp: not taken
 // from vandrel_board.h, so that the tests check the library against a board
@@ -65,4 +65,4 @@ private:
     bool no_room_told_ = false;
 };
 
-}  // namespace dlportio
+}  // namespace sim

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace dlportio {
+namespace sim {
 
 RawPty::RawPty() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -59,4 +59,4 @@ std::string RawPty::error() const {
     return {};
 }
 
-}  // namespace dlportio
+}  // namespace sim

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace dlportio {
+namespace sim {
 
 class RawPty {
 public:
@@ -36,4 +36,4 @@ private:
     std::string device_;
 };
 
-}  // namespace dlportio
+}  // namespace sim

@@ -21,7 +21,7 @@
 #include "uart_relay.h"
 #include "vandrel_sim.h"
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 
@@ -517,4 +517,4 @@ void S51Cpu::hold(BoardRam ram) {
     }
 }
 
-}  // namespace dlportio
+}  // namespace sim

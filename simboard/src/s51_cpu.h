@@ -11,7 +11,7 @@
 #include "board_cpu.h"
 #include "uart_pty.h"
 
-namespace dlportio {
+namespace sim {
 
 struct S51Settings {
     std::string program;     // absolute path of s51
@@ -63,4 +63,4 @@ private:
     RunReport report_;
 };
 
-}  // namespace dlportio
+}  // namespace sim

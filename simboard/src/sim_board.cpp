@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace dlportio {
+namespace sim {
 
 // The board's wiring as built, written out here on purpose rather than taken
 // from vandrel_board.h: this model is the independent account of the board that
@@ -145,4 +145,4 @@ void SimBoard::present_bit() {
     status_ = static_cast<std::uint8_t>(kIdleStatus & ~(kDataInput * static_cast<unsigned>(!high)));
 }
 
-}  // namespace dlportio
+}  // namespace sim

@@ -8,24 +8,29 @@
 #include <cstdint>
 #include <memory>
 
-#include "backend.h"
 #include "board_cpu.h"
 #include "ram_file.h"
 #include "sim_fault.h"
 
-namespace dlportio {
+namespace sim {
 
-class SimBoard final : public Backend {
+// Status register of a port with nothing driving its inputs: the reserved
+// bits and the pulled-up pins read 1, Busy (inverted in the register) reads 0.
+inline constexpr std::uint8_t kIdleStatus = 0x7F;
+// The board's serial output, wired to the Acknowledge pin.
+inline constexpr std::uint8_t kDataInput = 0x40;
+
+class SimBoard final {
 public:
     // `storage`, when given, holds `ram` and keeps it in step with its file.
     SimBoard(BoardRam ram, SimFault fault, std::unique_ptr<BoardCpu> cpu,
              std::unique_ptr<RamFile> storage = nullptr);
-    ~SimBoard() override;
+    ~SimBoard();
     SimBoard(const SimBoard&) = delete;
     SimBoard& operator=(const SimBoard&) = delete;
 
-    void write_data(std::uint8_t value) override;
-    std::uint8_t read_status() override {
+    void write_data(std::uint8_t value);
+    std::uint8_t read_status() {
         ++reads_since_write_;
         return status_;
     }
@@ -54,4 +59,4 @@ private:
     std::uint64_t reads_since_write_ = 0;
 };
 
-}  // namespace dlportio
+}  // namespace sim

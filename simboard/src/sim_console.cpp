@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <functional>
 
-namespace dlportio {
+namespace sim {
 
 SimConsole::SimConsole(std::string& error) {
     if (!pty_.valid()) {
@@ -114,4 +114,4 @@ std::string SimConsole::take_pending() {
     return text;
 }
 
-}  // namespace dlportio
+}  // namespace sim

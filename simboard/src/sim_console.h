@@ -11,7 +11,7 @@
 
 #include "raw_pty.h"
 
-namespace dlportio {
+namespace sim {
 
 class SimConsole {
 public:
@@ -50,4 +50,4 @@ private:
     RawPty pty_;
 };
 
-}  // namespace dlportio
+}  // namespace sim

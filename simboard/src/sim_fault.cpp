@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace dlportio {
+namespace sim {
 
 namespace {
 // "flip=7" -> 7 for the prefix "flip="; nothing unless a whole number >= 1 follows.
@@ -39,4 +39,4 @@ std::optional<SimFault> parse_sim_fault(std::string_view text) {
     return std::nullopt;
 }
 
-}  // namespace dlportio
+}  // namespace sim

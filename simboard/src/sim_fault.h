@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-namespace dlportio {
+namespace sim {
 
 struct SimFault {
     enum class Kind { none, no_board, stuck_low, flip, slow };
@@ -23,4 +23,4 @@ struct SimFault {
 // nothing for a text it does not know.
 std::optional<SimFault> parse_sim_fault(std::string_view text);
 
-}  // namespace dlportio
+}  // namespace sim

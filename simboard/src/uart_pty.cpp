@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace dlportio {
+namespace sim {
 
 UartPty::UartPty(const std::string& link, std::string& error) {
     if (!pty_.valid() || ::pipe2(wake_, O_CLOEXEC) != 0) {
@@ -106,4 +106,4 @@ void UartPty::copy_input() {
     }
 }
 
-}  // namespace dlportio
+}  // namespace sim

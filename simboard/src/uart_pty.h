@@ -9,7 +9,7 @@
 
 #include "raw_pty.h"
 
-namespace dlportio {
+namespace sim {
 
 class UartPty {
 public:
@@ -40,4 +40,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace dlportio
+}  // namespace sim

@@ -7,7 +7,7 @@
 
 #include "posix/write_all.h"
 
-namespace dlportio {
+namespace sim {
 
 UartRelay::UartRelay(int pipe_fd, int log_fd, int terminal_fd)
     : pipe_fd_(pipe_fd), log_fd_(log_fd), terminal_fd_(terminal_fd), thread_([this] { copy(); }) {}
@@ -44,4 +44,4 @@ void UartRelay::copy() {
     }
 }
 
-}  // namespace dlportio
+}  // namespace sim

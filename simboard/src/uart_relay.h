@@ -5,7 +5,7 @@
 
 #include <thread>
 
-namespace dlportio {
+namespace sim {
 
 class UartRelay {
 public:
@@ -26,4 +26,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace dlportio
+}  // namespace sim

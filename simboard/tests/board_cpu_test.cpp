@@ -6,10 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "quillon_test/scoped_env.h"
 #include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
-#include "scoped_env.h"
-#include "settings.h"
 
 namespace {
 
@@ -22,7 +21,11 @@ struct Made {
 
 Made make() {
     testing::internal::CaptureStderr();
-    const bool cpu = dlportio::make_board_cpu(dlportio::settings_from_environment()) != nullptr;
+    sim::CpuSettings settings;
+    if (const char* mcu = std::getenv("DLPORTIO_SIM_MCU")) {
+        settings.mcu = mcu;
+    }
+    const bool cpu = sim::make_board_cpu(settings) != nullptr;
     return {cpu, testing::internal::GetCapturedStderr()};
 }
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-using dlportio::parse_intel_hex;
-using dlportio::to_intel_hex;
+using sim::parse_intel_hex;
+using sim::to_intel_hex;
 
 TEST(IntelHexImage, WholeBoardImageSurvivesTheRoundTrip) {
     std::array<std::uint8_t, 0x8000> sent{};

@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include "quillon_test/scratch_folder.h"
-#include "small_tmpfs.h"
+#include "quillon_test/small_tmpfs.h"
 
 namespace {
 
 using quillon_test::ScratchFolder;
 
-using dlportio::RamFile;
+using sim::RamFile;
 
 std::string file_content(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -83,7 +83,7 @@ TEST(RamFileTest, UnusablePathsSayWhy) {
 
 namespace {
 
-using dlportio::RamFile;
+using sim::RamFile;
 using testing::ExitedWithCode;
 
 TEST(RamFileFullDisk, NoRoomForTheFileIsRefusedWithAReason) {

@@ -10,16 +10,16 @@
 #include <thread>
 
 #include "child_process.h"
-#include "child_processes.h"
-#include "firmware_files.h"
+#include "quillon_test/child_processes.h"
+#include "quillon_test/firmware_files.h"
 #include "quillon_test/scratch_folder.h"
 
 namespace {
 
 using quillon_test::ScratchFolder;
 
-using dlportio::S51Cpu;
-using dlportio::S51Settings;
+using sim::S51Cpu;
+using sim::S51Settings;
 
 constexpr std::size_t kPattern = 0x1000;
 
@@ -29,7 +29,7 @@ protected:
 #if !defined(FIRMWARE_A_IHX)
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
-        program_ = dlportio::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
+        program_ = sim::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
         if (program_.empty()) {
             GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
         }
@@ -146,7 +146,7 @@ TEST_F(S51CpuTest, MissingSimulatorIsReportedAndTheRamKept) {
 TEST_F(S51CpuTest, SimulatorWithoutAConsoleIsEndedAndReported) {
     // A program that opens no console stands in for a broken simulator.
     S51Settings silent = settings();
-    silent.program = dlportio::find_on_path("sleep", "/usr/bin:/bin");
+    silent.program = sim::find_on_path("sleep", "/usr/bin:/bin");
     silent.answer_time = std::chrono::milliseconds(200);
     ASSERT_FALSE(silent.program.empty());
     S51Cpu cpu(silent);
@@ -183,9 +183,9 @@ TEST_F(S51CpuTest, SimulatorThatRefusesTheMappingIsReported) {
 
 TEST(ChildProcess, GroupIsKilledWhenItDoesNotEndInTime) {
     std::string error;
-    const std::string sleep_program = dlportio::find_on_path("sleep", "/usr/bin:/bin");
+    const std::string sleep_program = sim::find_on_path("sleep", "/usr/bin:/bin");
     ASSERT_FALSE(sleep_program.empty());
-    dlportio::ChildProcess child(sleep_program, {"30"}, {}, error);
+    sim::ChildProcess child(sleep_program, {"30"}, {}, error);
     ASSERT_TRUE(error.empty()) << error;
     ASSERT_TRUE(child.running());
     EXPECT_FALSE(child.finish(std::chrono::milliseconds(20)));

@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "child_process.h"
-#include "firmware_files.h"
+#include "quillon_test/firmware_files.h"
 #include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
 
 namespace {
 
-using dlportio::RunEnd;
-using dlportio::RunReport;
-using dlportio::S51Cpu;
-using dlportio::S51Settings;
 using quillon_test::ScratchFolder;
+using sim::RunEnd;
+using sim::RunReport;
+using sim::S51Cpu;
+using sim::S51Settings;
 using Ram = std::array<std::uint8_t, 0x8000>;
 
 // Keeps every core busy for at most `limit`, so that the simulator competes
@@ -65,7 +65,7 @@ protected:
 #if !defined(PASS_IHX)
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
-        program_ = dlportio::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
+        program_ = sim::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
         if (program_.empty()) {
             GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
         }

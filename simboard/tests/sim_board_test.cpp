@@ -5,13 +5,13 @@
 #include <array>
 #include <vector>
 
-#include "board_driver.h"
+#include "quillon_test/board_driver.h"
 
 namespace {
 
-using dlportio::BoardCpu;
-using dlportio::SimBoard;
-using dlportio::SimFault;
+using sim::BoardCpu;
+using sim::SimBoard;
+using sim::SimFault;
 
 struct CpuLog {
     std::vector<char> calls;  // 'r' for run, 'h' for hold
@@ -192,7 +192,7 @@ TEST_F(SimBoardTest, SlowBoardTakesClockEdgesOnlyAfterEnoughStatusReads) {
 }
 
 TEST(SimFaultText, EveryKindAndItsCount) {
-    using dlportio::parse_sim_fault;
+    using sim::parse_sim_fault;
     EXPECT_EQ(parse_sim_fault("slow=50")->kind, SimFault::Kind::slow);
     EXPECT_EQ(parse_sim_fault("slow=50")->slow_reads, 50u);
     EXPECT_EQ(parse_sim_fault("flip=7")->flip_every, 7u);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "child_process.h"
-#include "child_processes.h"
-#include "firmware_files.h"
+#include "quillon_test/child_processes.h"
+#include "quillon_test/firmware_files.h"
 #include "quillon_test/scratch_folder.h"
 #include "vandrel.h"
 
@@ -39,7 +39,7 @@ protected:
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
         const char* path = std::getenv("PATH");
-        if (dlportio::find_on_path("s51", path ? path : "").empty()) {
+        if (sim::find_on_path("s51", path ? path : "").empty()) {
             GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
         }
         // Each test reads the log from its start, also when several share a process.

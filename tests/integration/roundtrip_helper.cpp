@@ -7,6 +7,8 @@
 //                                          handler flushes the trace as a program's would
 //   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
 //   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
+//   roundtrip_helper loads                 sets 0x378 up, prints whether the simulated
+//                                          board's library is loaded: yes or no
 // A first argument --quiet calls dlportio_quiet(1) before anything else;
 // --delay D (after it) sets the library's delay.
 // Exits 0 when the library reported success.
@@ -16,7 +18,11 @@
 #include <cstring>
 #include <fstream>
 
+#include <iterator>
+#include <string>
+
 #include "dlportio.h"
+#include "simboard.h"
 #include "vandrel.h"
 
 namespace {
@@ -74,6 +80,14 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "path") == 0) {
         const char* path = dlportio_path(argv[2]);
         std::printf("%s\n", path != nullptr ? path : "(null)");
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "loads") == 0) {
+        dlportio_quiet(1);
+        dlportio_setup(0x378, nullptr);
+        std::ifstream maps("/proc/self/maps");
+        const std::string text{std::istreambuf_iterator<char>(maps), {}};
+        std::printf("%s\n", text.find(SIMBOARD_LIBRARY) != std::string::npos ? "yes" : "no");
         return 0;
     }
     std::fprintf(stderr, "helper: unknown command\n");

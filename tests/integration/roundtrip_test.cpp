@@ -14,7 +14,7 @@
 
 #include "quillon_test/bytes.h"
 #include "quillon_test/scratch_folder.h"
-#include "small_tmpfs.h"
+#include "quillon_test/small_tmpfs.h"
 
 extern char** environ;
 
@@ -202,6 +202,7 @@ struct SetupCase {
     std::map<std::string, std::string> variables;
     int kind;
     std::string text_start;  // "" for the simulated board's own name
+    bool loads_simboard;     // the simulated board's library comes into the process
 };
 
 class SetupTest : public RoundTripTest, public ::testing::WithParamInterface<SetupCase> {};
@@ -215,25 +216,30 @@ TEST_P(SetupTest, TellsTheKindAndTheReasonWithoutPrinting) {
     EXPECT_EQ(run.out.rfind(start, 0), 0u) << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     EXPECT_EQ(run.err, "") << "the caller reports";
+    EXPECT_EQ(helper({"loads"}, c.variables).out, c.loads_simboard ? "yes\n" : "no\n")
+        << "the simulated board's library is loaded only when selected";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Backends, SetupTest,
     ::testing::Values(
-        SetupCase{"simulated", {}, 1, ""},
-        SetupCase{"simulated_without_board", {{"DLPORTIO_SIM_FAULT", "no-board"}}, 1, ""},
+        SetupCase{"simulated", {}, 1, "", true},
+        SetupCase{"simulated_without_board", {{"DLPORTIO_SIM_FAULT", "no-board"}}, 1, "", true},
         SetupCase{"unknown_backend",
                   {{"DLPORTIO_BACKEND", "lpt"}},
                   0,
-                  "unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or direct)\n"},
+                  "unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or direct)\n",
+                  false},
         SetupCase{"missing_device",
                   {{"DLPORTIO_BACKEND", "ppdev"}, {"DLPORTIO_DEVICE", "/nonexistent/parport9"}},
                   0,
-                  "ppdev: cannot open /nonexistent/parport9: No such file or directory"},
+                  "ppdev: cannot open /nonexistent/parport9: No such file or directory",
+                  false},
         SetupCase{"bad_ram_file",
                   {{"DLPORTIO_SIM_RAM", "/dev/null"}},
                   0,
-                  "simulated board unavailable: /dev/null is not a regular file"}),
+                  "simulated board unavailable: /dev/null is not a regular file",
+                  true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(RoundTripTest, QuietLayerPrintsNothingEvenWithoutABoard) {

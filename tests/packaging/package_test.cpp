@@ -64,6 +64,7 @@ TEST_F(DebPackage, HoldsWhatAnInstallNeeds) {
         "/usr/bin/quillon-cli",
         lib + "/libvandrel.so",
         lib + "/libdlportio.so",
+        lib + "/quillon/libquillon-simboard.so",
         "/usr/include/vandrel.h",
         "/usr/include/vandrel_board.h",
         "/usr/include/vandrel-8051/vandrel_sim.h",

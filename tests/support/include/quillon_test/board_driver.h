@@ -4,11 +4,10 @@
 
 #include <cstdint>
 
-#include "sim_board.h"
-
+template <typename Board>
 class BoardDriver {
 public:
-    explicit BoardDriver(dlportio::Backend& board) : board_(board) {}
+    explicit BoardDriver(Board& board) : board_(board) {}
 
     // Every line change after `reads` status reads, as the library's waits do.
     void wait_before_each_change(int reads) { reads_ = reads; }
@@ -68,6 +67,6 @@ public:
     }
 
 private:
-    dlportio::Backend& board_;
+    Board& board_;
     int reads_ = 0;
 };

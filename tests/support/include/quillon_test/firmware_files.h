@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "intel_hex_image.h"
+#include <ihex.h>
 
 inline std::string read_text(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -21,8 +21,8 @@ inline std::string read_text(const std::filesystem::path& path) {
 // A 32 KB board image holding the firmware of `ihx`, 0x00 elsewhere.
 inline bool load_firmware(const std::string& ihx, std::array<std::uint8_t, 0x8000>& ram) {
     const std::string text = read_text(ihx);
-    const auto stored = dlportio::parse_intel_hex(text, ram);
-    return stored && *stored > 0;
+    const ihex::Stored stored = ihex::read_into(text, ram);
+    return stored.ok() && stored.bytes > 0;
 }
 
 // Waits until `path` holds `text`; the simulated 8051 runs in real time.
