@@ -99,9 +99,32 @@ std::string format_seconds(double seconds) {
     return text;
 }
 
-}  // namespace
+// What the command line asks for, checked before the board is touched.
+struct Plan {
+    bool cpu = false;  // the board's 8051 is the simulated one, which reports how it ran
+    std::string uart_in;
+    unsigned read_size = 0;
+    std::optional<double> wall;  // the wall time that ends the run, if any
+};
 
-int run_run(Context& ctx) {
+// What the run showed while it was watched.
+struct Watch {
+    explicit Watch(board_query::RunOutput& output, const Options& options)
+        : uart(output), until(options.until_uart), failure(options.fail_uart) {}
+
+    void feed(std::ostream& out) {
+        const std::string piece = uart.copy_new(out);
+        until.feed(piece);
+        failure.feed(piece);
+    }
+
+    UartEcho uart;
+    TextWatch until;
+    TextWatch failure;
+    board_query::RunState state;
+};
+
+int check(Context& ctx, Plan& plan) {
     const Options& options = ctx.options;
     if (options.read_size.has_value() != (options.args.size() == 2)) {
         return ctx.fail(
@@ -112,31 +135,40 @@ int run_run(Context& ctx) {
         return ctx.fail("--cycles and --sim-time both set the budget: give one of them",
                         kExitUsage);
     }
-    const std::string uart_in = options.uart_in == "-" ? "/dev/stdin" : options.uart_in;
-    const unsigned read_size = options.read_size.value_or(0);
+    plan.uart_in = options.uart_in == "-" ? "/dev/stdin" : options.uart_in;
+    plan.read_size = options.read_size.value_or(0);
     // Firmware runs only on a board with an 8051: on the simulated board that
-    // is s51, which may be missing; a real board is taken as it is.
-    // A missing simulator is told here, once.
+    // is s51, which may be missing (told here, once); a real board is taken as it is.
     const board_query::FirmwareBoard board =
         board_query::firmware_board(set_Port(VANDREL_PORT_QUERY));
-    const bool cpu = board.cpu;
-    if (board.simulated && !cpu) {
+    plan.cpu = board.cpu;
+    if (board.simulated && !plan.cpu) {
         return ctx.fail("no firmware can run: " + board.why);
     }
-    if (!cpu && needs_simulator(options)) {
+    if (!plan.cpu && needs_simulator(options)) {
         return ctx.fail(
             "--cycles, --sim-time, --until-uart, --fail-uart and --uart-in need the simulated "
             "board's 8051 (DLPORTIO_BACKEND=sim DLPORTIO_SIM_MCU=s51)",
             kExitUsage);
     }
-    if (!uart_in.empty() && !std::ifstream(uart_in)) {
-        return ctx.fail("cannot read " + uart_in);
+    if (!plan.uart_in.empty() && !std::ifstream(plan.uart_in)) {
+        return ctx.fail("cannot read " + plan.uart_in);
     }
     if (options.args.size() == 2 && options.args[1] == "-") {
         // Standard output carries the UART's text.
         return ctx.fail("run writes its OUTFILE to a file, not to '-'", kExitUsage);
     }
+    // Without a budget the wall clock ends the run, by default after 2 s.
+    if (options.gave(Option::for_seconds) || options.cycles == 0) {
+        plan.wall = options.run_seconds;
+    }
+    return kExitOk;
+}
 
+// Uploads the firmware and lets the 8051 run it; `output` follows what it
+// leaves from then on.
+int start(Context& ctx, const Plan& plan, std::optional<board_query::RunOutput>& output) {
+    const Options& options = ctx.options;
     if (const int rc = load_image(ctx, options.args[0]); rc != kExitOk) {
         return rc;
     }
@@ -147,87 +179,75 @@ int run_run(Context& ctx) {
         return ctx.library_failure();
     }
     ctx.info() << write_ram_text(size, checksum) << '\n';
-
-    board_query::RunOutput output;
-    UartEcho uart(output);
-    TextWatch until(options.until_uart);
-    TextWatch failure(options.fail_uart);
-
-    // Without a budget the wall clock ends the run, by default after 2 s.
-    const std::optional<double> wall = options.gave(Option::for_seconds) || options.cycles == 0
-                                           ? std::optional<double>(options.run_seconds)
-                                           : std::nullopt;
-    if (cpu) {
-        board_query::plan_runs(options.cycles, uart_in);
+    output.emplace();
+    if (plan.cpu) {
+        board_query::plan_runs(options.cycles, plan.uart_in);
     }
     reset();  // the 8051 runs from here
-    {
-        std::ostringstream what;
-        if (options.cycles > 0) {
-            what << "running for " << options.cycles << " cycles";
-            if (wall) {
-                what << " (at most " << *wall << " s)";
-            }
-        } else {
-            what << "running for " << *wall << " s";
+    std::ostringstream what;
+    if (options.cycles > 0) {
+        what << "running for " << options.cycles << " cycles";
+        if (plan.wall) {
+            what << " (at most " << *plan.wall << " s)";
         }
-        ctx.info() << what.str() << "; UART output (" << output.uart_path().string() << "):\n"
-                   << std::flush;
+    } else {
+        what << "running for " << *plan.wall << " s";
     }
+    ctx.info() << what.str() << "; UART output (" << output->uart_path().string() << "):\n"
+               << std::flush;
+    return kExitOk;
+}
+
+// Shows the UART output until the run ends, then takes the board back with a
+// download and shows what the firmware left.
+int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, Watch& run) {
     const unsigned long polls =
-        wall ? static_cast<unsigned long>(std::ceil(*wall * 1000 / kPollMs)) : 0;
-    board_query::RunState state;
-    for (unsigned long i = 0; !wall || i < polls; ++i) {
+        plan.wall ? static_cast<unsigned long>(std::ceil(*plan.wall * 1000 / kPollMs)) : 0;
+    for (unsigned long i = 0; !plan.wall || i < polls; ++i) {
         pause_ms(kPollMs);
-        const std::string piece = uart.copy_new(ctx.out);
-        until.feed(piece);
-        failure.feed(piece);
-        if (until.found() || failure.found()) {
+        run.feed(ctx.out);
+        if (run.until.found() || run.failure.found()) {
             break;
         }
-        if (cpu) {
-            state = board_query::run_state();
-            if (!state.running && state.end != board_query::RunEnd::none) {
+        if (plan.cpu) {
+            run.state = board_query::run_state();
+            if (!run.state.running && run.state.end != board_query::RunEnd::none) {
                 break;  // the firmware ended the run, the budget ran out, or it broke down
             }
         }
     }
-
     // A download raises the reset line: the 8051 stops and the RAM is the PC's again.
     progress_begin("download");
-    const auto take_back = static_cast<std::uint16_t>(read_size > 0 ? read_size : 1);
+    const auto take_back = static_cast<std::uint16_t>(plan.read_size > 0 ? plan.read_size : 1);
     const bool taken_back = read_ram(take_back) != 0;
-    {
-        const std::string piece =
-            uart.copy_new(ctx.out);  // what came between the last look and the stop
-        until.feed(piece);
-        failure.feed(piece);
-    }
-    if (uart.line_open()) {
+    run.feed(ctx.out);  // what came between the last look and the stop
+    if (run.uart.line_open()) {
         ctx.out << '\n';  // what follows is ours, not the firmware's
     }
     if (!taken_back) {
         return ctx.library_failure();
     }
-    if (read_size > 0) {
-        if (const int rc = save_image(ctx, options.args[1]); rc != kExitOk) {
+    if (plan.read_size > 0) {
+        if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
             return rc;
         }
         ctx.info() << read_ram_text(get_bufsize(), get_chsum()) << '\n';
     }
-    if (!uart.seen()) {
+    if (!run.uart.seen()) {
         ctx.info() << "(no UART output)\n";
     }
     if (const auto latches = output.port_latches()) {
         ctx.out << "ports: " << *latches << '\n';
-    } else if (cpu) {
+    } else if (plan.cpu) {
         ctx.info() << "no port latches: the 8051 did not stop as told\n";
     }
-    if (!cpu) {
-        return kExitOk;  // a real board: it ran for its time
-    }
+    return kExitOk;
+}
 
-    state = board_query::run_state();
+// How the simulated 8051's run ended, as a line and an exit code.
+int verdict(Context& ctx, const Plan& plan, Watch& run) {
+    const Options& options = ctx.options;
+    const board_query::RunState state = board_query::run_state();
     if (state.end != board_query::RunEnd::failed && state.cycles > 0) {
         const double simulated_seconds = static_cast<double>(state.cycles) / kCyclesPerSecond;
         std::ostringstream timing;
@@ -242,11 +262,11 @@ int run_run(Context& ctx) {
     }
 
     Outcome outcome = Outcome::wall_time;
-    if (failure.found()) {
+    if (run.failure.found()) {
         outcome = Outcome::failure_text;
     } else if (state.end == board_query::RunEnd::exited) {
         outcome = Outcome::firmware;
-    } else if (until.found()) {
+    } else if (run.until.found()) {
         outcome = Outcome::expected_text;
     } else if (state.end == board_query::RunEnd::budget) {
         outcome = Outcome::budget;
@@ -255,13 +275,13 @@ int run_run(Context& ctx) {
     }
     switch (outcome) {
         case Outcome::failure_text:
-            ctx.out << "UART output has '" << failure.text() << "'\n";
+            ctx.out << "UART output has '" << run.failure.text() << "'\n";
             return kExitFirmwareFailed;
         case Outcome::firmware:
             ctx.out << "firmware result " << state.result << '\n';
             return state.result == 0 ? kExitOk : kExitFirmwareFailed;
         case Outcome::expected_text:
-            ctx.info() << "UART output has '" << until.text() << "'\n";
+            ctx.info() << "UART output has '" << run.until.text() << "'\n";
             return kExitOk;
         case Outcome::budget:
             ctx.out << "budget of " << options.cycles
@@ -272,12 +292,30 @@ int run_run(Context& ctx) {
         case Outcome::wall_time:
             break;
     }
-    if (options.cycles > 0 || until.wanted()) {
-        ctx.out << "--for " << *wall << " s of wall time ran out without a result from the "
+    if (options.cycles > 0 || run.until.wanted()) {
+        ctx.out << "--for " << *plan.wall << " s of wall time ran out without a result from the "
                 << "firmware\n";
         return kExitNoOutcome;
     }
     return kExitOk;
+}
+
+}  // namespace
+
+int run_run(Context& ctx) {
+    Plan plan;
+    if (const int rc = check(ctx, plan); rc != kExitOk) {
+        return rc;
+    }
+    std::optional<board_query::RunOutput> output;
+    if (const int rc = start(ctx, plan, output); rc != kExitOk) {
+        return rc;
+    }
+    Watch run(*output, ctx.options);
+    if (const int rc = watch(ctx, plan, *output, run); rc != kExitOk) {
+        return rc;
+    }
+    return plan.cpu ? verdict(ctx, plan, run) : kExitOk;  // a real board ran for its time
 }
 
 }  // namespace qcli
