@@ -26,13 +26,13 @@ using Ram = std::array<std::uint8_t, 0x8000>;
 bool load(const char* ihx, Ram& ram) {
     std::ifstream in(ihx, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
-    const auto stored = dlportio::parse_intel_hex(text, ram);
+    const auto stored = sim::parse_intel_hex(text, ram);
     return stored && *stored > 0;
 }
 
 void BM_SimulatedBusyLoop(benchmark::State& state) {
     const std::string program =
-        dlportio::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
+        sim::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
     Ram image{};
     if (program.empty() || !load(QUILLON_IDLE_IHX, image)) {
         state.SkipWithError("s51 or the busy-loop firmware is missing");
@@ -43,13 +43,13 @@ void BM_SimulatedBusyLoop(benchmark::State& state) {
     double wall = 0;
     for (auto _ : state) {
         Ram ram = image;
-        dlportio::S51Settings settings;
+        sim::S51Settings settings;
         settings.program = program;
-        dlportio::S51Cpu cpu(settings);
+        sim::S51Cpu cpu(settings);
         cpu.plan({cycles, ""});
         const auto start = std::chrono::steady_clock::now();
         cpu.run(ram);
-        dlportio::RunReport report = cpu.poll();
+        sim::RunReport report = cpu.poll();
         while (report.running) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             report = cpu.poll();
@@ -58,12 +58,12 @@ void BM_SimulatedBusyLoop(benchmark::State& state) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
-        if (report.end != dlportio::RunEnd::budget) {
+        if (report.end != sim::RunEnd::budget) {
             state.SkipWithError("the run did not end at its budget");
             return;
         }
-        simulated += static_cast<double>(report.cycles) * dlportio::kClocksPerCycle /
-                     static_cast<double>(dlportio::kBoardClockHz);
+        simulated += static_cast<double>(report.cycles) * sim::kClocksPerCycle /
+                     static_cast<double>(sim::kBoardClockHz);
         wall += seconds;
     }
     state.counters["simulated_s"] = simulated / static_cast<double>(state.iterations());

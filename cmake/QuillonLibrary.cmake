@@ -1,6 +1,6 @@
 # SPDX-FileCopyrightText: The Quillon developers
 # SPDX-License-Identifier: GPL-2.0-or-later
-# quillon_add_layer(<name> SHARED_SOURCES <source>... CORE_SOURCES <source>...)
+# quillon_add_layer(<name> [PLUGIN] SHARED_SOURCES <source>... CORE_SOURCES <source>...)
 #
 # A shared library whose code is built once as a static core, so that tests can
 # link the core against their own stand-ins. Makes four targets:
@@ -8,9 +8,10 @@
 #   <name>_core       STATIC: CORE_SOURCES, with src/ kept private
 #   <name>_internals  INTERFACE: the core plus src/, for the tests and benchmarks only
 #   <name>            SHARED: SHARED_SOURCES and the whole core, soname lib<name>.so.1,
-#                     exporting exactly the functions its include/*.h declare
+#                     exporting exactly the functions its include/*.h declare;
+#                     with PLUGIN a module without soname, for dlopen only
 function(quillon_add_layer name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SHARED_SOURCES;CORE_SOURCES")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN" "" "SHARED_SOURCES;CORE_SOURCES")
     set(src ${CMAKE_CURRENT_SOURCE_DIR}/src)
 
     add_library(${name}_headers INTERFACE)
@@ -26,12 +27,16 @@ function(quillon_add_layer name)
     target_include_directories(${name}_internals INTERFACE ${src})
     target_link_libraries(${name}_internals INTERFACE ${name}_core)
 
-    add_library(${name} SHARED ${arg_SHARED_SOURCES})
+    if(arg_PLUGIN)
+        add_library(${name} MODULE ${arg_SHARED_SOURCES})
+    else()
+        add_library(${name} SHARED ${arg_SHARED_SOURCES})
+        set_target_properties(${name} PROPERTIES VERSION ${VANDREL_VERSION} SOVERSION 1)
+    endif()
     target_link_libraries(${name}
         PUBLIC ${name}_headers
         PRIVATE $<LINK_LIBRARY:WHOLE_ARCHIVE,${name}_core>)
     target_include_directories(${name} PRIVATE ${src})
-    set_target_properties(${name} PROPERTIES VERSION ${VANDREL_VERSION} SOVERSION 1)
     file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/include/*.h)
     quillon_export_only(${name} ${headers})
 endfunction()

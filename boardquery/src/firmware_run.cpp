@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "firmware_run.h"
 
+#include <dlfcn.h>
 #include <dlportio.h>
+#include <simboard.h>
 
 #include <algorithm>
 #include <fstream>
@@ -13,31 +15,58 @@ namespace board_query {
 
 namespace fs = std::filesystem;
 
-static_assert(static_cast<int>(RunEnd::exited) == DLPORTIO_SIM_EXITED &&
-              static_cast<int>(RunEnd::budget) == DLPORTIO_SIM_BUDGET &&
-              static_cast<int>(RunEnd::held) == DLPORTIO_SIM_HELD &&
-              static_cast<int>(RunEnd::failed) == DLPORTIO_SIM_FAILED);
+namespace {
+
+// The simulated board's library as the port-access layer loaded it, or nothing
+// when no board of this process is simulated: then there is no 8051 to ask.
+// (The layer never unloads it, so the function outlives this handle.)
+template <typename Function>
+Function simboard_function(const char* name) {
+    void* handle = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    const auto function = reinterpret_cast<Function>(::dlsym(handle, name));
+    ::dlclose(handle);
+    return function;
+}
+
+}  // namespace
+
+static_assert(static_cast<int>(RunEnd::exited) == SIMBOARD_EXITED &&
+              static_cast<int>(RunEnd::budget) == SIMBOARD_BUDGET &&
+              static_cast<int>(RunEnd::held) == SIMBOARD_HELD &&
+              static_cast<int>(RunEnd::failed) == SIMBOARD_FAILED);
 
 FirmwareBoard firmware_board(std::uint16_t base) {
     FirmwareBoard board;
-    const char* why = nullptr;
     dlportio_quiet(1);
     board.simulated = dlportio_setup(base, nullptr) == DLPORTIO_SIMULATED;
-    board.cpu = dlportio_sim_cpu(base, &why) != 0;
     dlportio_quiet(quiet() ? 1 : 0);
-    if (board.simulated && !board.cpu) {
+    if (!board.simulated) {
+        return board;
+    }
+    const char* why = "the simulated board's library is not loaded";
+    if (const auto cpu = simboard_function<decltype(&simboard_cpu)>("simboard_cpu")) {
+        board.cpu = cpu(&why) != 0;
+    }
+    if (!board.cpu) {
         board.why = why != nullptr ? why : "?";
     }
     return board;
 }
 
 void plan_runs(std::uint64_t cycles, const std::string& uart_input) {
-    dlportio_sim_plan(cycles, uart_input.empty() ? nullptr : uart_input.c_str());
+    if (const auto plan = simboard_function<decltype(&simboard_plan)>("simboard_plan")) {
+        plan(cycles, uart_input.empty() ? nullptr : uart_input.c_str());
+    }
 }
 
 RunState run_state() {
-    dlportio_sim_run run{};
-    dlportio_sim_poll(&run);
+    simboard_run run{};
+    if (const auto poll = simboard_function<decltype(&simboard_poll)>("simboard_poll")) {
+        poll(&run);
+    }
     RunState state;
     state.running = run.running != 0;
     state.end = static_cast<RunEnd>(run.end);
@@ -49,7 +78,9 @@ RunState run_state() {
 }
 
 void wait_for_run(std::chrono::milliseconds most) {
-    dlportio_sim_wait(static_cast<unsigned long>(std::max<std::int64_t>(most.count(), 0)));
+    if (const auto wait = simboard_function<decltype(&simboard_wait)>("simboard_wait")) {
+        wait(static_cast<unsigned long>(std::max<std::int64_t>(most.count(), 0)));
+    }
 }
 
 fs::path uart_log() {

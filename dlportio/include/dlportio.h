@@ -71,45 +71,6 @@ DLPORTIO_API void dlportio_trace_flush(void);
  * unknown name. Valid for the life of the process. */
 DLPORTIO_API const char* dlportio_path(const char* what);
 
-/* The simulated board's 8051 (DLPORTIO_SIM_MCU=s51): it starts when the reset
- * line falls and stops when the line rises, or on its own. */
-
-enum dlportio_sim_end {
-    DLPORTIO_SIM_NOT_ENDED = 0, /* no run yet, or the run goes on */
-    DLPORTIO_SIM_EXITED = 1,    /* the firmware called vandrel_sim_exit() */
-    DLPORTIO_SIM_BUDGET = 2,    /* the cycle budget ran out */
-    DLPORTIO_SIM_HELD = 3,      /* the reset line rose */
-    DLPORTIO_SIM_FAILED = 4     /* it did not start, or stopped for another reason */
-};
-
-struct dlportio_sim_run {
-    int running;               /* 1 while the 8051 runs */
-    int end;                   /* how the last run ended: enum dlportio_sim_end */
-    int result;                /* the firmware's result byte, for DLPORTIO_SIM_EXITED */
-    unsigned long long cycles; /* machine cycles the run took, once it stopped */
-    double wall_seconds;       /* wall time from its start to its stop */
-    const char* text; /* for DLPORTIO_SIM_FAILED, what happened; valid until the next call */
-};
-
-/* 1 when the board at this base address is the simulated one with an 8051
- * that runs firmware; otherwise 0, and *text (if text is not NULL) says why.
- * Sets the back end up like dlportio_setup. */
-DLPORTIO_API int dlportio_sim_cpu(unsigned long Port, const char** text);
-
-/* For the runs that start from now on: stop after `cycles` machine cycles
- * (0: no limit), and feed the file `uart_input` to the UART's receive side at
- * the baud rate the firmware sets (NULL or "": no input). */
-DLPORTIO_API void dlportio_sim_plan(unsigned long long cycles, const char* uart_input);
-
-/* Returns once the running 8051 has printed on its UART (the text is then in
- * the UART log) or has stopped, or after timeout_ms, whichever comes first;
- * at once when no 8051 runs. For following a run without a fixed tick. */
-DLPORTIO_API void dlportio_sim_wait(unsigned long timeout_ms);
-
-/* Fills *run with the state of the current or last run; notices an 8051 that
- * stopped on its own (it then stays stopped until the reset line rises). */
-DLPORTIO_API void dlportio_sim_poll(struct dlportio_sim_run* run);
-
 #ifdef __cplusplus
 }
 #endif

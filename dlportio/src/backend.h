@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace dlportio {
 
@@ -31,6 +33,24 @@ class NoBoard final : public Backend {
 public:
     void write_data(std::uint8_t) override {}
     std::uint8_t read_status() override { return kIdleStatus; }
+};
+
+class DeviceCalls;
+class PortIo;
+struct Settings;
+
+// What a back end's open function has of the machine.
+struct Machine {
+    const Settings& settings;
+    DeviceCalls& calls;
+    PortIo& io;
+};
+
+// What it gives: the back end, open, and its one-line description; or no
+// back end, and why it cannot be opened with what to do.
+struct Opened {
+    std::unique_ptr<Backend> backend;
+    std::string text;
 };
 
 }  // namespace dlportio

@@ -20,6 +20,8 @@
 #define DLPORTIO_HAVE_PORT_IO 0
 #endif
 
+#include "settings.h"
+
 namespace dlportio {
 
 namespace {
@@ -243,6 +245,21 @@ std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io,
 DirectPort::~DirectPort() {
     io_.outb(saved_control_, base_ + 2);
     io_.ioperm(base_, kRegisterCount, 0);
+}
+
+Opened open_direct(const Machine& machine, const std::string& address) {
+    std::string error;
+    std::string warning;
+    auto port = DirectPort::open(std::stoul(address, nullptr, 16), machine.io,
+                                 machine.settings.paths, error, warning);
+    if (!port) {
+        return {nullptr, "direct: " + error};
+    }
+    std::string name = "direct I/O at " + address;
+    if (!warning.empty()) {
+        name += "; warning: " + warning;
+    }
+    return {std::move(port), name};
 }
 
 }  // namespace dlportio

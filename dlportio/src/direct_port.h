@@ -56,4 +56,7 @@ private:
     std::uint8_t saved_control_;
 };
 
+// The direct row of the back-end table: the port at `address` ("0x378").
+Opened open_direct(const Machine& machine, const std::string& address);
+
 }  // namespace dlportio

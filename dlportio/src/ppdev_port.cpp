@@ -14,6 +14,7 @@
 
 #include "messages.h"
 #include "parport_discovery.h"
+#include "settings.h"
 
 namespace dlportio {
 
@@ -160,6 +161,21 @@ void PpdevPort::report_failure(const char* request) {
     failure_reported_ = true;
     tell(std::string(request) + " on " + device_ + " failed: " + std::strerror(errno) +
          "; further failures are not reported");
+}
+
+Opened open_ppdev(const Machine& machine, const std::string& device) {
+    std::string error;
+    auto port = PpdevPort::open(device, machine.calls, machine.settings.paths, error);
+    if (!port) {
+        return {nullptr, "ppdev: " + error};
+    }
+    std::string name = "ppdev " + device;
+    for (const KnownPort& known : known_ports(machine.settings.paths)) {
+        if (known.device == device && known.base == 0) {
+            name += "; warning: " + std::string(usb_parport_warning());
+        }
+    }
+    return {std::move(port), name};
 }
 
 }  // namespace dlportio

@@ -40,4 +40,7 @@ private:
     bool failure_reported_ = false;
 };
 
+// The ppdev row of the back-end table: the port at `device` (/dev/parportN).
+Opened open_ppdev(const Machine& machine, const std::string& device);
+
 }  // namespace dlportio

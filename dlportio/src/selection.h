@@ -1,26 +1,24 @@
 /* SPDX-FileCopyrightText: The Quillon developers */
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 // Which back end serves a base address: read from the environment once,
-// decided per base address, and told in one line on standard error.
+// decided per base address from the rows of backend_table.h, and told in one
+// line on standard error.
 #pragma once
 
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "backend.h"
-#include "board_cpu.h"
+#include "backend_table.h"
 #include "device_calls.h"
 #include "direct_port.h"
-#include "parport_discovery.h"
 #include "settings.h"
 #include "trace.h"
 
 namespace dlportio {
-
-// What kind of back end serves a base address; the values are dlportio.h's.
-enum class Kind { no_board = 0, simulated = 1, ppdev = 2, direct = 3 };
 
 struct Choice {
     Kind kind;
@@ -43,21 +41,18 @@ public:
     // Set when the trace file was asked for but could not be opened.
     const std::string& trace_error() const { return trace_error_; }
 
-    // The simulated board's microcontroller, once the board is set up and if
-    // it has one; otherwise sim_cpu_note() says why not.
-    BoardCpu* sim_cpu() const { return sim_cpu_; }
-    const std::string& sim_cpu_note() const { return sim_cpu_note_; }
-    // For the microcontroller's runs from now on, also if it is set up later.
-    void set_plan(const RunPlan& plan);
-
 private:
-    Choice choose_untraced(unsigned long base);
+    // The row and place that serve `base`; or no row, and `why` says why no
+    // board can be reached. With a row, `why` tells why it was chosen.
+    struct Decision {
+        const BackendRow* row = nullptr;
+        std::string place;
+        std::string why;
+    };
+    Decision decide(unsigned long base) const;
+    Decision real_port(unsigned long base, const BackendRow* row) const;
     unsigned long real_address(unsigned long base) const;
-    Choice real_port(unsigned long base, const std::string& wanted);
-    Choice simulated(const std::string& why);
-    Choice ppdev(const std::string& device);
-    Choice direct(unsigned long address);
-    Choice no_board(const std::string& why);
+    Choice open(const BackendRow& row, const std::string& place);
 
     Settings settings_;
     DeviceCalls& calls_;
@@ -66,15 +61,9 @@ private:
     std::string trace_error_;
     // Declared before the back ends so that it outlives every traced one.
     std::deque<std::unique_ptr<Backend>> owned_;
-    Backend* sim_board_ = nullptr;  // one board, whichever base address the program uses
-    std::string sim_name_;
-    BoardCpu* sim_cpu_ = nullptr;  // owned by the simulated board
-    std::string sim_cpu_note_;
-    RunPlan plan_;
-    std::map<std::string, Backend*> devices_;  // one claim per device, shared by base addresses
-    std::map<std::string, std::string> device_names_;
-    std::map<unsigned long, Backend*> direct_ports_;  // one per I/O address
-    std::map<unsigned long, std::string> direct_names_;
+    // Every back end opened, by row and place: one claim per device, one board
+    // for the process, shared by the base addresses that lead there.
+    std::map<std::pair<std::string_view, std::string>, Choice> opened_;
     NoBoard no_board_;
 };
 

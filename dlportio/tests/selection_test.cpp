@@ -10,7 +10,7 @@
 #include <set>
 #include <tuple>
 
-#include "board_driver.h"
+#include "quillon_test/board_driver.h"
 #include "fake_device.h"
 #include "quillon_test/scratch_folder.h"
 

@@ -6,7 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "scoped_env.h"
+#include "quillon_test/scoped_env.h"
 
 namespace {
 

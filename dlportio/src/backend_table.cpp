@@ -1,0 +1,45 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
+#include "backend_table.h"
+
+#include <array>
+
+#include "direct_port.h"
+#include "ppdev_port.h"
+#include "sim_backend.h"
+
+namespace dlportio {
+
+namespace {
+
+constexpr std::array kRows{
+    BackendRow{"sim", Kind::simulated, Place::process, open_simulated},
+    BackendRow{"ppdev", Kind::ppdev, Place::device, open_ppdev},
+    BackendRow{"direct", Kind::direct, Place::address, open_direct},
+};
+
+}  // namespace
+
+std::span<const BackendRow> backend_rows() {
+    return kRows;
+}
+
+const BackendRow* find_backend(std::string_view name) {
+    for (const BackendRow& row : kRows) {
+        if (row.name == name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+std::string backend_names() {
+    std::string names = "auto";
+    for (std::size_t i = 0; i < kRows.size(); ++i) {
+        names += i + 1 < kRows.size() ? ", " : " or ";
+        names += kRows[i].name;
+    }
+    return names;
+}
+
+}  // namespace dlportio

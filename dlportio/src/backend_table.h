@@ -1,0 +1,51 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+// The back ends the layer knows, one row each: the name DLPORTIO_BACKEND gives
+// it, its kind, what one opening of it serves, and how to open it. A back end
+// is a file with its class and its open function, and a row in
+// backend_table.cpp; the selection finds it there by name.
+#pragma once
+
+#include <dlportio.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "backend.h"
+
+namespace dlportio {
+
+// What kind of back end serves a base address, as dlportio_setup tells it.
+enum class Kind {
+    no_board = DLPORTIO_NO_BOARD,
+    simulated = DLPORTIO_SIMULATED,
+    ppdev = DLPORTIO_PPDEV,
+    direct = DLPORTIO_DIRECT
+};
+
+// What one opening of a back end serves; the selection keeps one per place.
+enum class Place {
+    process,  // one for the whole process, whatever the base address
+    device,   // a /dev/parportN, found for the base address
+    address,  // an I/O address (the base address, or where DLPORTIO_BASE takes it)
+};
+
+struct BackendRow {
+    std::string_view name;  // as DLPORTIO_BACKEND names it
+    Kind kind;
+    Place place;
+    // Opens the back end at `place`: "" for Place::process, the device path,
+    // or the address as hexadecimal text ("0x378").
+    Opened (*open)(const Machine& machine, const std::string& place);
+};
+
+std::span<const BackendRow> backend_rows();
+
+// The row of that name, or null.
+const BackendRow* find_backend(std::string_view name);
+
+// "auto, sim, ppdev or direct": what DLPORTIO_BACKEND takes.
+std::string backend_names();
+
+}  // namespace dlportio

@@ -1,0 +1,15 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+// The simulated board as a back end. Its library is loaded the first time a
+// program selects it, so that a program on a real port never loads it.
+#pragma once
+
+#include <string>
+
+#include "backend.h"
+
+namespace dlportio {
+
+Opened open_simulated(const Machine& machine, const std::string& place);
+
+}  // namespace dlportio

@@ -1,0 +1,64 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
+#include "raw_pty.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace sim {
+
+RawPty::RawPty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) {
+        failure_ = Failure::open;
+        error_number_ = errno;
+        return;
+    }
+    std::array<char, 128> name{};
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+        ::ptsname_r(master_, name.data(), name.size()) != 0) {
+        failure_ = Failure::prepare;
+        error_number_ = errno;
+        ::close(master_);
+        master_ = -1;
+        return;
+    }
+    device_ = name.data();
+    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ >= 0) {
+        termios mode{};
+        if (::tcgetattr(slave_, &mode) == 0) {
+            ::cfmakeraw(&mode);
+            ::tcsetattr(slave_, TCSANOW, &mode);
+        }
+    }
+}
+
+RawPty::~RawPty() {
+    if (slave_ >= 0) {
+        ::close(slave_);
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+    }
+}
+
+std::string RawPty::error() const {
+    switch (failure_) {
+        case Failure::open:
+            return std::string("cannot open a pseudo-terminal: ") + std::strerror(error_number_);
+        case Failure::prepare:
+            return std::string("cannot prepare a pseudo-terminal: ") + std::strerror(error_number_);
+        case Failure::none:
+            break;
+    }
+    return {};
+}
+
+}  // namespace sim

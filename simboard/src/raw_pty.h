@@ -1,0 +1,41 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+// A pseudo-terminal pair in raw mode: bytes pass as they are, nothing is
+// echoed and no line is edited. Owns both ends; the slave end stays open so
+// that the terminal keeps working while nobody else has it open.
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+class RawPty {
+public:
+    // Which step failed, for callers that word their messages apart.
+    enum class Failure { none, open, prepare };
+
+    RawPty();
+    ~RawPty();
+    RawPty(const RawPty&) = delete;
+    RawPty& operator=(const RawPty&) = delete;
+
+    bool valid() const { return master_ >= 0; }
+    Failure failure() const { return failure_; }
+    // The errno of the failed step.
+    int error_number() const { return error_number_; }
+    // "cannot open a pseudo-terminal: ..." or "cannot prepare a pseudo-terminal: ...".
+    std::string error() const;
+
+    int master() const { return master_; }
+    int slave() const { return slave_; }
+    const std::string& device() const { return device_; }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    Failure failure_ = Failure::none;
+    int error_number_ = 0;
+    std::string device_;
+};
+
+}  // namespace sim

@@ -1,0 +1,41 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+// Copies the simulated UART's output from a pipe into the log file as it
+// comes, so that a user can follow the log while the firmware runs. The
+// simulator itself would truncate any file it is given.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+namespace sim {
+
+class UartRelay {
+public:
+    // Takes over `pipe_fd` (the read end), `log_fd` (opened for appending)
+    // and `terminal_fd` (non-blocking; what it cannot take at once is dropped).
+    // When the log fails to take a write (a full disk), `log_error` gets the
+    // errno and the log takes nothing more.
+    UartRelay(int pipe_fd, int log_fd, int terminal_fd = -1, std::atomic<int>* log_error = nullptr);
+    // Waits for the end of the pipe: destroy only after the writer has gone.
+    ~UartRelay();
+    UartRelay(const UartRelay&) = delete;
+    UartRelay& operator=(const UartRelay&) = delete;
+
+    // Readable once output has reached the log since the last take_activity(),
+    // and when the simulator has ended: a waiting caller wakes on it.
+    int activity_fd() const { return activity_fd_; }
+    void take_activity();
+
+private:
+    void copy();
+
+    int pipe_fd_;
+    int log_fd_;
+    int terminal_fd_;
+    std::atomic<int>* log_error_;
+    int activity_fd_;
+    std::thread thread_;
+};
+
+}  // namespace sim
