@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

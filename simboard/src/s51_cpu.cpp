@@ -3,8 +3,8 @@
 #include "s51_cpu.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "child_process.h"
 #include "intel_hex_image.h"
 #include "messages.h"
+#include "posix/fd.h"
 #include "ram_file.h"
 #include "sim_console.h"
 #include "uart_relay.h"
@@ -241,6 +242,21 @@ void S51Cpu::run(BoardRam ram) {
     }
 }
 
+// The ends of the simulated UART on our side, opened before the simulator starts.
+struct S51Cpu::UartEnds {
+    quillon::posix::Fd log;       // the UART log, appended to
+    quillon::posix::Fd input;     // what the firmware receives
+    quillon::posix::Fd terminal;  // the pseudo-terminal's output side
+};
+
+namespace {
+
+// Every cycle, not now and then: bytes then arrive at the baud rate the
+// firmware set, in simulated time.
+constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
+
+}  // namespace
+
 bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram) {
     if (!session.console.valid()) {
         complain(session.error + "; the 8051 does not run");
@@ -252,122 +268,139 @@ bool S51Cpu::start(Session& session, std::span<const std::uint8_t, kBoardRamSize
         return false;
     }
     std::copy(ram.begin(), ram.end(), session.started_on.begin());
+    std::vector<std::string> setup{std::string(kMapDataOntoCode)};
+    const auto image = write_run_files(folder, ram, setup);
+    if (!image) {
+        return false;
+    }
+    UartEnds uart;
+    if (!open_uart(uart, setup)) {
+        return false;
+    }
+    return spawn(session, *image, std::move(uart.log), std::move(uart.input),
+                 std::move(uart.terminal)) &&
+           begin(session, std::move(setup));
+}
+
+// The RAM as an image for the simulator to load and, with a budget, the
+// events that end the run; the console lines that set the budget go to `setup`.
+std::optional<std::filesystem::path> S51Cpu::write_run_files(
+    const std::filesystem::path& folder, std::span<const std::uint8_t, kBoardRamSize> ram,
+    std::vector<std::string>& setup) const {
     const auto image = folder / "board-ram.ihx";
     {
         std::ofstream out(image, std::ios::binary);
         out << to_intel_hex(ram);
         if (!out.flush()) {
             complain("cannot write " + image.string() + "; the 8051 does not run");
-            return false;
+            return std::nullopt;
         }
     }
-    std::vector<std::string> setup{std::string(kMapDataOntoCode)};
     if (plan_.cycles > 0) {
         const auto events = folder / "budget.vcd";
         std::ofstream out(events);
         out << budget_events(plan_.cycles);
         if (!out.flush()) {
             complain("cannot write " + events.string() + "; the 8051 does not run");
-            return false;
+            return std::nullopt;
         }
         setup.insert(setup.end(),
                      {"var quillon_budget", "set hw vcd[0] input \"" + events.string() + "\"",
                       "set hw vcd[0] break", "set hw vcd[0] start"});
     }
-    // Every cycle, not now and then: bytes then arrive at the baud rate the
-    // firmware set, in simulated time.
-    constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
+    return image;
+}
 
+bool S51Cpu::open_uart(UartEnds& uart, std::vector<std::string>& setup) {
     std::string error;
     log_error_ = 0;
-    const int log_fd = open_log(settings_.uart_log, error);
+    uart.log = quillon::posix::Fd(open_log(settings_.uart_log, error));
     if (!error.empty()) {
         log_error_ = errno != 0 ? errno : EIO;
     }
-    int input_fd = -1;
     if (!plan_.uart_input.empty()) {
         // The simulator opens the input again through /dev/fd: a FIFO held
         // open for writing as well then never waits for a writer, nor loses
         // what one wrote and closed before that.
         struct stat info {};
         const bool fifo = ::stat(plan_.uart_input.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
-        input_fd = ::open(plan_.uart_input.c_str(), (fifo ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-        if (input_fd < 0) {
+        uart.input = quillon::posix::Fd(
+            ::open(plan_.uart_input.c_str(), (fifo ? O_RDWR : O_RDONLY) | O_CLOEXEC));
+        if (!uart.input.valid()) {
             complain("cannot open the UART input " + plan_.uart_input + ": " +
                      std::strerror(errno) + "; the 8051 does not run");
-            if (log_fd >= 0) {
-                ::close(log_fd);
-            }
             return false;
         }
         setup.emplace_back(kUartInputEveryCycle);
+        return true;
     }
-    int terminal_fd = -1;
-    if (input_fd < 0 && !settings_.uart_link.empty()) {
-        if (!pty_) {
-            std::string why;
-            auto pty = std::make_unique<UartPty>(settings_.uart_link, why);
-            if (pty->valid()) {
-                complain("the 8051's UART is " + pty->device() +
-                         (settings_.uart_link.find('/') != std::string::npos
-                              ? " (linked at " + settings_.uart_link + ")"
-                              : std::string()));
-                pty_ = std::move(pty);
-            }
-            if (!why.empty()) {
-                complain(why);
-            }
+    if (settings_.uart_link.empty()) {
+        return true;
+    }
+    if (!pty_) {
+        std::string why;
+        auto pty = std::make_unique<UartPty>(settings_.uart_link, why);
+        if (pty->valid()) {
+            complain("the 8051's UART is " + pty->device() +
+                     (settings_.uart_link.find('/') != std::string::npos
+                          ? " (linked at " + settings_.uart_link + ")"
+                          : std::string()));
+            pty_ = std::move(pty);
         }
-        int typed[2];
-        if (pty_ && ::pipe2(typed, O_CLOEXEC) == 0) {
-            input_fd = typed[0];
-            pty_->feed(typed[1]);
-            terminal_fd = pty_->output();
-            setup.emplace_back(kUartInputEveryCycle);
+        if (!why.empty()) {
+            complain(why);
         }
     }
-    int uart[2];
-    if (::pipe2(uart, O_CLOEXEC) != 0) {
-        if (log_fd >= 0) {
-            ::close(log_fd);
-        }
-        if (input_fd >= 0) {
-            ::close(input_fd);
-        }
-        if (terminal_fd >= 0) {
-            ::close(terminal_fd);
-        }
+    int typed[2];
+    if (pty_ && ::pipe2(typed, O_CLOEXEC) == 0) {
+        uart.input = quillon::posix::Fd(typed[0]);
+        pty_->feed(typed[1]);
+        uart.terminal = quillon::posix::Fd(pty_->output());
+        setup.emplace_back(kUartInputEveryCycle);
+    }
+    return true;
+}
+
+// Starts the simulator on the image, its UART output into a pipe that the
+// relay copies to the log and the terminal.
+bool S51Cpu::spawn(Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
+                   quillon::posix::Fd input, quillon::posix::Fd terminal) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
         complain(std::string("cannot create a pipe: ") + std::strerror(errno));
         return false;
     }
-    std::string serial = "out=/dev/fd/" + std::to_string(uart[1]);
-    std::vector<int> inherited{uart[1]};
-    if (input_fd >= 0) {
-        serial += ",in=/dev/fd/" + std::to_string(input_fd);
-        inherited.push_back(input_fd);
+    quillon::posix::Fd from_uart(ends[0]);
+    // Ours closes once the simulator has its copy: the relay then sees its end.
+    const quillon::posix::Fd to_uart(ends[1]);
+    std::string serial = "out=/dev/fd/" + std::to_string(to_uart.get());
+    std::vector<int> inherited{to_uart.get()};
+    if (input.valid()) {
+        serial += ",in=/dev/fd/" + std::to_string(input.get());
+        inherited.push_back(input.get());
     }
     char interface[32];
     std::snprintf(interface, sizeof interface, "if=sfr[0x%X]", VANDREL_SIM_COMMAND_SFR);
-    error.clear();
+    std::string error;
     session.process = std::make_unique<ChildProcess>(
         settings_.program,
         std::vector<std::string>{"-t", "8051", "-X", "11.0592M", "-R", std::string(kRandomSeed),
                                  "-b", "-P", "-c", session.console.device(), "-I", interface, "-S",
                                  serial, image.string()},
         inherited, error);
-    ::close(uart[1]);
-    if (input_fd >= 0) {
-        ::close(input_fd);
-    }
-    session.relay = std::make_unique<UartRelay>(uart[0], log_fd, terminal_fd, &log_error_);
+    session.relay = std::make_unique<UartRelay>(std::move(from_uart), std::move(log),
+                                                std::move(terminal), &log_error_);
     if (!error.empty()) {
         complain(error + "; the 8051 does not run");
         return false;
     }
+    return true;
+}
 
-    // The set-up and the run go in one write before the simulator reads its
-    // console: it then takes them all at its first look, without idling
-    // between commands. The commands are silent but for these answers.
+// The set-up and the run go in one write before the simulator reads its
+// console: it then takes them all at its first look, without idling between
+// commands. The commands are silent but for these answers.
+bool S51Cpu::begin(Session& session, std::vector<std::string> setup) {
     auto& console = session.console;
     const auto answer = settings_.answer_time;
     setup.emplace_back("run");

@@ -8,10 +8,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "board_cpu.h"
+#include "posix/fd.h"
 #include "uart_pty.h"
 
 namespace sim {
@@ -53,8 +58,16 @@ public:
 
 private:
     struct Session;
+    struct UartEnds;
 
     bool start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
+    std::optional<std::filesystem::path> write_run_files(
+        const std::filesystem::path& folder, std::span<const std::uint8_t, kBoardRamSize> ram,
+        std::vector<std::string>& setup) const;
+    bool open_uart(UartEnds& uart, std::vector<std::string>& setup);
+    bool spawn(Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
+               quillon::posix::Fd input, quillon::posix::Fd terminal);
+    bool begin(Session& session, std::vector<std::string> setup);
     // Takes note of a stop the simulator printed in `text`; true if it was one.
     bool note_stop(Session& session, const std::string& text);
     // A UART log that could not be written ends the run as failed: the

@@ -137,7 +137,8 @@ static_assert(static_cast<int>(sim::RunEnd::exited) == SIMBOARD_EXITED &&
 
 extern "C" void simboard_wait(unsigned long timeout_ms) {
     if (g_current != nullptr && g_current->cpu != nullptr) {
-        g_current->cpu->wait(std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
+        g_current->cpu->wait(
+            std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
     }
 }
 

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <thread>
 
+#include "posix/fd.h"
+
 namespace sim {
 
 class UartRelay {
@@ -16,7 +18,8 @@ public:
     // and `terminal_fd` (non-blocking; what it cannot take at once is dropped).
     // When the log fails to take a write (a full disk), `log_error` gets the
     // errno and the log takes nothing more.
-    UartRelay(int pipe_fd, int log_fd, int terminal_fd = -1, std::atomic<int>* log_error = nullptr);
+    UartRelay(quillon::posix::Fd pipe_fd, quillon::posix::Fd log_fd,
+              quillon::posix::Fd terminal_fd = {}, std::atomic<int>* log_error = nullptr);
     // Waits for the end of the pipe: destroy only after the writer has gone.
     ~UartRelay();
     UartRelay(const UartRelay&) = delete;
@@ -24,17 +27,17 @@ public:
 
     // Readable once output has reached the log since the last take_activity(),
     // and when the simulator has ended: a waiting caller wakes on it.
-    int activity_fd() const { return activity_fd_; }
+    int activity_fd() const { return activity_fd_.get(); }
     void take_activity();
 
 private:
     void copy();
 
-    int pipe_fd_;
-    int log_fd_;
-    int terminal_fd_;
+    quillon::posix::Fd pipe_fd_;
+    quillon::posix::Fd log_fd_;
+    quillon::posix::Fd terminal_fd_;
     std::atomic<int>* log_error_;
-    int activity_fd_;
+    quillon::posix::Fd activity_fd_;
     std::thread thread_;
 };
 
