@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "posix/fd.h"
+
 namespace sim {
 
 namespace {
@@ -69,25 +71,25 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         error = std::string("cannot create a pipe: ") + std::strerror(errno);
         return;
     }
+    quillon::posix::Fd from_child(report[0]);
+    quillon::posix::Fd to_parent(report[1]);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(report[0]);
+        from_child.close();
         exec_child(program.c_str(), argv.data(), keep_fds.data(), keep_fds.size(), parent,
-                   report[1]);
+                   to_parent.get());
     }
-    ::close(report[1]);
+    to_parent.close();
     if (pid < 0) {
         error = std::string("cannot start ") + program + ": " + std::strerror(errno);
-        ::close(report[0]);
         return;
     }
     int code = 0;
     ssize_t got;
     do {
-        got = ::read(report[0], &code, sizeof code);
+        got = ::read(from_child.get(), &code, sizeof code);
     } while (got < 0 && errno == EINTR);
-    ::close(report[0]);
     pid_ = pid;
     if (got == sizeof code) {
         error = "cannot start " + program + ": " + std::strerror(code);

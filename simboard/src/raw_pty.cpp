@@ -14,40 +14,32 @@
 namespace sim {
 
 RawPty::RawPty() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
+    master_ = quillon::posix::Fd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master_.valid()) {
         failure_ = Failure::open;
         error_number_ = errno;
         return;
     }
     std::array<char, 128> name{};
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name.data(), name.size()) != 0) {
+    if (::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0 ||
+        ::ptsname_r(master_.get(), name.data(), name.size()) != 0) {
         failure_ = Failure::prepare;
         error_number_ = errno;
-        ::close(master_);
-        master_ = -1;
+        master_.close();
         return;
     }
     device_ = name.data();
-    slave_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ >= 0) {
+    slave_ = quillon::posix::Fd(::open(device_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (slave_.valid()) {
         termios mode{};
-        if (::tcgetattr(slave_, &mode) == 0) {
+        if (::tcgetattr(slave_.get(), &mode) == 0) {
             ::cfmakeraw(&mode);
-            ::tcsetattr(slave_, TCSANOW, &mode);
+            ::tcsetattr(slave_.get(), TCSANOW, &mode);
         }
     }
 }
 
-RawPty::~RawPty() {
-    if (slave_ >= 0) {
-        ::close(slave_);
-    }
-    if (master_ >= 0) {
-        ::close(master_);
-    }
-}
+RawPty::~RawPty() = default;
 
 std::string RawPty::error() const {
     switch (failure_) {

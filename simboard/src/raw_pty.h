@@ -5,6 +5,8 @@
 // that the terminal keeps working while nobody else has it open.
 #pragma once
 
+#include "posix/fd.h"
+
 #include <string>
 
 namespace sim {
@@ -19,20 +21,20 @@ public:
     RawPty(const RawPty&) = delete;
     RawPty& operator=(const RawPty&) = delete;
 
-    bool valid() const { return master_ >= 0; }
+    bool valid() const { return master_.valid(); }
     Failure failure() const { return failure_; }
     // The errno of the failed step.
     int error_number() const { return error_number_; }
     // "cannot open a pseudo-terminal: ..." or "cannot prepare a pseudo-terminal: ...".
     std::string error() const;
 
-    int master() const { return master_; }
-    int slave() const { return slave_; }
+    int master() const { return master_.get(); }
+    int slave() const { return slave_.get(); }
     const std::string& device() const { return device_; }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
+    quillon::posix::Fd master_;
+    quillon::posix::Fd slave_;
     Failure failure_ = Failure::none;
     int error_number_ = 0;
     std::string device_;
