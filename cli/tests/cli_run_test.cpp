@@ -53,13 +53,13 @@ protected:
 };
 
 TEST_F(CliRun, FirmwareRunsShowsItsUartLineAndPortsAndIsReadBack) {
-#if !defined(FIRMWARE_A_IHX)
+#if !defined(QUILLON_FIRMWARE_A_IHX)
     GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
     if (!s51_installed()) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
-    const ProcessResult r = scratch.run({"run", FIRMWARE_A_IHX, "--for", "0.5", "--read", "4352",
+    const ProcessResult r = scratch.run({"run", QUILLON_FIRMWARE_A_IHX, "--for", "0.5", "--read", "4352",
                                          scratch.path("after.bin").string()},
                                         {"DLPORTIO_SIM_MCU=s51"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
@@ -124,7 +124,7 @@ TEST_F(CliRun, ReadNeedsItsOutputFileAndTheOtherWayRound) {
     EXPECT_EQ(scratch.ram()[1], 0x00) << "a refused run must not upload";
 }
 
-#if defined(PASS_IHX)
+#if defined(QUILLON_PASS_IHX)
 struct Outcome {
     std::vector<std::string> args;  // after "run IMAGE"
     const char* image;
@@ -151,7 +151,7 @@ TEST_F(CliRun, QuietRunKeepsStandardErrorEmpty) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
     const ProcessResult r =
-        scratch.run({"-q", "run", PASS_IHX, "--cycles", "100000"}, {"DLPORTIO_SIM_MCU=s51"});
+        scratch.run({"-q", "run", QUILLON_PASS_IHX, "--cycles", "100000"}, {"DLPORTIO_SIM_MCU=s51"});
     EXPECT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_EQ(r.err, "") << describe(r);
     EXPECT_EQ(r.out, "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\nfirmware result 0\n");
@@ -160,26 +160,26 @@ TEST_F(CliRun, QuietRunKeepsStandardErrorEmpty) {
 INSTANTIATE_TEST_SUITE_P(
     Firmware, CliRunOutcome,
     testing::Values(Outcome{{"--cycles", "2000000"},
-                            PASS_IHX,
+                            QUILLON_PASS_IHX,
                             0,
                             "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n"},
-                    Outcome{{"--cycles", "2000000"}, PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{"--sim-time", "0.5"}, PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{}, PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{"--cycles", "2000000"}, FAIL_IHX, 5, "firmware result 3\n"},
+                    Outcome{{"--cycles", "2000000"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{"--sim-time", "0.5"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+                    Outcome{{"--cycles", "2000000"}, QUILLON_FAIL_IHX, 5, "firmware result 3\n"},
                     Outcome{{"--cycles", "200000"},
-                            CYCLES_IHX,
+                            QUILLON_CYCLES_IHX,
                             6,
                             "budget of 200000 cycles ran out without a result from the firmware\n"},
-                    Outcome{{"--sim-time", "0.1"}, CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
+                    Outcome{{"--sim-time", "0.1"}, QUILLON_CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
                     Outcome{{"--fail-uart", "00000200", "--for", "30"},
-                            CYCLES_IHX,
+                            QUILLON_CYCLES_IHX,
                             5,
                             "UART output has '00000200'\n"},
                     Outcome{
-                        {"--until-uart", "00000200", "--for", "30"}, CYCLES_IHX, 0, "00000200\r\n"},
+                        {"--until-uart", "00000200", "--for", "30"}, QUILLON_CYCLES_IHX, 0, "00000200\r\n"},
                     Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
-                            CYCLES_IHX,
+                            QUILLON_CYCLES_IHX,
                             6,
                             "budget of 100000 cycles ran out"}));
 
@@ -190,7 +190,7 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
     const auto budget_run = [this](const std::string& out_file) {
-        return scratch.run({"run", CYCLES_IHX, "--cycles", "1000000", "--read", "8192",
+        return scratch.run({"run", QUILLON_CYCLES_IHX, "--cycles", "1000000", "--read", "8192",
                             scratch.path(out_file).string()},
                            {"DLPORTIO_SIM_MCU=s51"});
     };
@@ -198,7 +198,7 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
     // text, a fixed number of cycles on, however quickly the text is seen.
     const auto until_run = [this] {
         const ProcessResult r =
-            scratch.run({"run", CYCLES_IHX, "--until-uart", "00000400", "--for", "60"},
+            scratch.run({"run", QUILLON_CYCLES_IHX, "--until-uart", "00000400", "--for", "60"},
                         {"DLPORTIO_SIM_MCU=s51"});
         const auto at = r.out.find("\n8051: ");
         return r.exit_code == 0 && at != std::string::npos
@@ -255,10 +255,10 @@ TEST_F(CliRun, RunsSideBySideKeepToTheirOwnBoards) {
         int exit_code;
         std::string says, not_seen;
     } boards[] = {
-        {{ECHO_IHX, "--uart-in", scratch.path("alpha.txt").string()}, 0, "):\nalpha one.", "bravo"},
-        {{ECHO_IHX, "--uart-in", scratch.path("bravo.txt").string()}, 0, "):\nbravo two.", "alpha"},
-        {{FIRMWARE_A_IHX, "--until-uart", "A"}, 0, "A\r\nports: P0=0xFF P1=0x55", "firmware B"},
-        {{FIRMWARE_B_IHX, "--fail-uart", "B"}, 5, "B\r\nports: P0=0xFF P1=0xAA", "firmware A"}};
+        {{QUILLON_ECHO_IHX, "--uart-in", scratch.path("alpha.txt").string()}, 0, "):\nalpha one.", "bravo"},
+        {{QUILLON_ECHO_IHX, "--uart-in", scratch.path("bravo.txt").string()}, 0, "):\nbravo two.", "alpha"},
+        {{QUILLON_FIRMWARE_A_IHX, "--until-uart", "A"}, 0, "A\r\nports: P0=0xFF P1=0x55", "firmware B"},
+        {{QUILLON_FIRMWARE_B_IHX, "--fail-uart", "B"}, 5, "B\r\nports: P0=0xFF P1=0xAA", "firmware A"}};
     std::vector<ProcessResult> results(std::size(boards));
     std::vector<std::thread> runs;
     for (std::size_t i = 0; i < std::size(boards); ++i) {
@@ -284,7 +284,7 @@ TEST_F(CliRun, UartInputReachesTheFirmwareAndPortsStartTheirOwnLine) {
     }
     scratch.write_text("in.txt", "abc.");
     const ProcessResult r =
-        scratch.run({"run", ECHO_IHX, "--uart-in", scratch.path("in.txt").string(), "--cycles",
+        scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", scratch.path("in.txt").string(), "--cycles",
                      "1000000", "--read", "4352", scratch.path("after.bin").string()},
                     {"DLPORTIO_SIM_MCU=s51"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
@@ -302,7 +302,7 @@ TEST_F(CliRun, PortsStartTheirOwnLineAfterUartOutputWithoutALineEnd) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
     const ProcessResult r =
-        scratch.run({"run", PROMPT_IHX, "--for", "1"}, {"DLPORTIO_SIM_MCU=s51"});
+        scratch.run({"run", QUILLON_PROMPT_IHX, "--for", "1"}, {"DLPORTIO_SIM_MCU=s51"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_TRUE(contains(r.out, "ready>\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n")) << describe(r);
 }
@@ -320,7 +320,7 @@ TEST_F(CliRun, UartFilesAreCheckedBeforeTheUploadAndAFullLogEndsTheRun) {
           {folder, "", "cannot read " + folder + ": Is a directory"},
           {"/dev/null", folder, "the UART log " + folder + " is no regular file"},
           {"/dev/null", "/dev/full", "the UART log /dev/full is no regular file"}}) {
-        const ProcessResult r = scratch.run({"run", ECHO_IHX, "--uart-in", uart_in},
+        const ProcessResult r = scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", uart_in},
                                             {"DLPORTIO_SIM_MCU=s51", "DLPORTIO_SIM_UART=" + log});
         EXPECT_EQ(r.exit_code, 1) << describe(r);
         EXPECT_TRUE(contains(r.err, message)) << describe(r);
@@ -332,7 +332,7 @@ TEST_F(CliRun, UartFilesAreCheckedBeforeTheUploadAndAFullLogEndsTheRun) {
     const std::string log = scratch.path("uart.log");
     std::filesystem::resize_file((std::ofstream(log), log), 300000);
     const auto fifo = [&](const std::string& limit, const std::vector<std::string>& env) {
-        return scratch.run({"run", ECHO_IHX, "--uart-in", "in.fifo", "--cycles", "1000000"}, env,
+        return scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", "in.fifo", "--cycles", "1000000"}, env,
                            false, "/dev/null",
                            {"/bin/sh", "-c",
                             "cd \"$HOME\"; rm -f in.fifo; mkfifo in.fifo; " + limit +
@@ -359,7 +359,7 @@ TEST_F(CliRun, UploadDuringARunSurvivesTheStop) {
     scratch.write("8k.bin", image);
     ProcessResult running;
     std::thread run([&] {
-        running = scratch.run({"run", IDLE_IHX, "--for", "3"}, {"DLPORTIO_SIM_MCU=s51"});
+        running = scratch.run({"run", QUILLON_IDLE_IHX, "--for", "3"}, {"DLPORTIO_SIM_MCU=s51"});
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     const ProcessResult upload = scratch.run({"upload", scratch.path("8k.bin").string()});

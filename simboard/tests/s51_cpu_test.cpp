@@ -28,14 +28,14 @@ constexpr std::size_t kPattern = 0x1000;
 class S51CpuTest : public testing::Test {
 protected:
     void SetUp() override {
-#if !defined(FIRMWARE_A_IHX)
+#if !defined(QUILLON_FIRMWARE_A_IHX)
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
         program_ = sim::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
         if (program_.empty()) {
             GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
         }
-        ASSERT_TRUE(load_firmware(FIRMWARE_A_IHX, ram_));
+        ASSERT_TRUE(load_firmware(QUILLON_FIRMWARE_A_IHX, ram_));
 #endif
     }
 
@@ -75,9 +75,9 @@ TEST_F(S51CpuTest, SecondRunStartsOnTheNewImage) {
     ASSERT_TRUE(wait_for_text(folder_ / "state/uart.log", "firmware A"));
     cpu.hold(ram_);
 
-#if defined(FIRMWARE_B_IHX)
+#if defined(QUILLON_FIRMWARE_B_IHX)
     std::array<std::uint8_t, 0x8000> second{};
-    ASSERT_TRUE(load_firmware(FIRMWARE_B_IHX, second));
+    ASSERT_TRUE(load_firmware(QUILLON_FIRMWARE_B_IHX, second));
     // Keep what firmware A wrote outside the code, as the board's RAM would.
     std::copy(second.begin(), second.begin() + kPattern, ram_.begin());
     cpu.run(ram_);

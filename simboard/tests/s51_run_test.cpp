@@ -64,7 +64,7 @@ private:
 class S51RunTest : public testing::Test {
 protected:
     void SetUp() override {
-#if !defined(PASS_IHX)
+#if !defined(QUILLON_PASS_IHX)
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
         program_ = sim::find_on_path("s51", std::getenv("PATH") ? std::getenv("PATH") : "");
@@ -126,13 +126,13 @@ TEST_P(S51ExitTest, FirmwareEndsItsRunWithItsResult) {
     EXPECT_EQ(read_text(folder_ / "state/ports.txt"), "P0=0xFF\nP1=0x3C\nP2=0xFF\nP3=0xFF\n");
 }
 
-#if defined(PASS_IHX)
+#if defined(QUILLON_PASS_IHX)
 INSTANTIATE_TEST_SUITE_P(PassAndFail, S51ExitTest,
-                         testing::Values(ExitCase{PASS_IHX, 0, "PASS\r\n"},
-                                         ExitCase{FAIL_IHX, 3, "FAIL\r\n"}));
+                         testing::Values(ExitCase{QUILLON_PASS_IHX, 0, "PASS\r\n"},
+                                         ExitCase{QUILLON_FAIL_IHX, 3, "FAIL\r\n"}));
 #endif
 
-#if defined(CYCLES_IHX)
+#if defined(QUILLON_CYCLES_IHX)
 // What a run of `cycles` machine cycles of the cycle-counting firmware leaves.
 struct BudgetRun {
     RunReport report;
@@ -146,7 +146,7 @@ TEST_F(S51RunTest, BudgetStopsAtTheSameCycleWithTheSameOutputsUnderLoad) {
     const auto budget_run = [this](const std::string& state) {
         BudgetRun out{};
         Ram ram{};
-        EXPECT_TRUE(load_firmware(CYCLES_IHX, ram));
+        EXPECT_TRUE(load_firmware(QUILLON_CYCLES_IHX, ram));
         S51Cpu cpu(settings(state));
         cpu.plan({kCycles, ""});
         cpu.run(ram);
@@ -181,7 +181,7 @@ TEST_F(S51RunTest, LongerBudgetRunsFurther) {
     std::array<std::uint64_t, 2> turns{};
     for (std::size_t i = 0; i < turns.size(); ++i) {
         Ram ram{};
-        ASSERT_TRUE(load_firmware(CYCLES_IHX, ram));
+        ASSERT_TRUE(load_firmware(QUILLON_CYCLES_IHX, ram));
         S51Cpu cpu(settings());
         cpu.plan({100'000 * (i + 1), ""});
         cpu.run(ram);
@@ -194,11 +194,11 @@ TEST_F(S51RunTest, LongerBudgetRunsFurther) {
 }
 #endif
 
-#if defined(ECHO_IHX)
+#if defined(QUILLON_ECHO_IHX)
 TEST_F(S51RunTest, UartInputIsEchoedAndKept) {
     folder_.put("in.txt", "hello, board.");
     Ram ram{};
-    ASSERT_TRUE(load_firmware(ECHO_IHX, ram));
+    ASSERT_TRUE(load_firmware(QUILLON_ECHO_IHX, ram));
     S51Cpu cpu(settings());
     cpu.plan({5'000'000, (folder_ / "in.txt").string()});
     cpu.run(ram);
@@ -214,7 +214,7 @@ TEST_F(S51RunTest, UartInputIsEchoedAndKept) {
 
 TEST_F(S51RunTest, MissingUartInputIsReportedAndNothingRuns) {
     Ram ram{};
-    ASSERT_TRUE(load_firmware(ECHO_IHX, ram));
+    ASSERT_TRUE(load_firmware(QUILLON_ECHO_IHX, ram));
     S51Cpu cpu(settings());
     cpu.plan({0, (folder_ / "missing.txt").string()});
     testing::internal::CaptureStderr();
@@ -229,7 +229,7 @@ TEST_F(S51RunTest, MissingUartInputIsReportedAndNothingRuns) {
 // A terminal program on the UART's pseudo-terminal talks to the firmware.
 TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
     Ram ram{};
-    ASSERT_TRUE(load_firmware(ECHO_IHX, ram));
+    ASSERT_TRUE(load_firmware(QUILLON_ECHO_IHX, ram));
     S51Settings with_pty = settings();
     with_pty.uart_link = (folder_ / "state/vandrel-uart").string();
     std::filesystem::path device;
@@ -269,10 +269,10 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
 }
 #endif
 
-#if defined(FIRMWARE_A_IHX)
+#if defined(QUILLON_FIRMWARE_A_IHX)
 TEST_F(S51RunTest, StopWritesBackOnlyWhatTheFirmwareChanged) {
     Ram ram{};
-    ASSERT_TRUE(load_firmware(FIRMWARE_A_IHX, ram));
+    ASSERT_TRUE(load_firmware(QUILLON_FIRMWARE_A_IHX, ram));
     S51Cpu cpu(settings());
     cpu.run(ram);
     ASSERT_TRUE(wait_for_text(folder_ / "state/uart.log", "vandrel firmware A\r\n"));

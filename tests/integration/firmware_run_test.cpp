@@ -37,7 +37,7 @@ std::string ports() {
 class FirmwareRun : public testing::Test {
 protected:
     void SetUp() override {
-#if !defined(FIRMWARE_A_BIN) || !defined(FIRMWARE_B_BIN)
+#if !defined(QUILLON_FIRMWARE_A_BIN) || !defined(QUILLON_FIRMWARE_B_BIN)
         GTEST_SKIP() << "sdcc is not installed: no test firmware";
 #else
         const char* path = std::getenv("PATH");
@@ -79,25 +79,25 @@ protected:
     std::vector<std::uint8_t> code_;
 };
 
-#if defined(FIRMWARE_A_BIN) && defined(FIRMWARE_B_BIN)
+#if defined(QUILLON_FIRMWARE_A_BIN) && defined(QUILLON_FIRMWARE_B_BIN)
 
 TEST_F(FirmwareRun, UploadedFirmwareRunsAndItsWritesAreDownloaded) {
-    ASSERT_NO_FATAL_FAILURE(run_firmware(FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
+    ASSERT_NO_FATAL_FAILURE(run_firmware(QUILLON_FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
     expect_pattern(0x5A);
     EXPECT_EQ(ports(), "P0=0xFF\nP1=0x55\nP2=0xFF\nP3=0xFF\n");
     EXPECT_EQ(read_text(uart_log()), "vandrel firmware A\r\n");
 }
 
 TEST_F(FirmwareRun, SecondFirmwareReplacesTheFirst) {
-    ASSERT_NO_FATAL_FAILURE(run_firmware(FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
-    ASSERT_NO_FATAL_FAILURE(run_firmware(FIRMWARE_B_BIN, "vandrel firmware B\r\n"));
+    ASSERT_NO_FATAL_FAILURE(run_firmware(QUILLON_FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
+    ASSERT_NO_FATAL_FAILURE(run_firmware(QUILLON_FIRMWARE_B_BIN, "vandrel firmware B\r\n"));
     expect_pattern(0xC3);
     EXPECT_EQ(ports(), "P0=0xFF\nP1=0xAA\nP2=0xFF\nP3=0xFF\n");
     EXPECT_EQ(read_text(uart_log()), "vandrel firmware A\r\nvandrel firmware B\r\n");
 }
 
 TEST_F(FirmwareRun, ResetAgainRestartsTheSameFirmware) {
-    ASSERT_NO_FATAL_FAILURE(run_firmware(FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
+    ASSERT_NO_FATAL_FAILURE(run_firmware(QUILLON_FIRMWARE_A_BIN, "vandrel firmware A\r\n"));
     reset();
     ASSERT_TRUE(wait_for_text(uart_log(), "vandrel firmware A\r\nvandrel firmware A\r\n"));
     ASSERT_EQ(read_ram(1), 1);
