@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The commands quillon-cli knows: adding one is a file with its run function
 // (src/cmd_<name>.cpp) and one row here, which lists the options it takes.
+#include <algorithm>
 #include <array>
 
 #include "command.h"
@@ -148,12 +149,8 @@ std::span<const Command> commands() {
 }
 
 const Command* find_command(std::string_view name) {
-    for (const Command& command : kCommands) {
-        if (command.name == name) {
-            return &command;
-        }
-    }
-    return nullptr;
+    const auto command = std::ranges::find(kCommands, name, &Command::name);
+    return command != kCommands.end() ? &*command : nullptr;
 }
 
 std::string usage_line(const Command& command) {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "backend_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "direct_port.h"
@@ -25,12 +26,8 @@ std::span<const BackendRow> backend_rows() {
 }
 
 const BackendRow* find_backend(std::string_view name) {
-    for (const BackendRow& row : kRows) {
-        if (row.name == name) {
-            return &row;
-        }
-    }
-    return nullptr;
+    const auto row = std::ranges::find(kRows, name, &BackendRow::name);
+    return row != kRows.end() ? &*row : nullptr;
 }
 
 std::string backend_names() {
