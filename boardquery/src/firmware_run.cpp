@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <thread>
 
 #include "board_query.h"
 
@@ -80,6 +81,10 @@ RunState run_state() {
 void wait_for_run(std::chrono::milliseconds most) {
     if (const auto wait = simboard_function<decltype(&simboard_wait)>("simboard_wait")) {
         wait(static_cast<unsigned long>(std::max<std::int64_t>(most.count(), 0)));
+    } else {
+        // No 8051 to wake us: a short pause, so that a caller's loop never spins.
+        std::this_thread::sleep_for(
+            std::clamp(most, std::chrono::milliseconds(0), std::chrono::milliseconds(20)));
     }
 }
 
