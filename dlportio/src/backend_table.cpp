@@ -21,10 +21,6 @@ constexpr std::array kRows{
 
 }  // namespace
 
-std::span<const BackendRow> backend_rows() {
-    return kRows;
-}
-
 const BackendRow* find_backend(std::string_view name) {
     const auto row = std::ranges::find(kRows, name, &BackendRow::name);
     return row != kRows.end() ? &*row : nullptr;

@@ -8,7 +8,6 @@
 
 #include <dlportio.h>
 
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,8 +38,6 @@ struct BackendRow {
     // or the address as hexadecimal text ("0x378").
     Opened (*open)(const Machine& machine, const std::string& place);
 };
-
-std::span<const BackendRow> backend_rows();
 
 // The row of that name, or null.
 const BackendRow* find_backend(std::string_view name);
