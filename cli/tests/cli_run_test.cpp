@@ -59,8 +59,8 @@ TEST_F(CliRun, FirmwareRunsShowsItsUartLineAndPortsAndIsReadBack) {
     if (!s51_installed()) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
-    const ProcessResult r = scratch.run({"run", QUILLON_FIRMWARE_A_IHX, "--for", "0.5", "--read", "4352",
-                                         scratch.path("after.bin").string()},
+    const ProcessResult r = scratch.run({"run", QUILLON_FIRMWARE_A_IHX, "--for", "0.5", "--read",
+                                         "4352", scratch.path("after.bin").string()},
                                         {"DLPORTIO_SIM_MCU=s51"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_TRUE(contains(r.out, "vandrel firmware A\r\n")) << describe(r);
@@ -150,8 +150,8 @@ TEST_F(CliRun, QuietRunKeepsStandardErrorEmpty) {
     if (!s51_installed()) {
         GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
     }
-    const ProcessResult r =
-        scratch.run({"-q", "run", QUILLON_PASS_IHX, "--cycles", "100000"}, {"DLPORTIO_SIM_MCU=s51"});
+    const ProcessResult r = scratch.run({"-q", "run", QUILLON_PASS_IHX, "--cycles", "100000"},
+                                        {"DLPORTIO_SIM_MCU=s51"});
     EXPECT_EQ(r.exit_code, 0) << describe(r);
     EXPECT_EQ(r.err, "") << describe(r);
     EXPECT_EQ(r.out, "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\nfirmware result 0\n");
@@ -159,29 +159,29 @@ TEST_F(CliRun, QuietRunKeepsStandardErrorEmpty) {
 
 INSTANTIATE_TEST_SUITE_P(
     Firmware, CliRunOutcome,
-    testing::Values(Outcome{{"--cycles", "2000000"},
-                            QUILLON_PASS_IHX,
-                            0,
-                            "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n"},
-                    Outcome{{"--cycles", "2000000"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{"--sim-time", "0.5"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
-                    Outcome{{"--cycles", "2000000"}, QUILLON_FAIL_IHX, 5, "firmware result 3\n"},
-                    Outcome{{"--cycles", "200000"},
-                            QUILLON_CYCLES_IHX,
-                            6,
-                            "budget of 200000 cycles ran out without a result from the firmware\n"},
-                    Outcome{{"--sim-time", "0.1"}, QUILLON_CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
-                    Outcome{{"--fail-uart", "00000200", "--for", "30"},
-                            QUILLON_CYCLES_IHX,
-                            5,
-                            "UART output has '00000200'\n"},
-                    Outcome{
-                        {"--until-uart", "00000200", "--for", "30"}, QUILLON_CYCLES_IHX, 0, "00000200\r\n"},
-                    Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
-                            QUILLON_CYCLES_IHX,
-                            6,
-                            "budget of 100000 cycles ran out"}));
+    testing::Values(
+        Outcome{{"--cycles", "2000000"},
+                QUILLON_PASS_IHX,
+                0,
+                "PASS\r\nports: P0=0xFF P1=0x3C P2=0xFF P3=0xFF\n"},
+        Outcome{{"--cycles", "2000000"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+        Outcome{{"--sim-time", "0.5"}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+        Outcome{{}, QUILLON_PASS_IHX, 0, "firmware result 0\n"},
+        Outcome{{"--cycles", "2000000"}, QUILLON_FAIL_IHX, 5, "firmware result 3\n"},
+        Outcome{{"--cycles", "200000"},
+                QUILLON_CYCLES_IHX,
+                6,
+                "budget of 200000 cycles ran out without a result from the firmware\n"},
+        Outcome{{"--sim-time", "0.1"}, QUILLON_CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
+        Outcome{{"--fail-uart", "00000200", "--for", "30"},
+                QUILLON_CYCLES_IHX,
+                5,
+                "UART output has '00000200'\n"},
+        Outcome{{"--until-uart", "00000200", "--for", "30"}, QUILLON_CYCLES_IHX, 0, "00000200\r\n"},
+        Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
+                QUILLON_CYCLES_IHX,
+                6,
+                "budget of 100000 cycles ran out"}));
 
 // The same firmware and budget give the same RAM and UART output, however
 // loaded the machine is.
@@ -254,11 +254,22 @@ TEST_F(CliRun, RunsSideBySideKeepToTheirOwnBoards) {
         std::vector<std::string> args;
         int exit_code;
         std::string says, not_seen;
-    } boards[] = {
-        {{QUILLON_ECHO_IHX, "--uart-in", scratch.path("alpha.txt").string()}, 0, "):\nalpha one.", "bravo"},
-        {{QUILLON_ECHO_IHX, "--uart-in", scratch.path("bravo.txt").string()}, 0, "):\nbravo two.", "alpha"},
-        {{QUILLON_FIRMWARE_A_IHX, "--until-uart", "A"}, 0, "A\r\nports: P0=0xFF P1=0x55", "firmware B"},
-        {{QUILLON_FIRMWARE_B_IHX, "--fail-uart", "B"}, 5, "B\r\nports: P0=0xFF P1=0xAA", "firmware A"}};
+    } boards[] = {{{QUILLON_ECHO_IHX, "--uart-in", scratch.path("alpha.txt").string()},
+                   0,
+                   "):\nalpha one.",
+                   "bravo"},
+                  {{QUILLON_ECHO_IHX, "--uart-in", scratch.path("bravo.txt").string()},
+                   0,
+                   "):\nbravo two.",
+                   "alpha"},
+                  {{QUILLON_FIRMWARE_A_IHX, "--until-uart", "A"},
+                   0,
+                   "A\r\nports: P0=0xFF P1=0x55",
+                   "firmware B"},
+                  {{QUILLON_FIRMWARE_B_IHX, "--fail-uart", "B"},
+                   5,
+                   "B\r\nports: P0=0xFF P1=0xAA",
+                   "firmware A"}};
     std::vector<ProcessResult> results(std::size(boards));
     std::vector<std::thread> runs;
     for (std::size_t i = 0; i < std::size(boards); ++i) {
@@ -284,8 +295,8 @@ TEST_F(CliRun, UartInputReachesTheFirmwareAndPortsStartTheirOwnLine) {
     }
     scratch.write_text("in.txt", "abc.");
     const ProcessResult r =
-        scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", scratch.path("in.txt").string(), "--cycles",
-                     "1000000", "--read", "4352", scratch.path("after.bin").string()},
+        scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", scratch.path("in.txt").string(),
+                     "--cycles", "1000000", "--read", "4352", scratch.path("after.bin").string()},
                     {"DLPORTIO_SIM_MCU=s51"});
     ASSERT_EQ(r.exit_code, 0) << describe(r);
     // The echo ends without a newline: the program's lines start on their own.
@@ -332,8 +343,8 @@ TEST_F(CliRun, UartFilesAreCheckedBeforeTheUploadAndAFullLogEndsTheRun) {
     const std::string log = scratch.path("uart.log");
     std::filesystem::resize_file((std::ofstream(log), log), 300000);
     const auto fifo = [&](const std::string& limit, const std::vector<std::string>& env) {
-        return scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", "in.fifo", "--cycles", "1000000"}, env,
-                           false, "/dev/null",
+        return scratch.run({"run", QUILLON_ECHO_IHX, "--uart-in", "in.fifo", "--cycles", "1000000"},
+                           env, false, "/dev/null",
                            {"/bin/sh", "-c",
                             "cd \"$HOME\"; rm -f in.fifo; mkfifo in.fifo; " + limit +
                                 " echo abc. >in.fifo & exec \"$0\" \"$@\""});

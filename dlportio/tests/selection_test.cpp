@@ -10,8 +10,8 @@
 #include <set>
 #include <tuple>
 
-#include "quillon_test/board_driver.h"
 #include "fake_device.h"
+#include "quillon_test/board_driver.h"
 #include "quillon_test/scratch_folder.h"
 
 namespace {
