@@ -19,17 +19,20 @@ namespace fs = std::filesystem;
 namespace {
 
 // The simulated board's library as the port-access layer loaded it, or nothing
-// when no board of this process is simulated: then there is no 8051 to ask.
-// (The layer never unloads it, so the function outlives this handle.)
+// while no board of this process is simulated: then there is no 8051 to ask.
+// Once found, the handle is kept: the layer never unloads the library.
+void* simboard_library() {
+    static void* handle = nullptr;
+    if (handle == nullptr) {
+        handle = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+    }
+    return handle;
+}
+
 template <typename Function>
 Function simboard_function(const char* name) {
-    void* handle = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    const auto function = reinterpret_cast<Function>(::dlsym(handle, name));
-    ::dlclose(handle);
-    return function;
+    void* handle = simboard_library();
+    return handle != nullptr ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ Choice Selector::choose(unsigned long base) {
         choice.note += "; " + decision.why;
     }
     // Also where a real port was asked for and refused, so that messages name it.
-    const bool simulated = choice.kind == Kind::simulated || settings_.backend == "sim";
+    const bool simulated = decision.row != nullptr && decision.row->kind == Kind::simulated;
     choice.address = simulated ? base : real_address(base);
     choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
