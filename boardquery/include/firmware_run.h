@@ -1,14 +1,19 @@
 /* SPDX-FileCopyrightText: The Quillon developers */
 /* SPDX-License-Identifier: GPL-2.0-or-later */
-// Firmware on the board behind a port, as `quillon-cli run` follows it: whether
-// it can run there, the plan for its runs, how a run goes, and what the
-// simulated board's 8051 left on its UART and its ports.
+// Firmware on the board behind a port, as `quillon-cli run` and `debug` follow
+// it: whether it can run there, and the simulated board's 8051 of that port:
+// the plan for its runs, how a run goes, its memory and breakpoints while a
+// debugged run is paused, and what it left on its UART and its ports.
 #pragma once
+
+#include <simboard.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace board_query {
@@ -22,35 +27,72 @@ struct FirmwareBoard {
 // Asks without a word on standard error: the program tells what is missing.
 FirmwareBoard firmware_board(std::uint16_t base);
 
-// For the simulated 8051's runs from now on: stop after `cycles` machine
-// cycles (0: no limit); feed the file `uart_input` to its UART (empty: none).
-void plan_runs(std::uint64_t cycles, const std::string& uart_input);
-
-enum class RunEnd { none, exited, budget, held, failed };
+// How a run ended, or that it goes on: simboard.h's one list.
+using RunEnd = simboard_end;
 
 struct RunState {
     bool running = false;
-    RunEnd end = RunEnd::none;
-    int result = 0;            // the firmware's result, for RunEnd::exited
-    std::uint64_t cycles = 0;  // machine cycles the run took, once it stopped
+    bool paused = false;  // a debugged run waits at its start or a breakpoint
+    RunEnd end = SIMBOARD_NOT_ENDED;
+    int result = 0;            // the firmware's result, for SIMBOARD_EXITED
+    std::uint64_t cycles = 0;  // machine cycles the run took, once it stopped or paused
+    unsigned pc = 0;           // where it stopped or paused
     double wall_seconds = 0;
-    std::string text;  // for RunEnd::failed: what happened
+    std::string text;  // for SIMBOARD_FAILED: what happened
 };
 
-// The current or last run of the simulated 8051.
-RunState run_state();
+// The 8051's memory spaces, as simboard.h numbers them.
+enum class Space {
+    code = SIMBOARD_CODE,
+    xdata = SIMBOARD_XDATA,
+    idata = SIMBOARD_IDATA,
+    sfr = SIMBOARD_SFR
+};
 
-// Returns when the simulated 8051 sends UART output or stops, or after `most`.
-void wait_for_run(std::chrono::milliseconds most);
+struct SimboardFunctions;
 
-// The file the simulated 8051's UART output is appended to.
-std::filesystem::path uart_log();
+// The simulated board's 8051 behind one port; none (valid() false) where the
+// port reaches no simulated board.
+class SimulatedCpu {
+public:
+    explicit SimulatedCpu(std::uint16_t base);
+    ~SimulatedCpu();
+    SimulatedCpu(const SimulatedCpu&) = delete;
+    SimulatedCpu& operator=(const SimulatedCpu&) = delete;
+
+    bool valid() const { return board_ != nullptr; }
+
+    // For the runs from now on: stop after `cycles` machine cycles (0: no
+    // limit), feed the file `uart_input` to the UART (empty: none), and with
+    // `debug` pause at the start and at breakpoints.
+    void plan(std::uint64_t cycles, const std::string& uart_input, bool debug = false);
+    // The current or last run.
+    RunState state();
+    // Returns when the 8051 sends UART output, stops or pauses, or after `most`.
+    void wait(std::chrono::milliseconds most);
+    // The board's files: "uart" (the UART output), "ports" (the last port latches).
+    std::filesystem::path file(const char* what) const;
+
+    // While a debugged run is paused.
+    bool read(Space space, unsigned address, std::span<std::uint8_t> bytes);
+    bool write(Space space, unsigned address, std::span<const std::uint8_t> bytes);
+    bool set_break(unsigned address);
+    bool clear_break(unsigned address);
+    // Runs on, pausing also at the first of `once` it reaches.
+    bool resume(std::span<const unsigned> once = {});
+    // Asks a running 8051 to pause.
+    void pause();
+
+private:
+    const SimboardFunctions* functions_ = nullptr;
+    simboard* board_ = nullptr;
+};
 
 // The simulated 8051's UART output and port latches from the moment this is
 // made: what earlier runs left is not this run's.
 class RunOutput {
 public:
-    RunOutput();
+    explicit RunOutput(const SimulatedCpu& cpu);
 
     const std::filesystem::path& uart_path() const { return uart_; }
     // The UART output that came since the last call.

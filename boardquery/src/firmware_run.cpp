@@ -4,7 +4,6 @@
 
 #include <dlfcn.h>
 #include <dlportio.h>
-#include <simboard.h>
 
 #include <algorithm>
 #include <fstream>
@@ -16,31 +15,53 @@ namespace board_query {
 
 namespace fs = std::filesystem;
 
+// The simulated board's functions, looked up in its library as the
+// port-access layer loaded it; that layer never unloads it.
+struct SimboardFunctions {
+    decltype(&simboard_cpu) cpu = nullptr;
+    decltype(&simboard_path) path = nullptr;
+    decltype(&simboard_plan) plan = nullptr;
+    decltype(&simboard_poll) poll = nullptr;
+    decltype(&simboard_wait) wait = nullptr;
+    decltype(&simboard_read) read = nullptr;
+    decltype(&simboard_write) write = nullptr;
+    decltype(&simboard_break) set_break = nullptr;
+    decltype(&simboard_clear) clear_break = nullptr;
+    decltype(&simboard_resume) resume = nullptr;
+    decltype(&simboard_pause) pause = nullptr;
+};
+
 namespace {
 
-// The simulated board's library as the port-access layer loaded it, or nothing
-// while no board of this process is simulated: then there is no 8051 to ask.
-// Once found, the handle is kept: the layer never unloads the library.
-void* simboard_library() {
-    static void* handle = nullptr;
-    if (handle == nullptr) {
-        handle = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    }
-    return handle;
+template <typename Function>
+bool look_up(void* handle, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(::dlsym(handle, name));
+    return function != nullptr;
 }
 
-template <typename Function>
-Function simboard_function(const char* name) {
-    void* handle = simboard_library();
-    return handle != nullptr ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+// Null while no port of this process reaches the simulated board: its library
+// is not loaded then, and there is no 8051 to ask.
+const SimboardFunctions* simboard_functions() {
+    static SimboardFunctions found;
+    static bool complete = false;
+    if (!complete) {
+        void* handle = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+        complete = handle != nullptr && look_up(handle, "simboard_cpu", found.cpu) &&
+                   look_up(handle, "simboard_path", found.path) &&
+                   look_up(handle, "simboard_plan", found.plan) &&
+                   look_up(handle, "simboard_poll", found.poll) &&
+                   look_up(handle, "simboard_wait", found.wait) &&
+                   look_up(handle, "simboard_read", found.read) &&
+                   look_up(handle, "simboard_write", found.write) &&
+                   look_up(handle, "simboard_break", found.set_break) &&
+                   look_up(handle, "simboard_clear", found.clear_break) &&
+                   look_up(handle, "simboard_resume", found.resume) &&
+                   look_up(handle, "simboard_pause", found.pause);
+    }
+    return complete ? &found : nullptr;
 }
 
 }  // namespace
-
-static_assert(static_cast<int>(RunEnd::exited) == SIMBOARD_EXITED &&
-              static_cast<int>(RunEnd::budget) == SIMBOARD_BUDGET &&
-              static_cast<int>(RunEnd::held) == SIMBOARD_HELD &&
-              static_cast<int>(RunEnd::failed) == SIMBOARD_FAILED);
 
 FirmwareBoard firmware_board(std::uint16_t base) {
     FirmwareBoard board;
@@ -51,8 +72,9 @@ FirmwareBoard firmware_board(std::uint16_t base) {
         return board;
     }
     const char* why = "the simulated board's library is not loaded";
-    if (const auto cpu = simboard_function<decltype(&simboard_cpu)>("simboard_cpu")) {
-        board.cpu = cpu(&why) != 0;
+    auto* handle = static_cast<simboard*>(dlportio_simulated_board(base));
+    if (const SimboardFunctions* functions = simboard_functions(); functions && handle) {
+        board.cpu = functions->cpu(handle, &why) != 0;
     }
     if (!board.cpu) {
         board.why = why != nullptr ? why : "?";
@@ -60,30 +82,45 @@ FirmwareBoard firmware_board(std::uint16_t base) {
     return board;
 }
 
-void plan_runs(std::uint64_t cycles, const std::string& uart_input) {
-    if (const auto plan = simboard_function<decltype(&simboard_plan)>("simboard_plan")) {
-        plan(cycles, uart_input.empty() ? nullptr : uart_input.c_str());
+SimulatedCpu::SimulatedCpu(std::uint16_t base)
+    : functions_(nullptr), board_(static_cast<simboard*>(dlportio_simulated_board(base))) {
+    functions_ = board_ != nullptr ? simboard_functions() : nullptr;
+    if (functions_ == nullptr) {
+        board_ = nullptr;
     }
 }
 
-RunState run_state() {
+SimulatedCpu::~SimulatedCpu() = default;
+
+void SimulatedCpu::plan(std::uint64_t cycles, const std::string& uart_input, bool debug) {
+    if (valid()) {
+        const simboard_run_plan plan{cycles, uart_input.empty() ? nullptr : uart_input.c_str(),
+                                     debug ? 1 : 0};
+        functions_->plan(board_, &plan);
+    }
+}
+
+RunState SimulatedCpu::state() {
     simboard_run run{};
-    if (const auto poll = simboard_function<decltype(&simboard_poll)>("simboard_poll")) {
-        poll(&run);
+    if (valid()) {
+        functions_->poll(board_, &run);
     }
     RunState state;
     state.running = run.running != 0;
+    state.paused = run.paused != 0;
     state.end = static_cast<RunEnd>(run.end);
     state.result = run.result;
     state.cycles = run.cycles;
+    state.pc = run.pc;
     state.wall_seconds = run.wall_seconds;
     state.text = run.text != nullptr ? run.text : "";
     return state;
 }
 
-void wait_for_run(std::chrono::milliseconds most) {
-    if (const auto wait = simboard_function<decltype(&simboard_wait)>("simboard_wait")) {
-        wait(static_cast<unsigned long>(std::max<std::int64_t>(most.count(), 0)));
+void SimulatedCpu::wait(std::chrono::milliseconds most) {
+    if (valid()) {
+        functions_->wait(board_,
+                         static_cast<unsigned long>(std::max<std::int64_t>(most.count(), 0)));
     } else {
         // No 8051 to wake us: a short pause, so that a caller's loop never spins.
         std::this_thread::sleep_for(
@@ -91,11 +128,41 @@ void wait_for_run(std::chrono::milliseconds most) {
     }
 }
 
-fs::path uart_log() {
-    return dlportio_path("uart");
+fs::path SimulatedCpu::file(const char* what) const {
+    const char* path = valid() ? functions_->path(board_, what) : nullptr;
+    return path != nullptr ? fs::path(path) : fs::path();
 }
 
-RunOutput::RunOutput() : uart_(uart_log()), ports_(dlportio_path("ports")) {
+bool SimulatedCpu::read(Space space, unsigned address, std::span<std::uint8_t> bytes) {
+    return valid() && functions_->read(board_, static_cast<int>(space), address, bytes.data(),
+                                       static_cast<unsigned>(bytes.size())) != 0;
+}
+
+bool SimulatedCpu::write(Space space, unsigned address, std::span<const std::uint8_t> bytes) {
+    return valid() && functions_->write(board_, static_cast<int>(space), address, bytes.data(),
+                                        static_cast<unsigned>(bytes.size())) != 0;
+}
+
+bool SimulatedCpu::set_break(unsigned address) {
+    return valid() && functions_->set_break(board_, address) != 0;
+}
+
+bool SimulatedCpu::clear_break(unsigned address) {
+    return valid() && functions_->clear_break(board_, address) != 0;
+}
+
+bool SimulatedCpu::resume(std::span<const unsigned> once) {
+    return valid() &&
+           functions_->resume(board_, once.data(), static_cast<unsigned>(once.size())) != 0;
+}
+
+void SimulatedCpu::pause() {
+    if (valid()) {
+        functions_->pause(board_);
+    }
+}
+
+RunOutput::RunOutput(const SimulatedCpu& cpu) : uart_(cpu.file("uart")), ports_(cpu.file("ports")) {
     std::error_code ec;
     if (const auto size = fs::file_size(uart_, ec); !ec) {
         uart_offset_ = size;
@@ -107,7 +174,7 @@ RunOutput::RunOutput() : uart_(uart_log()), ports_(dlportio_path("ports")) {
 
 std::string RunOutput::new_uart_text() {
     std::error_code ec;
-    if (!fs::is_regular_file(uart_, ec)) {
+    if (uart_.empty() || !fs::is_regular_file(uart_, ec)) {
         return {};  // a folder or a device has no end to follow
     }
     std::ifstream in(uart_, std::ios::binary);

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -147,6 +148,7 @@ std::string format_seconds(double seconds) {
 // What the command line asks for, checked before the board is touched.
 struct Plan {
     bool cpu = false;  // the board's 8051 is the simulated one, which reports how it ran
+    std::unique_ptr<board_query::SimulatedCpu> board;  // that 8051
     std::string uart_in;
     unsigned read_size = 0;
     std::optional<double> wall;  // the wall time that ends the run, if any
@@ -187,6 +189,7 @@ int check(Context& ctx, Plan& plan) {
     const board_query::FirmwareBoard board =
         board_query::firmware_board(set_Port(VANDREL_PORT_QUERY));
     plan.cpu = board.cpu;
+    plan.board = std::make_unique<board_query::SimulatedCpu>(set_Port(VANDREL_PORT_QUERY));
     if (board.simulated && !plan.cpu) {
         return ctx.fail("no firmware can run: " + board.why);
     }
@@ -196,7 +199,7 @@ int check(Context& ctx, Plan& plan) {
             "board's 8051 (DLPORTIO_BACKEND=sim DLPORTIO_SIM_MCU=s51)",
             kExitUsage);
     }
-    if (const auto problem = unusable_files(plan.uart_in, board_query::uart_log(), plan.cpu)) {
+    if (const auto problem = unusable_files(plan.uart_in, plan.board->file("uart"), plan.cpu)) {
         return ctx.fail(*problem);
     }
     if (options.args.size() == 2 && options.args[1] == "-") {
@@ -224,9 +227,9 @@ int start(Context& ctx, const Plan& plan, std::optional<board_query::RunOutput>&
         return ctx.library_failure();
     }
     ctx.info() << write_ram_text(size, checksum) << '\n';
-    output.emplace();
+    output.emplace(*plan.board);
     if (plan.cpu) {
-        board_query::plan_runs(options.cycles, plan.uart_in);
+        plan.board->plan(options.cycles, plan.uart_in);
     }
     reset();  // the 8051 runs from here
     std::ostringstream what;
@@ -258,8 +261,8 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
             break;
         }
         if (plan.cpu) {
-            run.state = board_query::run_state();
-            if (!run.state.running && run.state.end != board_query::RunEnd::none) {
+            run.state = plan.board->state();
+            if (!run.state.running && run.state.end != SIMBOARD_NOT_ENDED) {
                 break;  // the firmware ended the run, the budget ran out, or it broke down
             }
         }
@@ -270,7 +273,7 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
             break;
         }
         if (plan.cpu) {
-            board_query::wait_for_run(std::min(left, kLongestWait));
+            plan.board->wait(std::min(left, kLongestWait));
         } else {
             pause_ms(static_cast<unsigned>(std::min(left, kLongestWait).count()));
         }
@@ -306,8 +309,8 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
 // How the simulated 8051's run ended, as a line and an exit code.
 int verdict(Context& ctx, const Plan& plan, const Watch& run) {
     const Options& options = ctx.options;
-    const board_query::RunState state = board_query::run_state();
-    if (state.end != board_query::RunEnd::failed && state.cycles > 0) {
+    const board_query::RunState state = plan.board->state();
+    if (state.end != SIMBOARD_FAILED && state.cycles > 0) {
         const double simulated_seconds = static_cast<double>(state.cycles) / kCyclesPerSecond;
         std::ostringstream timing;
         timing << "8051: " << state.cycles << " cycles, " << format_seconds(simulated_seconds)
@@ -323,13 +326,13 @@ int verdict(Context& ctx, const Plan& plan, const Watch& run) {
     Outcome outcome = Outcome::wall_time;
     if (run.failure.found()) {
         outcome = Outcome::failure_text;
-    } else if (state.end == board_query::RunEnd::exited) {
+    } else if (state.end == SIMBOARD_EXITED) {
         outcome = Outcome::firmware;
     } else if (run.until.found()) {
         outcome = Outcome::expected_text;
-    } else if (state.end == board_query::RunEnd::budget) {
+    } else if (state.end == SIMBOARD_BUDGET) {
         outcome = Outcome::budget;
-    } else if (state.end == board_query::RunEnd::failed) {
+    } else if (state.end == SIMBOARD_FAILED) {
         outcome = Outcome::broken;
     }
     switch (outcome) {

@@ -23,15 +23,16 @@ extern "C" {
 DLPORTIO_API void DlPortWritePortUchar(unsigned long Port, unsigned char Value);
 DLPORTIO_API unsigned char DlPortReadPortUchar(unsigned long Port);
 
+/* What serves a base address; the back end itself is named by
+ * dlportio_backend_name. */
 enum dlportio_kind {
     DLPORTIO_NO_BOARD = 0, /* nothing stored, the data input reads high */
     DLPORTIO_SIMULATED = 1,
-    DLPORTIO_PPDEV = 2,
-    DLPORTIO_DIRECT = 3
+    DLPORTIO_REAL_PORT = 2 /* a parallel port of the machine, through any back end */
 };
 
 /* Sets up the back end for this base address if not done yet (this may open
- * and claim a device) and returns its kind. If text is not NULL, *text
+ * and claim a device) and returns its kind (enum dlportio_kind). If text is not NULL, *text
  * receives one line: the back end's description, or why no board can be
  * reached and what to do. Valid for the life of the process. */
 DLPORTIO_API int dlportio_setup(unsigned long Port, const char** text);
@@ -65,10 +66,16 @@ DLPORTIO_API void dlportio_quiet(int on);
  * Safe in a signal handler. */
 DLPORTIO_API void dlportio_trace_flush(void);
 
-/* Path of one of the layer's files: "ram" (the simulated board's RAM),
- * "uart" (the simulated 8051's UART output), "ports" (its last port latches).
- * An empty string when no place for it is known (no home folder); NULL for an
- * unknown name. Valid for the life of the process. */
+/* For a base address the simulated board serves: that board's handle, a
+ * struct simboard* for the simulated board's own functions (simboard.h, in
+ * the library the layer loaded); NULL for any other base address. Sets the
+ * back end up like dlportio_setup. */
+DLPORTIO_API void* dlportio_simulated_board(unsigned long Port);
+
+/* Path of one of the simulated board's files: "ram", "uart" (its 8051's UART
+ * output), "ports" (its last port latches), once a base address has been set
+ * up on the simulated board; "" before, and NULL for an unknown name. Kept
+ * for older callers: the board's own simboard_path tells the same. */
 DLPORTIO_API const char* dlportio_path(const char* what);
 
 #ifdef __cplusplus

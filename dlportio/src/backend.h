@@ -25,6 +25,9 @@ public:
     // time lets it pass in that time and returns true; a real port returns
     // false, and the caller waits in real time.
     virtual bool pass_time(std::uint32_t /*ms*/) { return false; }
+    // The simulated board's handle (simboard.h) where this back end is one;
+    // otherwise null.
+    virtual void* simulated_board() { return nullptr; }
 };
 
 // What the layer serves where no board can be reached: writes go nowhere and

@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::array kRows{
     BackendRow{"sim", Kind::simulated, Place::process, open_simulated},
-    BackendRow{"ppdev", Kind::ppdev, Place::device, open_ppdev},
-    BackendRow{"direct", Kind::direct, Place::address, open_direct},
+    BackendRow{"ppdev", Kind::real_port, Place::device, open_ppdev},
+    BackendRow{"direct", Kind::real_port, Place::address, open_direct},
 };
 
 }  // namespace

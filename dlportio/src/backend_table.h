@@ -19,8 +19,7 @@ namespace dlportio {
 enum class Kind {
     no_board = DLPORTIO_NO_BOARD,
     simulated = DLPORTIO_SIMULATED,
-    ppdev = DLPORTIO_PPDEV,
-    direct = DLPORTIO_DIRECT
+    real_port = DLPORTIO_REAL_PORT
 };
 
 // What one opening of a back end serves; the selection keeps one per place.

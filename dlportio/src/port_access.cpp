@@ -19,6 +19,7 @@
 #include "messages.h"
 #include "selection.h"
 #include "settings.h"
+#include "sim_backend.h"
 #include "trace.h"
 
 namespace {
@@ -97,6 +98,16 @@ public:
     }
 
     dlportio::Selector& selector() { return selector_; }
+
+    // The simulated board of a port set up so far, if any: one serves the process.
+    void* simulated_board() {
+        for (const Slot& slot : slots_) {
+            if (void* board = slot.backend->simulated_board()) {
+                return board;
+            }
+        }
+        return nullptr;
+    }
 
 private:
     Slot& add(unsigned long base) {
@@ -208,20 +219,24 @@ extern "C" void dlportio_trace_flush(void) {
     dlportio::flush_trace_for_exit();
 }
 
+extern "C" void* dlportio_simulated_board(unsigned long Port) {
+    if (g_closed) {
+        return nullptr;
+    }
+    return table().find(Port, false).first->backend->simulated_board();
+}
+
+// Kept for programs built against the layer when it still kept the simulated
+// board's settings: the board names its files itself now.
 extern "C" const char* dlportio_path(const char* what) {
     if (what == nullptr) {
         return nullptr;
     }
-    const dlportio::Settings& settings = layer_settings();
     const std::string_view name = what;
-    if (name == "ram") {
-        return settings.sim_ram.c_str();
+    if (name != "ram" && name != "uart" && name != "ports") {
+        return nullptr;
     }
-    if (name == "uart") {
-        return settings.uart_log.c_str();
-    }
-    if (name == "ports") {
-        return settings.ports_file.c_str();
-    }
-    return nullptr;
+    void* board = g_closed ? nullptr : table().simulated_board();
+    const char* path = board != nullptr ? dlportio::simulated_board_path(board, what) : nullptr;
+    return path != nullptr ? path : "";
 }

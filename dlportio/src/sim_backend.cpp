@@ -8,7 +8,6 @@
 #include <string>
 
 #include "messages.h"
-#include "settings.h"
 
 namespace dlportio {
 
@@ -22,6 +21,8 @@ struct SimLibrary {
     decltype(&simboard_write_data) write_data = nullptr;
     decltype(&simboard_read_status) read_status = nullptr;
     decltype(&simboard_pass_time) pass_time = nullptr;
+    decltype(&simboard_describe) describe = nullptr;
+    decltype(&simboard_path) path = nullptr;
     std::string error;
 };
 
@@ -57,7 +58,9 @@ SimLibrary load_library() {
                                look_up(handle, "simboard_close", library.close) &&
                                look_up(handle, "simboard_write_data", library.write_data) &&
                                look_up(handle, "simboard_read_status", library.read_status) &&
-                               look_up(handle, "simboard_pass_time", library.pass_time))) {
+                               look_up(handle, "simboard_pass_time", library.pass_time) &&
+                               look_up(handle, "simboard_describe", library.describe) &&
+                               look_up(handle, "simboard_path", library.path))) {
         const char* error = ::dlerror();
         library.open = nullptr;
         library.error = error != nullptr ? error : "no such library";
@@ -84,10 +87,11 @@ public:
 
     void write_data(std::uint8_t value) override { write_(board_, value); }
     std::uint8_t read_status() override { return read_(board_); }
-    bool pass_time(std::uint32_t ms) override {
-        pass_(board_, ms);
+    bool pass_time(std::uint32_t /*ms*/) override {
+        pass_(board_);
         return true;
     }
+    void* simulated_board() override { return board_; }
 
 private:
     simboard* board_;
@@ -103,30 +107,24 @@ void tell_line(const char* line) {
 
 }  // namespace
 
-Opened open_simulated(const Machine& machine, const std::string&) {
+const char* simulated_board_path(void* board, const char* what) {
+    const SimLibrary& loaded = library();
+    return loaded.open != nullptr ? loaded.path(static_cast<simboard*>(board), what) : nullptr;
+}
+
+// The board reads its own settings: this layer only opens it.
+Opened open_simulated(const Machine&, const std::string&) {
     const SimLibrary& loaded = library();
     if (loaded.open == nullptr) {
         return {nullptr, "the simulated board is not installed (" + loaded.error + ")"};
     }
-    const Settings& settings = machine.settings;
-    const simboard_settings board_settings{settings.sim_ram.c_str(),
-                                           settings.sim_fault.c_str(),
-                                           settings.sim_mcu.c_str(),
-                                           settings.uart_log.c_str(),
-                                           settings.ports_file.c_str(),
-                                           settings.uart_link.c_str(),
-                                           tell_line};
     const char* why = nullptr;
-    simboard* board = loaded.open(&board_settings, &why);
+    simboard* board = loaded.open(tell_line, &why);
     if (board == nullptr) {
         return {nullptr, why != nullptr ? why : "the simulated board did not open"};
     }
-    std::string name = "sim (RAM " + settings.sim_ram;
-    if (!settings.sim_fault.empty() && settings.sim_fault != "none") {
-        name += ", fault " + settings.sim_fault;
-    }
-    name += ")";
-    return {std::make_unique<SimBackend>(loaded, board), name};
+    std::string name = loaded.describe(board);
+    return {std::make_unique<SimBackend>(loaded, board), std::move(name)};
 }
 
 }  // namespace dlportio

@@ -10,6 +10,10 @@
 
 namespace dlportio {
 
+// One of the files of an open simulated board ("ram", "uart", "ports"), as the
+// board names it; null for an unknown name.
+const char* simulated_board_path(void* board, const char* what);
+
 Opened open_simulated(const Machine& machine, const std::string& place);
 
 }  // namespace dlportio

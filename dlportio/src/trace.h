@@ -75,6 +75,7 @@ public:
         return value;
     }
     bool pass_time(std::uint32_t ms) override { return inner_.pass_time(ms); }
+    void* simulated_board() override { return inner_.simulated_board(); }
 
 private:
     Backend& inner_;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -12,6 +14,7 @@
 
 #include "fake_device.h"
 #include "quillon_test/board_driver.h"
+#include "quillon_test/scoped_env.h"
 #include "quillon_test/scratch_folder.h"
 
 namespace {
@@ -23,10 +26,12 @@ using dlportio::Settings;
 
 class SelectionTest : public ::testing::Test {
 protected:
+    // The simulated board reads its own settings when it opens.
+    void SetUp() override { ram_.emplace("DLPORTIO_SIM_RAM", (scratch_ / "board.ram").c_str()); }
+
     Settings settings(const std::string& backend) const {
         Settings s;
         s.backend = backend;
-        s.sim_ram = (scratch_ / "board.ram").string();
         s.paths = {scratch_ / "proc",    scratch_ / "dev",       scratch_ / "pnp",
                    scratch_ / "usbmisc", scratch_ / "ioports",   scratch_ / "lockdown",
                    scratch_ / "modules", scratch_ / "secureboot"};
@@ -44,6 +49,7 @@ protected:
     }
 
     ScratchFolder scratch_;
+    std::optional<ScopedEnv> ram_;
     FakeDevice device_;
 };
 
@@ -130,25 +136,24 @@ TEST_F(SelectionTest, WrongSettingsGiveNoBoardNeverAnotherBoard) {
     EXPECT_EQ(a.name, "none: unknown DLPORTIO_BACKEND 'parallel' (use auto, sim, ppdev or direct)");
     EXPECT_TRUE(reads_as_no_board(*a.backend));
 
-    Settings s = settings("sim");
-    s.sim_fault = "flip";
-    Selector bad_fault(s, device_);
-    const auto b = bad_fault.choose(0x378);
-    EXPECT_EQ(b.name.rfind("none: unknown DLPORTIO_SIM_FAULT 'flip'", 0), 0u) << b.name;
-    EXPECT_TRUE(reads_as_no_board(*b.backend));
+    {
+        const ScopedEnv fault("DLPORTIO_SIM_FAULT", "flip");
+        Selector bad_fault(settings("sim"), device_);
+        const auto b = bad_fault.choose(0x378);
+        EXPECT_EQ(b.name.rfind("none: unknown DLPORTIO_SIM_FAULT 'flip'", 0), 0u) << b.name;
+        EXPECT_TRUE(reads_as_no_board(*b.backend));
+    }
 
-    s = settings("sim");
-    s.sim_ram = scratch_.path().string();  // a folder, not a file
-    Selector bad_ram(s, device_);
+    const ScopedEnv folder("DLPORTIO_SIM_RAM", scratch_.path().c_str());  // a folder, not a file
+    Selector bad_ram(settings("sim"), device_);
     const auto c = bad_ram.choose(0x378);
     EXPECT_EQ(c.name.rfind("none: simulated board unavailable: cannot open", 0), 0u) << c.name;
     EXPECT_TRUE(reads_as_no_board(*c.backend));
 }
 
 TEST_F(SelectionTest, SimWithAFaultNamesIt) {
-    Settings s = settings("sim");
-    s.sim_fault = "stuck-low";
-    Selector selector(s, device_);
+    const ScopedEnv fault("DLPORTIO_SIM_FAULT", "stuck-low");
+    Selector selector(settings("sim"), device_);
     EXPECT_EQ(selector.choose(0x378).name,
               "sim (RAM " + (scratch_ / "board.ram").string() + ", fault stuck-low)");
 }
@@ -391,7 +396,7 @@ TEST_F(SelectionTest, UsbAttachedParportIsUsedWithAWarning) {
     s.device = dev("parport0");
     Selector chosen(s, device_);
     const auto choice = chosen.choose(0x378);
-    EXPECT_EQ(choice.kind, dlportio::Kind::ppdev);
+    EXPECT_EQ(choice.kind, dlportio::Kind::real_port);
     EXPECT_NE(choice.name.find("; warning: a USB-attached port (base 0, e.g. uss720 or mos7715): "
                                "very slow, and it may answer status reads from a copy"),
               std::string::npos)

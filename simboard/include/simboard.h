@@ -6,7 +6,10 @@
  * The port-access layer loads this library (SIMBOARD_LIBRARY, with dlopen)
  * when a program first selects the simulated board, and drives the board
  * through the functions below; a program that never selects it never loads
- * it. One board serves a process, whichever port addresses it uses.
+ * it. The board reads its own settings (DLPORTIO_SIM_*) when it opens. The
+ * programs reach the board's 8051 through the handle the port-access layer
+ * gives for a port (dlportio_simulated_board), so every call below names the
+ * board it is about.
  */
 #ifndef SIMBOARD_H
 #define SIMBOARD_H
@@ -24,38 +27,50 @@
 extern "C" {
 #endif
 
-struct simboard_settings {
-    const char* ram;        /* the RAM file; created with its folder when missing */
-    const char* fault;      /* DLPORTIO_SIM_FAULT: "", no-board, stuck-low, flip=N, slow=N */
-    const char* mcu;        /* "" (the board only stores bytes) or "s51" */
-    const char* uart_log;   /* the 8051's UART output is appended here; "" drops it */
-    const char* ports_file; /* the 8051's port latches at its last stop; "" keeps none */
-    const char* uart_link;  /* non-empty: the UART is a pseudo-terminal too, linked here */
-    /* Where the board's messages go, one line each without its end. */
-    void (*tell)(const char* line);
-};
-
 struct simboard;
 
-/* Opens the board on its RAM file. NULL when it cannot, and *why (valid until
- * the next call) says why and what to do. */
-SIMBOARD_API struct simboard* simboard_open(const struct simboard_settings* settings,
-                                            const char** why);
+/* Opens the board as the environment sets it up (DLPORTIO_SIM_RAM, _FAULT,
+ * _MCU, _UART). Its messages go to `tell`, one line each without its end
+ * (NULL: standard error). NULL when it cannot open, and *why (valid until the
+ * next call) says why and what to do. */
+SIMBOARD_API struct simboard* simboard_open(void (*tell)(const char* line), const char** why);
 /* Stops an 8051 that still runs and writes the RAM back to its file. */
 SIMBOARD_API void simboard_close(struct simboard* board);
 
 /* The byte on the port's data lines, and the port's status register. */
 SIMBOARD_API void simboard_write_data(struct simboard* board, unsigned char value);
 SIMBOARD_API unsigned char simboard_read_status(struct simboard* board);
-/* A pause of `ms` on the port: the board's logic needs no real time to settle,
- * so it passes at once. */
-SIMBOARD_API void simboard_pass_time(struct simboard* board, unsigned long ms);
+/* A pause on the port: the board's logic needs no real time to settle, so any
+ * pause passes at once. */
+SIMBOARD_API void simboard_pass_time(struct simboard* board);
 
-/* The board's 8051 (mcu "s51"): it starts when the reset line falls and stops
- * when the line rises, or on its own. These act on the board opened last. */
+/* One line that names the board, e.g. "sim (RAM /path, fault flip=3)". */
+SIMBOARD_API const char* simboard_describe(struct simboard* board);
+/* Path of one of the board's files: "ram", "uart" (the 8051's UART output),
+ * "ports" (its last port latches); "" when it has none, NULL for an unknown
+ * name. Valid while the board is open. */
+SIMBOARD_API const char* simboard_path(struct simboard* board, const char* what);
 
+/* The board's 8051 (DLPORTIO_SIM_MCU=s51): it starts when the reset line
+ * falls and stops when the line rises, or on its own. */
+
+/* 1 when the board has an 8051 that runs firmware; otherwise 0, and *why
+ * (if why is not NULL) says why not. */
+SIMBOARD_API int simboard_cpu(struct simboard* board, const char** why);
+
+struct simboard_run_plan {
+    unsigned long long cycles; /* stop after this many machine cycles; 0: no limit */
+    const char* uart_input;    /* file fed to the UART's receive side; NULL or "": none */
+    int debug;                 /* 1: the 8051 pauses at its start and at breakpoints */
+};
+
+/* For the runs that start from now on. */
+SIMBOARD_API void simboard_plan(struct simboard* board, const struct simboard_run_plan* plan);
+
+/* Where a run is: how it ended, or that it goes on. One list for the board,
+ * the board query and the programs. */
 enum simboard_end {
-    SIMBOARD_NOT_ENDED = 0, /* no run yet, or the run goes on */
+    SIMBOARD_NOT_ENDED = 0, /* no run yet, or the run goes on (running or paused) */
     SIMBOARD_EXITED = 1,    /* the firmware called vandrel_sim_exit() */
     SIMBOARD_BUDGET = 2,    /* the cycle budget ran out */
     SIMBOARD_HELD = 3,      /* the reset line rose */
@@ -64,31 +79,50 @@ enum simboard_end {
 
 struct simboard_run {
     int running;               /* 1 while the 8051 runs */
-    int end;                   /* how the last run ended: enum simboard_end */
+    int paused;                /* 1 while a debugged 8051 waits (at its start, a breakpoint) */
+    int end;                   /* enum simboard_end */
     int result;                /* the firmware's result byte, for SIMBOARD_EXITED */
-    unsigned long long cycles; /* machine cycles the run took, once it stopped */
+    unsigned long long cycles; /* machine cycles run, once stopped or paused */
+    unsigned pc;               /* where it stopped or paused */
     double wall_seconds;       /* wall time from its start to its stop */
     const char* text;          /* for SIMBOARD_FAILED, what happened; valid until the next call */
 };
 
-/* 1 when the board has an 8051 that runs firmware; otherwise 0, and *why
- * (if why is not NULL) says why not. */
-SIMBOARD_API int simboard_cpu(const char** why);
-
-/* For the runs that start from now on, also on a board opened later: stop
- * after `cycles` machine cycles (0: no limit), and feed the file `uart_input`
- * to the UART's receive side at the baud rate the firmware sets (NULL or "":
- * no input). */
-SIMBOARD_API void simboard_plan(unsigned long long cycles, const char* uart_input);
-
 /* Returns once the running 8051 has printed on its UART (the text is then in
- * the UART log) or has stopped, or after timeout_ms, whichever comes first;
- * at once when no 8051 runs. For following a run without a fixed tick. */
-SIMBOARD_API void simboard_wait(unsigned long timeout_ms);
+ * the UART log), has stopped or paused, or after timeout_ms, whichever comes
+ * first; at once when no 8051 runs. For following a run without a tick. */
+SIMBOARD_API void simboard_wait(struct simboard* board, unsigned long timeout_ms);
 
 /* Fills *run with the state of the current or last run; notices an 8051 that
- * stopped on its own (it then stays stopped until the reset line rises). */
-SIMBOARD_API void simboard_poll(struct simboard_run* run);
+ * stopped or paused on its own. */
+SIMBOARD_API void simboard_poll(struct simboard* board, struct simboard_run* run);
+
+/* Debugging (plan.debug = 1). Memory spaces of the 8051: */
+enum simboard_space {
+    SIMBOARD_CODE = 0,  /* the board's RAM as code */
+    SIMBOARD_XDATA = 1, /* the board's RAM as external data (the same 32 KB) */
+    SIMBOARD_IDATA = 2, /* internal RAM, 0x00 to 0x7F */
+    SIMBOARD_SFR = 3    /* special function registers, 0x80 to 0xFF */
+};
+
+/* While the 8051 is paused: reads or writes `size` bytes at `address`.
+ * 1 on success; 0, and the run's text says why, otherwise. */
+SIMBOARD_API int simboard_read(struct simboard* board, int space, unsigned address,
+                               unsigned char* bytes, unsigned size);
+SIMBOARD_API int simboard_write(struct simboard* board, int space, unsigned address,
+                                const unsigned char* bytes, unsigned size);
+
+/* A breakpoint at a code address, kept across resumes until it is cleared;
+ * 1 on success. */
+SIMBOARD_API int simboard_break(struct simboard* board, unsigned address);
+SIMBOARD_API int simboard_clear(struct simboard* board, unsigned address);
+
+/* Lets a paused 8051 run on. It also pauses at the first of the `count`
+ * addresses in `once` it reaches (breakpoints for this resume only). 1 when
+ * it runs. */
+SIMBOARD_API int simboard_resume(struct simboard* board, const unsigned* once, unsigned count);
+/* Asks a running 8051 to pause; simboard_poll tells when it has. */
+SIMBOARD_API void simboard_pause(struct simboard* board);
 
 #ifdef __cplusplus
 }

@@ -4,9 +4,12 @@
 // while the reset line is low and owns the board's RAM then.
 #pragma once
 
+#include <simboard.h>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+
+#include <span>
 #include <string>
 
 #include "ram_file.h"
@@ -18,18 +21,18 @@ namespace sim {
 struct RunPlan {
     std::uint64_t cycles = 0;  // machine cycles after which the microcontroller stops; 0: no limit
     std::string uart_input;    // file whose bytes reach the UART's receive side; empty: none
+    bool debug = false;        // pause at the start and at breakpoints
 };
-
-// How the last run ended (the values are simboard.h's simboard_end).
-enum class RunEnd { none = 0, exited = 1, budget = 2, held = 3, failed = 4 };
 
 struct RunReport {
     bool running = false;
-    RunEnd end = RunEnd::none;
-    std::uint8_t result = 0;   // the firmware's result, for RunEnd::exited
-    std::uint64_t cycles = 0;  // machine cycles run, once stopped
-    double wall_seconds = 0;   // from the start to the stop
-    std::string text;          // for RunEnd::failed: what went wrong
+    bool paused = false;                    // a debugged run waits at its start or a breakpoint
+    simboard_end end = SIMBOARD_NOT_ENDED;  // how the last run ended
+    std::uint8_t result = 0;                // the firmware's result, for SIMBOARD_EXITED
+    std::uint64_t cycles = 0;               // machine cycles run, once stopped or paused
+    unsigned pc = 0;                        // where it stopped or paused
+    double wall_seconds = 0;                // from the start to the stop
+    std::string text;                       // for SIMBOARD_FAILED: what went wrong
 };
 
 class BoardCpu {
@@ -47,6 +50,22 @@ public:
     // Returns once the running microcontroller has printed on its UART or
     // stopped, or after `timeout`; at once when none runs.
     virtual void wait(std::chrono::milliseconds /*timeout*/) {}
+
+    // Debugging, while a debugged microcontroller is paused: its memory by
+    // simboard_space, its breakpoints, and letting it run on (pausing also at
+    // the addresses `once`, for this run only). False where it cannot.
+    virtual bool read(int /*space*/, unsigned /*address*/, std::span<std::uint8_t> /*bytes*/) {
+        return false;
+    }
+    virtual bool write(int /*space*/, unsigned /*address*/,
+                       std::span<const std::uint8_t> /*bytes*/) {
+        return false;
+    }
+    virtual bool set_break(unsigned /*address*/) { return false; }
+    virtual bool clear_break(unsigned /*address*/) { return false; }
+    virtual bool resume(std::span<const unsigned> /*once*/) { return false; }
+    // Asks a running microcontroller to pause.
+    virtual void pause() {}
 };
 
 // What the board's microcontroller is and where its outputs go.

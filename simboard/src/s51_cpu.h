@@ -2,13 +2,16 @@
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The board's 8051, simulated by ucsim's s51: it starts on the board's RAM as
 // code and data memory when the reset line falls, and hands the RAM back, with
-// what the firmware wrote, when the line rises.
+// what the firmware wrote, when the line rises. Debugged, it pauses at its
+// start and at breakpoints, where its memory can be read and written.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -20,6 +23,8 @@
 #include "uart_pty.h"
 
 namespace sim {
+
+class S51Session;
 
 struct S51Settings {
     std::string program;     // absolute path of s51
@@ -56,30 +61,48 @@ public:
     RunReport poll() override;
     void wait(std::chrono::milliseconds timeout) override;
 
-private:
-    struct Session;
-    struct UartEnds;
+    bool read(int space, unsigned address, std::span<std::uint8_t> bytes) override;
+    bool write(int space, unsigned address, std::span<const std::uint8_t> bytes) override;
+    bool set_break(unsigned address) override;
+    bool clear_break(unsigned address) override;
+    bool resume(std::span<const unsigned> once) override;
+    void pause() override;
 
-    bool start(Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
+private:
+    struct UartEnds;
+    // What the simulator printed on its own that is kept while looking for a
+    // stop: enough for the answers the stop brings with it.
+    static constexpr std::size_t kMaxPrinted = 1 << 20;
+
+    bool start(S51Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
     std::optional<std::filesystem::path> write_run_files(
         const std::filesystem::path& folder, std::span<const std::uint8_t, kBoardRamSize> ram,
-        std::vector<std::string>& setup) const;
+        std::string& events) const;
     bool open_uart(UartEnds& uart, std::vector<std::string>& setup);
-    bool spawn(Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
+    bool spawn(S51Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
                quillon::posix::Fd input, quillon::posix::Fd terminal);
-    bool begin(Session& session, std::vector<std::string> setup);
-    // Takes note of a stop the simulator printed in `text`; true if it was one.
-    bool note_stop(Session& session, const std::string& text);
+    bool begin(S51Session& session, std::vector<std::string> setup);
+    // Takes note of the stop the text tells of, with what the simulator
+    // printed with it; true if there was one.
+    bool note_stop(S51Session& session, const std::string& text);
+    // What the 8051 left, from the answers to kAfterStop in `text`.
+    void note_after_stop(S51Session& session, std::string_view text);
     // A UART log that could not be written ends the run as failed: the
     // firmware's output would be lost unseen. True when it did.
     bool note_log_failure();
-    // Reads the answers to kAfterStop from the stopped simulator.
-    void read_after_stop(Session& session);
+    // The reset line rose while the 8051 ran or waited: stops it and reads
+    // what it left.
+    void stop_for_hold(S51Session& session);
+    // Hands back what the 8051 left and ends the simulator.
+    void hand_back(S51Session& session, BoardRam ram);
+    // One exchange with a paused 8051: the lines (and the breakpoints still to
+    // delete) in one write, the answer through `ending` and its prompt.
+    std::optional<std::string> ask(std::vector<std::string> lines, std::string_view ending = {});
 
     S51Settings settings_;
     RunPlan plan_;
     std::unique_ptr<UartPty> pty_;  // for the layer's life, so a terminal program stays connected
-    std::unique_ptr<Session> session_;
+    std::unique_ptr<S51Session> session_;
     RunReport report_;
     std::atomic<int> log_error_{0};  // errno of the UART log's first failed write
 };

@@ -41,6 +41,11 @@ public:
     // returns all text read up to its end.
     std::optional<std::string> read_through(std::string_view text,
                                             std::chrono::milliseconds timeout);
+    // Reads until `complete` finds the end of the answer in the text so far
+    // (it returns the answer's length, or npos while it is incomplete); what
+    // follows stays for the next read.
+    std::optional<std::string> read(std::chrono::milliseconds timeout,
+                                    const std::function<std::size_t(const std::string&)>& complete);
     // Whatever the simulator has printed so far, without waiting.
     std::string take_pending();
     // For waiting on the simulator: readable when it has printed something;
@@ -49,11 +54,6 @@ public:
     bool has_pending() const { return !pending_.empty(); }
 
 private:
-    // Reads until `complete` finds the end of the answer in the text so far
-    // (it returns the answer's length, or npos while it is incomplete).
-    std::optional<std::string> read(std::chrono::milliseconds timeout,
-                                    const std::function<std::size_t(const std::string&)>& complete);
-
     std::string pending_;  // read past the end of the last answer
     // Its slave end is kept open, so reads never fail before the simulator opens it.
     RawPty pty_;

@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
-// The library's C functions, over one SimBoard per opening; the board opened
-// last is the one whose 8051 the queries ask about.
+// The library's C functions, each over the one board it is given.
 #include "simboard.h"
 
 #include <algorithm>
@@ -9,59 +8,59 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "board_cpu.h"
+#include "board_settings.h"
 #include "messages.h"
 #include "ram_file.h"
 #include "sim_board.h"
 #include "sim_fault.h"
 
 struct simboard {
+    sim::BoardSettings settings;
+    std::string description;
     std::unique_ptr<sim::SimBoard> board;
     sim::BoardCpu* cpu = nullptr;  // owned by the board
     std::string cpu_note;          // why there is no 8051
+    sim::RunReport report;         // the last one polled, whose text a caller holds
 };
 
 namespace {
 
-simboard* g_current = nullptr;  // the board opened last
-sim::RunPlan g_plan;
-std::string g_why;
-sim::RunReport g_report;
+std::string g_why;  // why the last opening failed
 
-std::string text(const char* value) {
-    return value != nullptr ? value : "";
-}
-
-std::unique_ptr<simboard> open_board(const simboard_settings& settings) {
-    const std::string fault_text = text(settings.fault);
-    const auto fault = sim::parse_sim_fault(fault_text);
+std::unique_ptr<simboard> open_board() {
+    auto opened = std::make_unique<simboard>();
+    opened->settings = sim::settings_from_environment();
+    const sim::BoardSettings& settings = opened->settings;
+    const auto fault = sim::parse_sim_fault(settings.fault);
     if (!fault) {
-        g_why = "unknown DLPORTIO_SIM_FAULT '" + fault_text +
+        g_why = "unknown DLPORTIO_SIM_FAULT '" + settings.fault +
                 "' (use no-board, stuck-low, flip=N or slow=N)";
         return nullptr;
     }
-    const std::string path = text(settings.ram);
-    if (path.empty()) {
+    if (settings.ram.empty()) {
         g_why = "no place for the simulated board's RAM (set DLPORTIO_SIM_RAM=path)";
         return nullptr;
     }
     std::string error;
-    auto file = sim::RamFile::open(path, error);
+    auto file = sim::RamFile::open(settings.ram, error);
     if (!file) {
         g_why = "simulated board unavailable: " + error +
                 " (set DLPORTIO_SIM_RAM=path to another file)";
         return nullptr;
     }
-    auto opened = std::make_unique<simboard>();
-    const sim::CpuSettings cpu_settings{text(settings.mcu), text(settings.uart_log),
-                                        text(settings.ports_file), text(settings.uart_link)};
+    opened->description = "sim (RAM " + settings.ram;
+    if (!settings.fault.empty() && settings.fault != "none") {
+        opened->description += ", fault " + settings.fault;
+    }
+    opened->description += ")";
+    const sim::CpuSettings cpu_settings{settings.mcu, settings.uart_log, settings.ports_file,
+                                        settings.uart_link};
     auto cpu = sim::make_board_cpu(cpu_settings, &opened->cpu_note);
     opened->cpu = cpu.get();
-    if (opened->cpu != nullptr) {
-        opened->cpu->plan(g_plan);
-    }
     const sim::BoardRam ram = file->bytes();
     opened->board = std::make_unique<sim::SimBoard>(ram, *fault, std::move(cpu), std::move(file));
     return opened;
@@ -69,30 +68,22 @@ std::unique_ptr<simboard> open_board(const simboard_settings& settings) {
 
 }  // namespace
 
-extern "C" simboard* simboard_open(const simboard_settings* settings, const char** why) {
+extern "C" simboard* simboard_open(void (*tell)(const char* line), const char** why) {
     g_why.clear();
     std::unique_ptr<simboard> opened;
-    if (settings == nullptr) {
-        g_why = "no settings for the simulated board";
-    } else {
-        sim::set_teller(settings->tell);
-        try {
-            opened = open_board(*settings);
-        } catch (const std::exception& e) {
-            g_why = std::string("simulated board unavailable: ") + e.what();
-        }
+    sim::set_teller(tell);
+    try {
+        opened = open_board();
+    } catch (const std::exception& e) {
+        g_why = std::string("simulated board unavailable: ") + e.what();
     }
     if (why != nullptr) {
         *why = g_why.c_str();
     }
-    g_current = opened ? opened.get() : g_current;
     return opened.release();  // the caller gives it back with simboard_close
 }
 
 extern "C" void simboard_close(simboard* board) {
-    if (g_current == board) {
-        g_current = nullptr;
-    }
     const std::unique_ptr<simboard> closed(board);
 }
 
@@ -104,55 +95,97 @@ extern "C" unsigned char simboard_read_status(simboard* board) {
     return board->board->read_status();
 }
 
-extern "C" void simboard_pass_time(simboard* board, unsigned long /*ms*/) {
+extern "C" void simboard_pass_time(simboard* board) {
     board->board->pass_time();
 }
 
-extern "C" int simboard_cpu(const char** why) {
-    const char* note = "no simulated board is open";
-    if (g_current != nullptr) {
-        if (g_current->cpu != nullptr) {
-            return 1;
-        }
-        note = g_current->cpu_note.c_str();
+extern "C" const char* simboard_describe(simboard* board) {
+    return board->description.c_str();
+}
+
+extern "C" const char* simboard_path(simboard* board, const char* what) {
+    if (what == nullptr) {
+        return nullptr;
+    }
+    const std::string_view name = what;
+    const sim::BoardSettings& settings = board->settings;
+    return name == "ram"     ? settings.ram.c_str()
+           : name == "uart"  ? settings.uart_log.c_str()
+           : name == "ports" ? settings.ports_file.c_str()
+                             : nullptr;
+}
+
+extern "C" int simboard_cpu(simboard* board, const char** why) {
+    if (board->cpu != nullptr) {
+        return 1;
     }
     if (why != nullptr) {
-        *why = note;
+        *why = board->cpu_note.c_str();
     }
     return 0;
 }
 
-extern "C" void simboard_plan(unsigned long long cycles, const char* uart_input) {
-    g_plan.cycles = cycles;
-    g_plan.uart_input = text(uart_input);
-    if (g_current != nullptr && g_current->cpu != nullptr) {
-        g_current->cpu->plan(g_plan);
+extern "C" void simboard_plan(simboard* board, const simboard_run_plan* plan) {
+    if (board->cpu != nullptr && plan != nullptr) {
+        board->cpu->plan(sim::RunPlan{
+            plan->cycles, plan->uart_input != nullptr ? plan->uart_input : "", plan->debug != 0});
     }
 }
 
-static_assert(static_cast<int>(sim::RunEnd::exited) == SIMBOARD_EXITED &&
-              static_cast<int>(sim::RunEnd::budget) == SIMBOARD_BUDGET &&
-              static_cast<int>(sim::RunEnd::held) == SIMBOARD_HELD &&
-              static_cast<int>(sim::RunEnd::failed) == SIMBOARD_FAILED);
-
-extern "C" void simboard_wait(unsigned long timeout_ms) {
-    if (g_current != nullptr && g_current->cpu != nullptr) {
-        g_current->cpu->wait(
-            std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
+extern "C" void simboard_wait(simboard* board, unsigned long timeout_ms) {
+    if (board->cpu != nullptr) {
+        board->cpu->wait(std::chrono::milliseconds(std::min<unsigned long>(timeout_ms, INT_MAX)));
     }
 }
 
-extern "C" void simboard_poll(simboard_run* run) {
-    g_report = sim::RunReport{};
-    if (g_current != nullptr && g_current->cpu != nullptr) {
-        g_report = g_current->cpu->poll();
-    }
+extern "C" void simboard_poll(simboard* board, simboard_run* run) {
+    board->report = board->cpu != nullptr ? board->cpu->poll() : sim::RunReport{};
+    const sim::RunReport& report = board->report;
     if (run != nullptr) {
-        run->running = g_report.running ? 1 : 0;
-        run->end = static_cast<int>(g_report.end);
-        run->result = g_report.result;
-        run->cycles = g_report.cycles;
-        run->wall_seconds = g_report.wall_seconds;
-        run->text = g_report.text.c_str();
+        run->running = report.running ? 1 : 0;
+        run->paused = report.paused ? 1 : 0;
+        run->end = report.end;
+        run->result = report.result;
+        run->cycles = report.cycles;
+        run->pc = report.pc;
+        run->wall_seconds = report.wall_seconds;
+        run->text = report.text.c_str();
+    }
+}
+
+extern "C" int simboard_read(simboard* board, int space, unsigned address, unsigned char* bytes,
+                             unsigned size) {
+    return board->cpu != nullptr && bytes != nullptr &&
+                   board->cpu->read(space, address, std::span(bytes, size))
+               ? 1
+               : 0;
+}
+
+extern "C" int simboard_write(simboard* board, int space, unsigned address,
+                              const unsigned char* bytes, unsigned size) {
+    return board->cpu != nullptr && bytes != nullptr &&
+                   board->cpu->write(space, address, std::span(bytes, size))
+               ? 1
+               : 0;
+}
+
+extern "C" int simboard_break(simboard* board, unsigned address) {
+    return board->cpu != nullptr && board->cpu->set_break(address) ? 1 : 0;
+}
+
+extern "C" int simboard_clear(simboard* board, unsigned address) {
+    return board->cpu != nullptr && board->cpu->clear_break(address) ? 1 : 0;
+}
+
+extern "C" int simboard_resume(simboard* board, const unsigned* once, unsigned count) {
+    if (board->cpu == nullptr || (once == nullptr && count > 0)) {
+        return 0;
+    }
+    return board->cpu->resume(std::span(once, count)) ? 1 : 0;
+}
+
+extern "C" void simboard_pause(simboard* board) {
+    if (board->cpu != nullptr) {
+        board->cpu->pause();
     }
 }

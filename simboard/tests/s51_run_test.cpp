@@ -23,7 +23,6 @@
 namespace {
 
 using quillon_test::ScratchFolder;
-using sim::RunEnd;
 using sim::RunReport;
 using sim::S51Cpu;
 using sim::S51Settings;
@@ -111,14 +110,14 @@ TEST_P(S51ExitTest, FirmwareEndsItsRunWithItsResult) {
     S51Cpu cpu(settings());
     cpu.run(ram);
     const RunReport stopped = wait_for_stop(cpu);
-    ASSERT_EQ(stopped.end, RunEnd::exited) << stopped.text;
+    ASSERT_EQ(stopped.end, SIMBOARD_EXITED) << stopped.text;
     EXPECT_FALSE(stopped.running);
     EXPECT_EQ(stopped.result, GetParam().result);
     EXPECT_GT(stopped.cycles, 0u);
     cpu.hold(ram);
 
     const RunReport held = cpu.poll();
-    EXPECT_EQ(held.end, RunEnd::exited);
+    EXPECT_EQ(held.end, SIMBOARD_EXITED);
     EXPECT_EQ(held.result, GetParam().result);
     EXPECT_EQ(held.cycles, stopped.cycles);
     EXPECT_EQ(ram[0x1000], GetParam().result);
@@ -164,8 +163,8 @@ TEST_F(S51RunTest, BudgetStopsAtTheSameCycleWithTheSameOutputsUnderLoad) {
         loaded = budget_run("loaded");
     }
 
-    ASSERT_EQ(idle.report.end, RunEnd::budget) << idle.report.text;
-    ASSERT_EQ(loaded.report.end, RunEnd::budget) << loaded.report.text;
+    ASSERT_EQ(idle.report.end, SIMBOARD_BUDGET) << idle.report.text;
+    ASSERT_EQ(loaded.report.end, SIMBOARD_BUDGET) << loaded.report.text;
     // The run ends at the first instruction boundary at or past the budget.
     EXPECT_GE(idle.report.cycles, kCycles);
     EXPECT_LE(idle.report.cycles, kCycles + 3);
@@ -185,7 +184,7 @@ TEST_F(S51RunTest, LongerBudgetRunsFurther) {
         S51Cpu cpu(settings());
         cpu.plan({100'000 * (i + 1), ""});
         cpu.run(ram);
-        ASSERT_EQ(wait_for_stop(cpu).end, RunEnd::budget);
+        ASSERT_EQ(wait_for_stop(cpu).end, SIMBOARD_BUDGET);
         cpu.hold(ram);
         turns[i] = ram[0x1004] | ram[0x1005] << 8 | ram[0x1006] << 16;
     }
@@ -203,7 +202,7 @@ TEST_F(S51RunTest, UartInputIsEchoedAndKept) {
     cpu.plan({5'000'000, (folder_ / "in.txt").string()});
     cpu.run(ram);
     const RunReport stopped = wait_for_stop(cpu);
-    ASSERT_EQ(stopped.end, RunEnd::exited) << stopped.text;
+    ASSERT_EQ(stopped.end, SIMBOARD_EXITED) << stopped.text;
     cpu.hold(ram);
     EXPECT_EQ(read_text(folder_ / "state/uart.log"), "hello, board.");
     EXPECT_EQ(ram[0x10FF], 13);
@@ -223,7 +222,7 @@ TEST_F(S51RunTest, MissingUartInputIsReportedAndNothingRuns) {
     EXPECT_NE(said.find("cannot open the UART input"), std::string::npos) << said;
     const RunReport report = cpu.poll();
     EXPECT_FALSE(report.running);
-    EXPECT_EQ(report.end, RunEnd::failed);
+    EXPECT_EQ(report.end, SIMBOARD_FAILED);
 }
 
 // A terminal program on the UART's pseudo-terminal talks to the firmware.
@@ -261,7 +260,7 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
         }
         ::close(terminal);
         EXPECT_EQ(echoed, "hi.");
-        EXPECT_EQ(wait_for_stop(cpu).end, RunEnd::exited);
+        EXPECT_EQ(wait_for_stop(cpu).end, SIMBOARD_EXITED);
         cpu.hold(ram);
         EXPECT_EQ(read_text(folder_ / "state/uart.log"), "hi.") << "the log keeps it too";
     }
@@ -281,7 +280,7 @@ TEST_F(S51RunTest, StopWritesBackOnlyWhatTheFirmwareChanged) {
         ram[i] = static_cast<std::uint8_t>(i * 7 + 1);
     }
     cpu.hold(ram);
-    EXPECT_EQ(cpu.poll().end, RunEnd::held);
+    EXPECT_EQ(cpu.poll().end, SIMBOARD_HELD);
     for (std::size_t i = 0x4000; i < 0x6000; ++i) {
         ASSERT_EQ(ram[i], static_cast<std::uint8_t>(i * 7 + 1)) << "at 0x" << std::hex << i;
     }

@@ -8,12 +8,16 @@
 //   roundtrip_helper killed <n>            read_ram n, then ends by SIGTERM, whose
 //                                          handler flushes the trace as a program's would
 //   roundtrip_helper setup                 prints dlportio_setup's kind and text for 0x378
-//   roundtrip_helper path <what>           prints dlportio_path(what), "(null)" for NULL
+//   roundtrip_helper path <what>           sets 0x378 up, prints what the simulated board
+//                                          serving it tells of its file <what>, "(null)"
+//                                          for NULL
 //   roundtrip_helper loads                 sets 0x378 up, prints whether the simulated
 //                                          board's library is loaded: yes or no
 // A first argument --quiet calls dlportio_quiet(1) before anything else;
 // --delay D (after it) sets the library's delay.
 // Exits 0 when the library reported success.
+#include <dlfcn.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +84,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "path") == 0) {
-        const char* path = dlportio_path(argv[2]);
+        dlportio_quiet(1);
+        auto* board = static_cast<simboard*>(dlportio_simulated_board(0x378));
+        void* library = ::dlopen(SIMBOARD_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+        const auto path_of =
+            library != nullptr
+                ? reinterpret_cast<decltype(&simboard_path)>(::dlsym(library, "simboard_path"))
+                : nullptr;
+        const char* path =
+            board != nullptr && path_of != nullptr ? path_of(board, argv[2]) : nullptr;
+        if (path != nullptr && std::strcmp(path, dlportio_path(argv[2])) != 0) {
+            std::fprintf(stderr, "helper: the layer and the board name different files\n");
+            return 1;
+        }
         std::printf("%s\n", path != nullptr ? path : "(null)");
         return 0;
     }

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "settings.h"
+#include "board_settings.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -31,8 +31,8 @@ TEST_P(FileLocationTest, RamAndUartLogShareOneFolder) {
         ASSERT_NE(entry, nullptr);
         folder = std::string(entry->pw_dir) + "/.local/state/quillon";
     }
-    const dlportio::Settings settings = dlportio::settings_from_environment();
-    EXPECT_EQ(settings.sim_ram, folder + "/vandrel-board.ram");
+    const sim::BoardSettings settings = sim::settings_from_environment();
+    EXPECT_EQ(settings.ram, folder + "/vandrel-board.ram");
     EXPECT_EQ(settings.uart_log, folder + "/vandrel-uart.log");
     EXPECT_EQ(settings.ports_file, folder + "/vandrel-ports.txt");
 }
@@ -62,7 +62,7 @@ TEST_P(BoardFilesTest, EveryFileFollowsTheRamFile) {
     ScopedEnv state("XDG_STATE_HOME", "/st");
     ScopedEnv ram("DLPORTIO_SIM_RAM", c.ram);
     ScopedEnv uart("DLPORTIO_SIM_UART", c.uart);
-    const dlportio::Settings settings = dlportio::settings_from_environment();
+    const sim::BoardSettings settings = sim::settings_from_environment();
     EXPECT_EQ(settings.uart_log, c.uart_log);
     EXPECT_EQ(settings.ports_file, c.ports_file);
     EXPECT_EQ(settings.uart_link, c.uart_link);

@@ -1,0 +1,108 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
+#include "s51_answers.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "intel_hex_image.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::string_view kEndRecord = ":00000001FF";
+
+}  // namespace
+
+std::optional<StopLine> find_stop(std::string_view text) {
+    const std::size_t at = text.rfind("Stop at 0x");
+    if (at == std::string_view::npos || text.find('\0', at) == std::string_view::npos) {
+        return std::nullopt;
+    }
+    static const std::regex stop_line(R"(^Stop at 0x([0-9a-fA-F]+): \((\d+)\) ([^\r\n]*))");
+    static const std::regex event_line(R"(Event `\w+' at (\w+)\[)");
+    const std::string rest(text.substr(at, text.find('\0', at) - at));
+    std::smatch found;
+    if (!std::regex_search(rest, found, stop_line)) {
+        return std::nullopt;
+    }
+    StopLine stop;
+    stop.pc = static_cast<unsigned>(std::stoul(found[1].str(), nullptr, 16));
+    stop.code = std::stoi(found[2].str());
+    stop.reason = found[3].str();
+    stop.begin = at;
+    if (std::smatch event; std::regex_search(rest, event, event_line)) {
+        stop.event_space = event[1].str();
+    }
+    return stop;
+}
+
+std::optional<std::uint64_t> clocks_in(std::string_view text) {
+    static const std::regex clocks(R"(since last reset= [0-9.]+ sec \((\d+) clks\))");
+    const std::string copy(text);
+    std::smatch found;
+    if (!std::regex_search(copy, found, clocks)) {
+        return std::nullopt;
+    }
+    return std::stoull(found[1].str());
+}
+
+std::vector<std::string_view> dumps_in(std::string_view text) {
+    std::vector<std::string_view> dumps;
+    std::size_t from = 0;
+    while (true) {
+        // A record starts a line or follows a prompt; other lines may hold a colon too.
+        std::size_t start = text.find(':', from);
+        while (start != std::string_view::npos && start > 0 && text[start - 1] != '\n' &&
+               text[start - 1] != '\0') {
+            start = text.find(':', start + 1);
+        }
+        if (start == std::string_view::npos) {
+            break;
+        }
+        const std::size_t end = text.find(kEndRecord, start);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        dumps.push_back(text.substr(start, end + kEndRecord.size() - start));
+        from = end + kEndRecord.size();
+    }
+    return dumps;
+}
+
+bool store_dump(std::string_view dump, std::size_t size, std::span<std::uint8_t> image) {
+    const auto stored = parse_intel_hex(dump, image);
+    return stored && *stored == size;
+}
+
+std::vector<int> breakpoints_set(std::string_view text) {
+    static const std::regex set(R"(Breakpoint (\d+) at 0x)");
+    std::vector<int> numbers;
+    const std::string copy(text);
+    for (auto it = std::sregex_iterator(copy.begin(), copy.end(), set);
+         it != std::sregex_iterator(); ++it) {
+        numbers.push_back(std::stoi((*it)[1].str()));
+    }
+    return numbers;
+}
+
+std::string unexpected_answer(std::string_view answer, const std::vector<std::string>& commands,
+                              std::initializer_list<std::string_view> expected) {
+    std::string_view rest = answer;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find_first_of(std::string_view("\n\0", 2));
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.remove_suffix(1);
+        }
+        if (!line.empty() && std::find(commands.begin(), commands.end(), line) == commands.end() &&
+            std::find(expected.begin(), expected.end(), line) == expected.end()) {
+            return std::string(line);
+        }
+    }
+    return {};
+}
+
+}  // namespace sim

@@ -1,0 +1,60 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: LGPL-2.1-or-later */
+// What the board says to s51 on its console: the set-up of a run, the
+// questions asked when the 8051 stops, breakpoints and memory commands.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// Von Neumann wiring: the firmware's external data memory is the same 32 KB
+// that holds its code.
+inline constexpr std::string_view kMapDataOntoCode =
+    "memory create addressdecoder xram 0 0x7fff rom_chip 0";
+// Every cycle, not now and then: bytes then arrive at the baud rate the
+// firmware set, in simulated time.
+inline constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
+
+// What the stopped 8051 left: its clocks, its special function registers (the
+// port latches, the result) and its memory, in this order.
+inline constexpr std::string_view kAfterStop = "state;dump /i sfr 0x80 0xff;dump /i rom 0x0 0x7fff";
+// What a paused 8051 is like: its clocks, internal RAM and special function
+// registers, in this order.
+inline constexpr std::string_view kSnapshot = "state;dump /i iram 0x0 0x7f;dump /i sfr 0x80 0xff";
+
+// A command string of ';'-separated commands as console lines.
+std::vector<std::string> as_lines(std::string_view commands);
+
+// The budget as a value-change file the simulator replays: its one event, half
+// a machine cycle before the budget's end, sets the variable the budget's
+// breakpoint watches at the first instruction boundary at or past it.
+std::string budget_events(std::uint64_t cycles);
+
+// The set-up lines of a run: the memory map, the breakpoints that end it (the
+// firmware's exit, the budget when `events` names its file) with kAfterStop
+// attached, so the simulator answers as it stops and never idles first.
+std::vector<std::string> run_setup(const std::string& events);
+
+// A breakpoint that pauses at `address`, with kSnapshot attached.
+std::vector<std::string> pause_at(unsigned address);
+
+// "dump /i xram 0x1000 0x1003"; empty for an unknown space or an empty range.
+std::string dump_command(int space, unsigned address, unsigned size);
+// "set memory xram 0x1000 0x01 0x02".
+std::string set_command(int space, unsigned address, std::span<const std::uint8_t> bytes);
+
+// Lines for the console in one piece. The simulator reads its console 99 bytes
+// at a time and takes a line cut by that boundary as two, and pauses before
+// the second: a line that would cross it starts on it instead, the line before
+// padded with blanks.
+std::string console_script(const std::vector<std::string>& lines);
+
+// Words ucsim's strings take as they stand: no quote or backslash to escape.
+bool plain_path(const std::string& path);
+
+}  // namespace sim

@@ -1,0 +1,211 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
+// The debugged 8051's side of S51Cpu: its memory and breakpoints while it is
+// paused, and letting it run on. Each exchange is one write and one answer: a
+// paused simulator looks at its console only every 100 ms.
+#include <simboard.h>
+
+#include <algorithm>
+
+#include "s51_answers.h"
+#include "s51_commands.h"
+#include "s51_cpu.h"
+#include "s51_session.h"
+
+namespace sim {
+
+namespace {
+
+// ucsim takes a console line of at most 99 bytes: "set memory xram 0x1000" and
+// this many bytes of " 0xAB" stay below.
+constexpr std::size_t kBytesPerSet = 15;
+
+std::string deletes(const std::vector<int>& numbers) {
+    std::string line = "delete";
+    for (const int number : numbers) {
+        line += " " + std::to_string(number);
+    }
+    return line;
+}
+
+}  // namespace
+
+std::optional<std::string> S51Cpu::ask(std::vector<std::string> lines, std::string_view ending) {
+    if (!session_ || !session_->paused) {
+        return std::nullopt;
+    }
+    S51Session& session = *session_;
+    if (!session.once.empty()) {
+        lines.insert(lines.begin(), deletes(session.once));
+        session.once.clear();
+    }
+    lines.push_back(session.marker_command());
+    auto& console = session.console;
+    console.take_pending();  // anything from before belongs to no question of ours
+    if (!console.send(console_script(lines))) {
+        return std::nullopt;
+    }
+    auto said = console.read(settings_.answer_time, session.marker_end());
+    if (said && !ending.empty() && said->find(ending) == std::string::npos) {
+        return std::nullopt;
+    }
+    if (!said) {
+        report_.text = "the simulator did not answer";
+    }
+    return said;
+}
+
+bool S51Cpu::read(int space, unsigned address, std::span<std::uint8_t> bytes) {
+    if (!session_ || !session_->paused) {
+        return false;
+    }
+    S51Session& session = *session_;
+    const std::size_t end = address + bytes.size();
+    if (space == SIMBOARD_IDATA || space == SIMBOARD_SFR) {
+        const bool idata = space == SIMBOARD_IDATA;
+        if ((idata && end > session.iram.size()) || (!idata && (address < 0x80 || end > 0x100))) {
+            return false;
+        }
+        if (!session.have_snapshot) {
+            const auto said = ask(as_lines(kSnapshot));
+            if (!said) {
+                return false;
+            }
+            session.note_snapshot(*said);
+            if (!session.have_snapshot) {
+                return false;
+            }
+        }
+        const auto* from = idata ? session.iram.data() : session.sfr.data();
+        std::copy(from + address, from + end, bytes.begin());
+        return true;
+    }
+    if ((space != SIMBOARD_CODE && space != SIMBOARD_XDATA) || end > kBoardRamSize) {
+        return false;
+    }
+    if (!session.have_pause_memory) {
+        const auto said = ask({dump_command(SIMBOARD_CODE, 0, kBoardRamSize)});
+        const auto dumps = said ? dumps_in(*said) : std::vector<std::string_view>{};
+        session.have_pause_memory =
+            !dumps.empty() && store_dump(dumps.back(), kBoardRamSize, session.memory);
+        if (!session.have_pause_memory) {
+            return false;
+        }
+    }
+    std::copy(session.memory.begin() + address, session.memory.begin() + end, bytes.begin());
+    return true;
+}
+
+bool S51Cpu::write(int space, unsigned address, std::span<const std::uint8_t> bytes) {
+    if (!session_ || !session_->paused || bytes.empty()) {
+        return false;
+    }
+    S51Session& session = *session_;
+    const std::size_t end = address + bytes.size();
+    const bool memory = space == SIMBOARD_CODE || space == SIMBOARD_XDATA;
+    if ((memory && end > kBoardRamSize) || (space == SIMBOARD_IDATA && end > 0x80) ||
+        (space == SIMBOARD_SFR && (address < 0x80 || end > 0x100)) ||
+        (!memory && space != SIMBOARD_IDATA && space != SIMBOARD_SFR)) {
+        return false;
+    }
+    std::vector<std::string> lines;
+    for (std::size_t done = 0; done < bytes.size(); done += kBytesPerSet) {
+        lines.push_back(set_command(
+            space == SIMBOARD_CODE ? SIMBOARD_XDATA : space, static_cast<unsigned>(address + done),
+            bytes.subspan(done, std::min(kBytesPerSet, bytes.size() - done))));
+    }
+    if (!ask(lines)) {
+        return false;
+    }
+    // What is known stays true: the same bytes go where they were written.
+    if (memory && session.have_pause_memory) {
+        std::copy(bytes.begin(), bytes.end(), session.memory.begin() + address);
+    } else if (space == SIMBOARD_IDATA) {
+        std::copy(bytes.begin(), bytes.end(), session.iram.begin() + address);
+    } else if (space == SIMBOARD_SFR) {
+        std::copy(bytes.begin(), bytes.end(), session.sfr.begin() + address);
+    }
+    return true;
+}
+
+bool S51Cpu::set_break(unsigned address) {
+    if (!session_ || !session_->paused || address >= kBoardRamSize) {
+        return false;
+    }
+    S51Session& session = *session_;
+    if (session.breaks.contains(address)) {
+        return true;
+    }
+    const auto said = ask(pause_at(address));
+    const auto set = said ? breakpoints_set(*said) : std::vector<int>{};
+    if (set.empty()) {
+        return false;
+    }
+    session.breaks[address] = set.front();
+    return true;
+}
+
+bool S51Cpu::clear_break(unsigned address) {
+    if (!session_ || !session_->paused) {
+        return false;
+    }
+    S51Session& session = *session_;
+    const auto found = session.breaks.find(address);
+    if (found == session.breaks.end()) {
+        return true;
+    }
+    if (!ask({deletes({found->second})})) {
+        return false;
+    }
+    session.breaks.erase(found);
+    return true;
+}
+
+bool S51Cpu::resume(std::span<const unsigned> once) {
+    if (!session_ || !session_->paused) {
+        return false;
+    }
+    S51Session& session = *session_;
+    std::vector<std::string> lines;
+    if (!session.once.empty()) {
+        lines.push_back(deletes(session.once));
+        session.once.clear();
+    }
+    std::vector<unsigned> addresses(once.begin(), once.end());
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    for (const unsigned address : addresses) {
+        if (address < kBoardRamSize && !session.breaks.contains(address)) {
+            const auto set = pause_at(address);
+            lines.insert(lines.end(), set.begin(), set.end());
+        }
+    }
+    lines.emplace_back("run");
+    auto& console = session.console;
+    console.take_pending();
+    if (!console.send(console_script(lines))) {
+        return false;
+    }
+    const auto said = console.read_through("Simulation started", settings_.answer_time);
+    if (!said) {
+        report_.text = "the simulator did not run on";
+        return false;
+    }
+    session.once = breakpoints_set(*said);
+    session.paused = false;
+    session.ran_on();
+    session.printed.clear();
+    report_.paused = false;
+    report_.running = true;
+    return true;
+}
+
+void S51Cpu::pause() {
+    if (!session_ || session_->paused || session_->stopped || session_->pause_asked) {
+        return;
+    }
+    // Two, as a running simulator drops the line it stops for.
+    session_->pause_asked = session_->console.send("stop\nstop");
+}
+
+}  // namespace sim

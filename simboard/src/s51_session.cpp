@@ -1,0 +1,67 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
+#include "s51_session.h"
+
+#include <stdlib.h>
+
+#include "s51_answers.h"
+
+namespace sim {
+
+TempFolder::TempFolder() {
+    std::error_code ec;
+    const auto preferred = std::filesystem::temp_directory_path(ec);
+    // TMPDIR may name a folder that does not exist: /tmp then serves.
+    for (const std::filesystem::path& base :
+         {ec ? std::filesystem::path("/tmp") : preferred, std::filesystem::path("/tmp")}) {
+        std::string pattern = (base / "quillon-s51-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    if (!path_.empty()) {
+        std::filesystem::remove_all(path_, ec);
+    }
+}
+
+void S51Session::note_snapshot(std::string_view text) {
+    const auto dumps = dumps_in(text);
+    const auto counted = clocks_in(text);
+    std::array<std::uint8_t, 0x100> sfr_now{};
+    have_snapshot = counted && dumps.size() >= 2 &&
+                    store_dump(dumps[dumps.size() - 2], iram.size(), iram) &&
+                    store_dump(dumps.back(), 0x80, sfr_now);
+    if (have_snapshot) {
+        clocks = *counted;
+        std::copy(sfr_now.begin() + 0x80, sfr_now.end(), sfr.begin() + 0x80);
+    }
+}
+
+void S51Session::ran_on() {
+    have_snapshot = false;
+    have_pause_memory = false;
+}
+
+std::string S51Session::marker_command() {
+    ++exchanges_;
+    return "expression " + std::to_string(7'340'032 + exchanges_);
+}
+
+std::function<std::size_t(const std::string&)> S51Session::marker_end() const {
+    const std::string line = "\n" + std::to_string(7'340'032 + exchanges_) + "\n";
+    return [line](const std::string& got) {
+        const std::size_t at = got.find(line);
+        if (at == std::string::npos) {
+            return std::string::npos;
+        }
+        const std::size_t prompt = got.find('\0', at + line.size() - 1);
+        return prompt != std::string::npos ? prompt + 1 : prompt;
+    };
+}
+
+}  // namespace sim
