@@ -34,6 +34,7 @@
 #include "pause.h"
 #include "progress.h"
 #include "status_text.h"
+#include "uart_echo.h"
 
 namespace qcli {
 namespace {
@@ -44,33 +45,6 @@ namespace fs = std::filesystem;
 constexpr std::chrono::milliseconds kLongestWait{1000};
 // The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
-
-// Copies the UART output to the terminal as it comes, and remembers whether
-// any came and whether it ended inside a line.
-class UartEcho {
-public:
-    explicit UartEcho(board_query::RunOutput& output) : output_(output) {}
-
-    // Copies what came since the last call; returns it.
-    std::string copy_new(std::ostream& out) {
-        const std::string text = output_.new_uart_text();
-        if (!text.empty()) {
-            out << text << std::flush;
-            seen_ = true;
-            line_open_ = text.back() != '\n';
-        }
-        return text;
-    }
-
-    bool seen() const { return seen_; }
-    // True when the output so far ends inside a line: what follows must start a new one.
-    bool line_open() const { return line_open_; }
-
-private:
-    board_query::RunOutput& output_;
-    bool seen_ = false;
-    bool line_open_ = false;
-};
 
 // Looks for a text in a stream that arrives in pieces.
 class TextWatch {

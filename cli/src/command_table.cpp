@@ -20,6 +20,7 @@ int run_linetest(Context&);
 int run_info(Context&);
 int run_run(Context&);
 int run_calibrate(Context&);
+int run_debug(Context&);
 
 namespace {
 
@@ -116,6 +117,23 @@ did.)"},
             .options = {O::format, O::fill, O::for_seconds, O::read, O::cycles, O::sim_time,
                         O::until_uart, O::fail_uart, O::uart_in},
             .file_arguments = 0b11},
+    Command{
+        .name = "debug",
+        .arguments = "IMAGE",
+        .summary = "upload IMAGE and debug its C source on the simulated 8051 with gdb's commands",
+        .min_args = 0,
+        .max_args = 1,
+        .run = run_debug,
+        .options = {O::format, O::fill, O::for_seconds, O::cycles, O::sim_time, O::uart_in,
+                    O::batch, O::fullname, O::source_dir, O::dap},
+        .file_arguments = 0b1,
+        .notes = R"(debug reads IMAGE.cdb beside IMAGE for the C lines and variables, and the
+sources beside it or in --source-dir. Commands: break (b), tbreak, delete (d),
+info breakpoints|registers|locals|ports, run (r), continue (c), next (n),
+step (s), finish, print (p), set var, backtrace (bt), list, quit (q). The
+firmware's result ends the session with the exit status run gives; --batch
+FILE reads the commands from FILE and, without a budget, ends a run that goes
+on for --for seconds (default 2) with exit 6.)"},
     Command{.name = "calibrate",
             .summary = "find the smallest delay at which a test pattern comes back intact",
             .min_args = 0,

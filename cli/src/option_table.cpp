@@ -62,6 +62,11 @@ bool sim_time(Options& o, std::string_view text) {
     return cycles >= 1;
 }
 
+bool source_dir(Options& o, std::string_view text) {
+    o.source_dirs.emplace_back(text);
+    return !text.empty();
+}
+
 bool port(Options& o, std::string_view text) {
     o.port_index = parse_port(text);
     return o.port_index.has_value();
@@ -125,11 +130,12 @@ constexpr std::array kOptions{
                "calibrate: write the delay found into the program's profile", "",
                flag<&Options::save>},
     OptionSpec{Option::cycles, "--cycles", "", "N",
-               "run: stop the simulated 8051 after N machine cycles (exit 6 if it gets there)",
+               "run, debug: stop the simulated 8051 after N machine cycles (exit 6 if it gets "
+               "there)",
                "--cycles takes a number of machine cycles from 1 to 10000000000, not '{}'",
                number<&Options::cycles, 1, 10'000'000'000UL>},
     OptionSpec{Option::sim_time, "--sim-time", "", "S",
-               "run: the same budget in simulated seconds at 11.0592 MHz",
+               "run, debug: the same budget in simulated seconds at 11.0592 MHz",
                "--sim-time takes a number of simulated seconds above 0, up to 3600, not '{}'",
                sim_time},
     OptionSpec{Option::until_uart, "--until-uart", "", "TEXT",
@@ -139,8 +145,20 @@ constexpr std::array kOptions{
                "run: stop with exit 5 when the UART output shows TEXT",
                "--fail-uart takes a text that is not empty", text<&Options::fail_uart>},
     OptionSpec{Option::uart_in, "--uart-in", "", "FILE",
-               "run: feed FILE (- for standard input) to the 8051's UART at its baud rate",
+               "run, debug: feed FILE (- for standard input) to the 8051's UART at its baud rate",
                "--uart-in takes a file name, or - for standard input", text<&Options::uart_in>},
+    OptionSpec{Option::batch, "--batch", "", "FILE",
+               "debug: read the commands from FILE (- for standard input), exit as run does",
+               "--batch takes a file name, or - for standard input", text<&Options::batch>},
+    OptionSpec{Option::fullname, "--fullname", "", "",
+               "debug: mark each stop as \\032\\032file:line for Emacs and other front ends", "",
+               flag<&Options::fullname>},
+    OptionSpec{Option::source_dir, "--source-dir", "", "DIR",
+               "debug: look for the C sources in DIR too (may be given again)",
+               "--source-dir takes a folder", source_dir},
+    OptionSpec{Option::dap, "--dap", "", "",
+               "debug: speak the Debug Adapter Protocol on standard input and output", "",
+               flag<&Options::dap>},
     OptionSpec{Option::help, "--help", "-h", "", "this text", "", flag<&Options::help>},
     OptionSpec{Option::version, "--version", "-V", "", "program and library versions", "",
                flag<&Options::version>},

@@ -41,6 +41,10 @@ enum class Option : std::uint8_t {
     until_uart,
     fail_uart,
     uart_in,
+    batch,
+    fullname,
+    source_dir,
+    dap,
     help,
     version,
 };
@@ -99,7 +103,11 @@ struct Options {
     std::uint64_t cycles = 0;            // run: the budget in machine cycles, 0 for none
     std::string until_uart;              // run: ends with success when the UART prints it
     std::string fail_uart;               // run: ends with failure when the UART prints it
-    std::string uart_in;  // run: file for the UART's receive side, "-" for standard input
+    std::string uart_in;    // run: file for the UART's receive side, "-" for standard input
+    std::string batch;      // debug: the file of commands, "-" for standard input
+    bool fullname = false;  // debug: gdb's file:line markers for editors
+    std::vector<std::string> source_dirs;  // debug: where else the sources are
+    bool dap = false;                      // debug: the Debug Adapter Protocol on stdin/stdout
 
     // Options that only some commands take, in command-line order.
     std::vector<Option> given;

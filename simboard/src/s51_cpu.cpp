@@ -280,7 +280,6 @@ bool S51Cpu::spawn(S51Session& session, const std::filesystem::path& image, quil
 bool S51Cpu::begin(S51Session& session, std::vector<std::string> setup) {
     auto& console = session.console;
     const auto answer = settings_.answer_time;
-    const std::size_t setup_lines = setup.size();
     if (plan_.debug) {
         const auto look = as_lines(kSnapshot);
         setup.insert(setup.end(), look.begin(), look.end());
@@ -296,8 +295,6 @@ bool S51Cpu::begin(S51Session& session, std::vector<std::string> setup) {
                                   : console.read_through("Simulation started", answer);
     const std::string text = said ? *said : console.take_pending();
     const std::size_t looked = plan_.debug ? text.find("CPU state=") : std::string::npos;
-    setup.resize(setup_lines);
-    setup.emplace_back("run");
     const std::string refused = unexpected_answer(std::string_view(text).substr(0, looked), setup,
                                                   {"1", "Simulation started"});
     if (!refused.empty()) {

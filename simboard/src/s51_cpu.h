@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -98,6 +99,9 @@ private:
     // One exchange with a paused 8051: the lines (and the breakpoints still to
     // delete) in one write, the answer through `ending` and its prompt.
     std::optional<std::string> ask(std::vector<std::string> lines, std::string_view ending = {});
+    std::optional<std::string> converse(
+        std::vector<std::string> lines,
+        const std::function<std::size_t(const std::string&)>& complete);
 
     S51Settings settings_;
     RunPlan plan_;

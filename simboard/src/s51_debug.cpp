@@ -6,6 +6,8 @@
 #include <simboard.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 #include "s51_answers.h"
 #include "s51_commands.h"
@@ -19,6 +21,11 @@ namespace {
 // ucsim takes a console line of at most 99 bytes: "set memory xram 0x1000" and
 // this many bytes of " 0xAB" stay below.
 constexpr std::size_t kBytesPerSet = 15;
+// Measured: writes above about 1.1 KB reach the simulator's reads cut at
+// other places than its 99-byte steps, and it splits or drops lines there.
+// Ten steps' worth is safe, with room for the closing marker.
+constexpr std::size_t kLargestWrite = 990;
+constexpr std::size_t kMarkerRoom = 40;
 
 std::string deletes(const std::vector<int>& numbers) {
     std::string line = "delete";
@@ -30,6 +37,43 @@ std::string deletes(const std::vector<int>& numbers) {
 
 }  // namespace
 
+// The simulator takes a long write in pieces of its own and may cut a line
+// there: a long exchange goes in writes it takes whole, each answered before
+// the next.
+std::optional<std::string> S51Cpu::converse(
+    std::vector<std::string> lines,
+    const std::function<std::size_t(const std::string&)>& complete) {
+    S51Session& session = *session_;
+    auto& console = session.console;
+    console.take_pending();  // anything from before belongs to no question of ours
+    std::string said;
+    std::vector<std::string> piece;
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        piece.push_back(lines[i]);
+        size += lines[i].size() + 1;
+        const bool last = i + 1 == lines.size();
+        if (!last && size + lines[i + 1].size() + 1 + kMarkerRoom <= kLargestWrite) {
+            continue;
+        }
+        if (!last) {
+            piece.push_back(session.marker_command());
+        }
+        if (!console.send(console_script(piece))) {
+            return std::nullopt;
+        }
+        const auto answer =
+            console.read(settings_.answer_time, last ? complete : session.marker_end());
+        if (!answer) {
+            return std::nullopt;
+        }
+        said += *answer;
+        piece.clear();
+        size = 0;
+    }
+    return said;
+}
+
 std::optional<std::string> S51Cpu::ask(std::vector<std::string> lines, std::string_view ending) {
     if (!session_ || !session_->paused) {
         return std::nullopt;
@@ -40,12 +84,7 @@ std::optional<std::string> S51Cpu::ask(std::vector<std::string> lines, std::stri
         session.once.clear();
     }
     lines.push_back(session.marker_command());
-    auto& console = session.console;
-    console.take_pending();  // anything from before belongs to no question of ours
-    if (!console.send(console_script(lines))) {
-        return std::nullopt;
-    }
-    auto said = console.read(settings_.answer_time, session.marker_end());
+    auto said = converse(std::move(lines), session.marker_end());
     if (said && !ending.empty() && said->find(ending) == std::string::npos) {
         return std::nullopt;
     }
@@ -175,18 +214,17 @@ bool S51Cpu::resume(std::span<const unsigned> once) {
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
     for (const unsigned address : addresses) {
+        // Without the snapshot of kept breakpoints: the shorter the write,
+        // the sooner it runs; a look at the 8051 is asked for when needed.
         if (address < kBoardRamSize && !session.breaks.contains(address)) {
-            const auto set = pause_at(address);
-            lines.insert(lines.end(), set.begin(), set.end());
+            lines.push_back(pause_at(address).front());
         }
     }
     lines.emplace_back("run");
-    auto& console = session.console;
-    console.take_pending();
-    if (!console.send(console_script(lines))) {
-        return false;
-    }
-    const auto said = console.read_through("Simulation started", settings_.answer_time);
+    const auto said = converse(std::move(lines), [](const std::string& got) {
+        const std::size_t at = got.find("Simulation started");
+        return at != std::string::npos ? at + 18 : std::string::npos;
+    });
     if (!said) {
         report_.text = "the simulator did not run on";
         return false;

@@ -53,14 +53,18 @@ std::string S51Session::marker_command() {
 }
 
 std::function<std::size_t(const std::string&)> S51Session::marker_end() const {
-    const std::string line = "\n" + std::to_string(7'340'032 + exchanges_) + "\n";
+    // The answer stands after a prompt or a line end; the echo of the command
+    // has the number after a blank.
+    const std::string line = std::to_string(7'340'032 + exchanges_) + "\n";
     return [line](const std::string& got) {
-        const std::size_t at = got.find(line);
-        if (at == std::string::npos) {
-            return std::string::npos;
+        for (std::size_t at = got.find(line); at != std::string::npos;
+             at = got.find(line, at + 1)) {
+            if (at > 0 && (got[at - 1] == '\0' || got[at - 1] == '\n')) {
+                const std::size_t prompt = got.find('\0', at + line.size());
+                return prompt != std::string::npos ? prompt + 1 : prompt;
+            }
         }
-        const std::size_t prompt = got.find('\0', at + line.size() - 1);
-        return prompt != std::string::npos ? prompt + 1 : prompt;
+        return std::string::npos;
     };
 }
 

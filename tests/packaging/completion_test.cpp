@@ -82,7 +82,7 @@ TEST_P(CompletionCase, OffersWhatFitsThere) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, CompletionCase,
     ::testing::Values(
-        Case{"quillon-cli up", {"upload"}}, Case{"quillon-cli --port 1 d", {"download", "dump"}},
+        Case{"quillon-cli up", {"upload"}}, Case{"quillon-cli --port 1 d", {"debug", "download", "dump"}},
         Case{"quillon-cli upload --no-", {"--no-verify", "--no-reset"}},
         Case{"quillon-cli --port ", {"0", "1", "2", "0x278", "0x378", "0x3BC"}},
         Case{"quillon-cli upload --format ", {"raw", "ihex"}}, Case{"quillon-cli --delay ", {}},

@@ -1,0 +1,65 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "board_target.h"
+
+namespace qcli {
+
+namespace {
+
+board_query::Space board_space(debugger::Space space) {
+    switch (space) {
+        case debugger::Space::code:
+            return board_query::Space::code;
+        case debugger::Space::xdata:
+            return board_query::Space::xdata;
+        case debugger::Space::idata:
+            return board_query::Space::idata;
+        case debugger::Space::sfr:
+            break;
+    }
+    return board_query::Space::sfr;
+}
+
+}  // namespace
+
+bool BoardTarget::read(debugger::Space space, unsigned address, std::span<std::uint8_t> bytes) {
+    return cpu_.read(board_space(space), address, bytes);
+}
+
+bool BoardTarget::write(debugger::Space space, unsigned address,
+                        std::span<const std::uint8_t> bytes) {
+    return cpu_.write(board_space(space), address, bytes);
+}
+
+debugger::TargetState BoardTarget::state() {
+    const board_query::RunState run = cpu_.state();
+    debugger::TargetState state;
+    using K = debugger::TargetState::Kind;
+    state.pc = run.pc;
+    state.cycles = run.cycles;
+    state.result = run.result;
+    state.text = run.text;
+    switch (run.end) {
+        case SIMBOARD_EXITED:
+            state.kind = K::exited;
+            break;
+        case SIMBOARD_BUDGET:
+            state.kind = K::budget;
+            break;
+        case SIMBOARD_HELD:
+            state.kind = K::held;
+            break;
+        case SIMBOARD_FAILED:
+            state.kind = K::failed;
+            break;
+        case SIMBOARD_NOT_ENDED:
+            state.kind = run.paused ? K::paused : run.running ? K::running : K::failed;
+            if (state.kind == K::failed && state.text.empty()) {
+                state.text = "the 8051 does not run";
+            }
+            break;
+    }
+    return state;
+}
+
+}  // namespace qcli

@@ -1,0 +1,142 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+// debug IMAGE [--batch FILE] [--fullname] [--source-dir DIR] [--cycles N | --sim-time S]
+//       [--for S] [--uart-in FILE] | debug --dap
+// Uploads IMAGE as run does and lets the simulated board's 8051 wait at its
+// reset; then gdb's commands, typed or from FILE, set breakpoints at C lines
+// (the .cdb beside IMAGE tells where), run, step and show variables. The UART
+// output appears as it comes; the firmware's result ends the session with
+// the exit status run gives.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "command.h"
+#include "dap_server.h"
+#include "debug_board.h"
+#include "gdb_session.h"
+
+namespace qcli {
+
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+void note_interrupt(int) {
+    g_interrupted = 1;
+}
+
+// While the session lasts, Ctrl+C pauses the firmware instead of ending the
+// program; the program's own handler is back afterwards.
+class InterruptPauses {
+public:
+    explicit InterruptPauses(bool active) : active_(active) {
+        if (active_) {
+            struct sigaction pause_on_it {};
+            pause_on_it.sa_handler = note_interrupt;
+            sigemptyset(&pause_on_it.sa_mask);
+            ::sigaction(SIGINT, &pause_on_it, &before_);
+        }
+    }
+    ~InterruptPauses() {
+        if (active_) {
+            ::sigaction(SIGINT, &before_, nullptr);
+        }
+    }
+    InterruptPauses(const InterruptPauses&) = delete;
+    InterruptPauses& operator=(const InterruptPauses&) = delete;
+
+private:
+    bool active_;
+    struct sigaction before_ {};
+};
+
+}  // namespace
+
+int run_debug(Context& ctx) {
+    const Options& options = ctx.options;
+    if (options.gave(Option::cycles) && options.gave(Option::sim_time)) {
+        return ctx.fail("--cycles and --sim-time both set the budget: give one of them",
+                        kExitUsage);
+    }
+    if (options.dap) {
+        if (!options.args.empty() || options.gave(Option::batch)) {
+            return ctx.fail(
+                "--dap takes the image from the editor's launch request, and no --batch",
+                kExitUsage);
+        }
+        return run_dap_server(ctx, std::cin, std::cout);
+    }
+    if (options.args.size() != 1) {
+        return ctx.fail(
+            "usage: " + std::string(kProgramName) + " " + usage_line(*find_command("debug")),
+            kExitUsage);
+    }
+    const bool batch = options.gave(Option::batch);
+    std::ifstream script;
+    if (batch && options.batch != "-") {
+        script.open(options.batch);
+        if (!script) {
+            return ctx.fail("cannot read " + options.batch + ": " + std::strerror(errno));
+        }
+    }
+    const DebugSetup setup{options.args[0], options.source_dirs, options.cycles, options.uart_in};
+    std::string error;
+    int code = kExitOk;
+    const auto board = DebugBoard::start(ctx, setup, error, code);
+    if (!board) {
+        return error.empty() ? code : ctx.fail(error, code);
+    }
+    // A session from a file must end on its own: without a budget, the wall
+    // clock of --for (2 s unless given) ends a run that goes on.
+    using Clock = std::chrono::steady_clock;
+    const bool timed = batch && (options.cycles == 0 || options.gave(Option::for_seconds));
+    const auto limit = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(options.run_seconds));
+    bool timed_out = false;
+    Clock::time_point run_began{};
+    bool in_run = false;
+    const bool interactive = !batch && ::isatty(STDIN_FILENO) != 0;
+    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}};
+    io.over = [&timed_out] { return timed_out; };
+    io.before_output = [&board, &ctx, &in_run] {
+        in_run = false;
+        board->uart().copy_new(ctx.out);
+        board->uart().close_line(ctx.out);
+    };
+    io.watch = [&] {
+        if (!in_run) {
+            in_run = true;
+            run_began = Clock::now();
+        }
+        board->uart().copy_new(ctx.out);
+        if (g_interrupted != 0) {
+            g_interrupted = 0;
+            return true;
+        }
+        if (timed && Clock::now() - run_began > limit) {
+            timed_out = true;
+            return true;
+        }
+        return false;
+    };
+    GdbSession session(board->engine(), io);
+    {
+        const InterruptPauses interrupt(interactive);
+        session.run(batch && options.batch != "-" ? script : std::cin);
+    }
+    if (timed_out) {
+        ctx.out << "--for " << options.run_seconds
+                << " s of wall time ran out without a result from the firmware\n";
+        board->finish(ctx, false);
+        return kExitNoOutcome;
+    }
+    return board->finish(ctx, batch);
+}
+
+}  // namespace qcli

@@ -1,0 +1,101 @@
+/* SPDX-FileCopyrightText: The Quillon developers */
+/* SPDX-License-Identifier: GPL-2.0-or-later */
+// Source-level control of the firmware: breakpoints at C lines and
+// functions, running on, stepping over and into lines, running until a
+// function returns, and where the 8051 is in the calls. Stepping sets
+// breakpoints for one run at the lines it may reach and runs once: a paused
+// simulator looks at its console only every 100 ms, so single instructions
+// would take a tenth of a second each.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "debug_target.h"
+#include "program.h"
+#include "values.h"
+
+namespace debugger {
+
+struct Breakpoint {
+    int number = 0;
+    std::uint32_t address = 0;
+    Location location;
+    bool temporary = false;
+    int hits = 0;
+};
+
+struct Stop {
+    enum class Reason { entry, breakpoint, step, pause, exited, budget, held, failed };
+    Reason reason = Reason::entry;
+    std::uint32_t pc = 0;
+    Location location;
+    int breakpoint = 0;  // for Reason::breakpoint
+    int result = 0;      // for Reason::exited
+    std::uint64_t cycles = 0;
+    std::string text;  // for Reason::failed
+
+    // True when the firmware's run is over.
+    bool ended() const { return reason >= Reason::exited; }
+};
+
+struct FrameInfo {
+    Frame frame;
+    Location location;
+};
+
+class Engine {
+public:
+    Engine(const Program& program, Target& target);
+
+    // Called while the 8051 runs, about ten times a second and whenever it
+    // prints; returns true to have it pause.
+    using Watch = std::function<bool()>;
+
+    // A breakpoint at "t.c:18", "18", "main" or "*0x8a", kept until deleted
+    // (or until it is hit once, when temporary); or what is wrong.
+    std::variant<Breakpoint, std::string> add_breakpoint(const std::string& place, bool temporary);
+    bool delete_breakpoint(int number);
+    const std::vector<Breakpoint>& breakpoints() const { return breakpoints_; }
+
+    Stop go(const Watch& watch);      // runs on until a breakpoint or the end
+    Stop next(const Watch& watch);    // to the next line of this function, over calls
+    Stop step(const Watch& watch);    // to the next line, into calls
+    Stop finish(const Watch& watch);  // until this function returns
+    const Stop& last_stop() const { return stop_; }
+    // The value the function that `finish` left returned, for its type.
+    std::optional<Value> returned(const cdb::Function& function);
+
+    // The calls the 8051 is in, innermost first.
+    std::vector<FrameInfo> backtrace();
+    Frame frame(std::size_t index = 0);
+    Values& values() { return values_; }
+    const Program& program() const { return program_; }
+    // The file of the line where the 8051 stopped, for places given by line alone.
+    std::string current_file() const;
+
+private:
+    Stop run(std::vector<unsigned> once, const Watch& watch);
+    void sync_breakpoints();
+    Stop stop_from(const TargetState& state, bool pause_asked);
+    // Where the current function returns to, if it can be told.
+    std::optional<std::uint32_t> return_address();
+    // Breakpoints for one run at every line of the function but `line`.
+    std::vector<unsigned> other_lines(const cdb::Function& function, unsigned line) const;
+    // After a return into the middle of a line: on to the next line's start.
+    Stop to_line_start(Stop stop, const Watch& watch);
+
+    const Program& program_;
+    Target& target_;
+    Values values_;
+    std::vector<Breakpoint> breakpoints_;
+    std::vector<std::uint32_t> set_in_target_;
+    int next_number_ = 1;
+    Stop stop_;
+};
+
+}  // namespace debugger
