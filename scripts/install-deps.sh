@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     qt6-base-dev qt6-translations-l10n
     xvfb xauth x11-utils imagemagick librsvg2-bin xdotool
     sdcc sdcc-ucsim

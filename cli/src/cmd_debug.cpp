@@ -70,7 +70,7 @@ int run_debug(Context& ctx) {
                 "--dap takes the image from the editor's launch request, and no --batch",
                 kExitUsage);
         }
-        return run_dap_server(ctx, std::cin, std::cout);
+        return run_dap_server(ctx, STDIN_FILENO, STDOUT_FILENO);
     }
     if (options.args.size() != 1) {
         return ctx.fail(

@@ -59,10 +59,7 @@ std::vector<std::uint8_t> Scratch::read(const std::string& name) const {
     return quillon_test::read_bytes(dir_ / name);
 }
 
-ProcessResult Scratch::run(const std::vector<std::string>& args,
-                           const std::vector<std::string>& extra_env, bool stderr_on_tty,
-                           const std::string& stdin_path,
-                           const std::vector<std::string>& wrapper) const {
+std::vector<std::string> Scratch::environment(const std::vector<std::string>& extra_env) const {
     std::vector<std::string> env{
         "HOME=" + dir_.string(),
         "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
@@ -83,7 +80,81 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
         std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
         env.push_back(entry);
     }
+    return env;
+}
 
+Child::~Child() {
+    close_input();
+    if (out >= 0) {
+        ::close(out);
+    }
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+void Child::close_input() {
+    if (in >= 0) {
+        ::close(in);
+        in = -1;
+    }
+}
+
+int Child::wait() {
+    close_input();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::unique_ptr<Child> Scratch::start(const std::vector<std::string>& args,
+                                      const std::vector<std::string>& extra_env) const {
+    std::vector<std::string> env = environment(extra_env);
+    std::vector<std::string> argv_text{QUILLON_CLI_PATH};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_text) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::array<int, 2> to_child{};
+    std::array<int, 2> from_child{};
+    if (pipe2(to_child.data(), O_CLOEXEC) != 0 || pipe2(from_child.data(), O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir_ / "stderr.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    auto child = std::make_unique<Child>();
+    const int spawned =
+        posix_spawn(&child->pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(to_child[0]);
+    ::close(from_child[1]);
+    child->in = to_child[1];
+    child->out = from_child[0];
+    if (spawned != 0) {
+        child->pid = -1;
+        throw std::runtime_error("cannot start " + argv_text[0]);
+    }
+    return child;
+}
+
+ProcessResult Scratch::run(const std::vector<std::string>& args,
+                           const std::vector<std::string>& extra_env, bool stderr_on_tty,
+                           const std::string& stdin_path,
+                           const std::vector<std::string>& wrapper) const {
+    std::vector<std::string> env = environment(extra_env);
     std::vector<std::string> argv_text = wrapper;
     argv_text.emplace_back(QUILLON_CLI_PATH);
     argv_text.insert(argv_text.end(), args.begin(), args.end());

@@ -4,9 +4,11 @@
 // in a scratch folder with its own RAM file and settings.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +22,18 @@ struct ProcessResult {
     std::string out;
     std::string err;      // without the port-access layer's own "dlportio: " lines
     std::string raw_err;  // all of standard error
+};
+
+// A program started with pipes on its standard input and output (standard
+// error goes to the scratch folder's stderr.txt); killed if still there at the end.
+struct Child {
+    pid_t pid = -1;
+    int in = -1;
+    int out = -1;
+    ~Child();
+    void close_input();
+    // Its exit status, once it ends.
+    int wait();
 };
 
 class Scratch {
@@ -50,10 +64,16 @@ public:
                       const std::string& stdin_path = "/dev/null",
                       const std::vector<std::string>& wrapper = {}) const;
 
+    // quillon-cli with its standard input and output for the caller to talk on.
+    std::unique_ptr<Child> start(const std::vector<std::string>& args,
+                                 const std::vector<std::string>& extra_env = {}) const;
+
     // The next run gets SIGTERM after this long, as a user's kill would send it.
     void end_next_run_after(std::chrono::milliseconds after) { end_after_ = after; }
 
 private:
+    std::vector<std::string> environment(const std::vector<std::string>& extra_env) const;
+
     mutable std::chrono::milliseconds end_after_{0};
     quillon_test::ScratchFolder folder_{"quillon-cli-test"};
     const std::filesystem::path& dir_ = folder_.path();
