@@ -126,7 +126,8 @@ $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are
     out << '\n' << wrapped(exit_status) << '\n';
 }
 
-int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            bool out_closed) {
     const ParseResult parsed = parse_options(args);
     if (!parsed.ok()) {
         return usage_error(err, parsed.error);
@@ -174,6 +175,7 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     progress_install(options.quiet);
     Context ctx{options, out, err};
+    ctx.out_closed = out_closed;
     return command->run(ctx);
 }
 

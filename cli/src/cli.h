@@ -9,8 +9,10 @@
 
 namespace qcli {
 
-// args excludes the program name. Returns the process exit code.
-int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// args excludes the program name. Returns the process exit code. out_closed:
+// standard output was closed when the program started, and `out` stands for it.
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            bool out_closed = false);
 
 void print_usage(std::ostream& out);
 

@@ -58,6 +58,9 @@ struct Context {
     std::ostream& err;  // messages, always prefixed with the program's name
     // Set when the image goes to standard output: confirmations go to err then.
     bool image_on_stdout = false;
+    // Standard output was closed when the program started: results written to
+    // `out` count as lost, and status lines have nowhere to go.
+    bool out_closed = false;
 
     // Status lines that confirm success; -q silences them, results stay.
     std::ostream& info();
@@ -103,5 +106,8 @@ std::string usage_line(const Command& command);
 int fail(std::ostream& err, std::string_view message, int code);
 
 inline constexpr std::string_view kProgramName = "quillon-cli";
+
+// Why results that belong on standard output are lost when it was closed.
+inline constexpr std::string_view kStdoutClosed = "cannot write to standard output: it is closed";
 
 }  // namespace qcli

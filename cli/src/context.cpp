@@ -14,7 +14,7 @@ int fail(std::ostream& err, std::string_view message, int code) {
 std::ostream& Context::info() {
     // A stream without a buffer swallows whatever is written to it.
     static std::ostream discard(nullptr);
-    if (options.quiet) {
+    if (options.quiet || (out_closed && !image_on_stdout)) {
         return discard;
     }
     return image_on_stdout ? err : out;

@@ -248,6 +248,9 @@ int load_image(Context& ctx, const std::string& path) {
 int save_image(Context& ctx, const std::string& path) {
     const ImageFormat format = output_format(path == "-" ? "" : path, ctx.options.format);
     if (path == "-") {
+        if (ctx.out_closed) {
+            return ctx.fail(kStdoutClosed);
+        }
         return save_streaming(ctx, path, format);
     }
     struct stat info {};

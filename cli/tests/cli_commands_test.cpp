@@ -623,9 +623,17 @@ TEST_F(Cli, ClosedOrFullStandardStreamsLoseNothing) {
     auto ram = patterned_ram();
     scratch.write("f.bin", {1, 2});
     const std::string full = "cannot write to standard output";
+    const std::string closed = "quillon-cli: cannot write to standard output: it is closed\n";
     for (const auto& [line, code, message] :
          {std::tuple(std::string("download 64 o.bin 2>&-"), 0, std::string()),
           {"upload f.bin >&-", 0, ""},
+          {"probe >&-", 0, ""},
+          {"-q download 64 - >&-", 1, closed},
+          {"download 64 - --format ihex >&-", 1, closed},
+          {"dump f.bin >&-", 1, closed},
+          {"checksum f.bin >&-", 1, closed},
+          {"info >&-", 1, closed},
+          {"--help >&-", 1, closed},
           {"upload - <&-", 1, "file has no content"},
           {"checksum f.bin >/dev/full", 1, full},
           {"dump f.bin >/dev/full", 1, full},
