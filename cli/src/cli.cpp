@@ -176,7 +176,15 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     progress_install(options.quiet);
     Context ctx{options, out, err};
     ctx.out_closed = out_closed;
-    return command->run(ctx);
+    const int rc = command->run(ctx);
+    // Whatever a command made of its transfers, none counts once the port
+    // failed under it.
+    if (uses_board && !ctx.port_failure_told) {
+        if (const int failed = ctx.check_port(); failed != kExitOk) {
+            return failed;
+        }
+    }
+    return rc;
 }
 
 }  // namespace qcli

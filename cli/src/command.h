@@ -70,6 +70,11 @@ struct Context {
     int library_failure();
     // Lets the board run again after a transfer, unless --no-reset.
     void finish_transfer();
+    // After a transfer: kExitOk, or exit 4 with the system's reason when a
+    // port access failed since the port was opened; its bytes are worthless.
+    int check_port();
+    // Set once check_port has told a failure.
+    bool port_failure_told = false;
 };
 
 // Whether a command reaches the board: those that do are refused up front when

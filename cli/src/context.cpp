@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include <board_query.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include "command.h"
 
@@ -26,6 +28,15 @@ int Context::fail(std::string_view message, int code) {
 
 int Context::library_failure() {
     return fail(get_LastError());
+}
+
+int Context::check_port() {
+    const auto failure = board_query::failure_since(set_Port(vandrel::board::kPortQuery));
+    if (!failure) {
+        return kExitOk;
+    }
+    port_failure_told = true;
+    return fail(*failure, kExitNoBoard);
 }
 
 void Context::finish_transfer() {

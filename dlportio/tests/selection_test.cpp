@@ -7,10 +7,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <tuple>
 
 #include "fake_device.h"
+#include "ppdev_port.h"
 #include "quillon_test/board_driver.h"
 #include "quillon_test/scratch_folder.h"
 
@@ -363,11 +365,72 @@ INSTANTIATE_TEST_SUITE_P(
                    "none: direct: no parallel port at 0x278: its data register does not keep "
                    "what is written to it (it reads back as an empty address does); the machine "
                    "has parport0 at 0x378 (set DLPORTIO_BASE=0x378"},
-        std::tuple{"0x378", true,
-                   "direct I/O at 0x378; warning: the kernel driver parport0 also drives this "
-                   "port and may change its lines between our accesses (DLPORTIO_BACKEND=ppdev "
-                   "claims it for this program alone)"},
+        std::tuple{"0x378", true, "direct I/O at 0x378, "},
         std::tuple{"0xD010", true, "direct I/O at 0xD010"}));
+
+// Direct I/O on a port the kernel knows holds the kernel's claim on it for its
+// life, as a ppdev user does: one registered there first is refused, named,
+// and one that comes later is refused by the kernel.
+struct DirectClaim {
+    const char* label;
+    const char* holder;  // registered on the port before, or null
+    bool ppdev_loaded;
+    std::string said;  // the start of the name, after the device's folder
+    bool claims;
+};
+
+class DirectClaimTest : public SelectionTest, public ::testing::WithParamInterface<DirectClaim> {};
+
+TEST_P(DirectClaimTest, NoOtherUserSharesThePort) {
+    const DirectClaim& c = GetParam();
+    machine_has_port_at("888");
+    device_.mirror_into(scratch_ / "proc/parport0/devices");
+    if (c.holder != nullptr) {
+        device_.register_other(c.holder, true, true);
+    }
+    if (!c.ppdev_loaded) {
+        device_.open_errno[dev("parport0")] = ENOENT;
+    }
+    FakePortIo io;
+    {
+        Selector selector(settings("direct"), device_, io);
+        const auto choice = selector.choose(0x378);
+        const std::string said = std::regex_replace(c.said, std::regex("DEV"), dev("parport0"));
+        EXPECT_EQ(choice.name.substr(0, said.size()), said);
+        EXPECT_EQ(io.log.empty(), choice.kind == dlportio::Kind::no_board)
+            << "the range is not asked for where the port is held";
+        const bool ours = std::count(device_.registered().begin(), device_.registered().end(),
+                                     "ppdev0") == (c.holder != nullptr ? 0 : 1);
+        EXPECT_EQ(ours && c.holder == nullptr && c.ppdev_loaded, c.claims) << choice.name;
+        if (c.claims) {
+            std::string error;
+            EXPECT_FALSE(
+                dlportio::PpdevPort::open(dev("parport0"), device_, settings("").paths, error))
+                << "a program that comes later";
+            EXPECT_NE(error.find("another program holds the port (ppdev0)"), std::string::npos)
+                << error;
+        }
+    }
+    EXPECT_EQ(device_.registered().size(), c.holder != nullptr ? 1u : 0u) << "released";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, DirectClaimTest,
+    ::testing::Values(
+        DirectClaim{"free", nullptr, true,
+                    "direct I/O at 0x378, DEV claimed for this program alone", true},
+        DirectClaim{"another_program", "ppdev0", true,
+                    "none: direct: cannot claim DEV: another program holds the port (ppdev0), "
+                    "e.g. a quillon window left open: close it",
+                    false},
+        DirectClaim{"printer_driver", "lp", true,
+                    "none: direct: cannot claim DEV: the printer driver lp is printing on it",
+                    false},
+        DirectClaim{"no_ppdev", nullptr, false,
+                    "direct I/O at 0x378; warning: the port is not claimed (cannot open DEV: No "
+                    "such file or directory",
+                    false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SelectionTest, UsbPrinterAdapterIsNamedAndNeverReplacedByTheSimulatedBoard) {
     scratch_.put("usbmisc/lp0/dev", "180:0\n");
