@@ -99,6 +99,9 @@ struct Command {
     unsigned file_arguments = 0;
     // A paragraph of the help about it, or empty.
     std::string_view notes = {};
+    // A command line that shows it at work, without the program's name: its
+    // own help and its entry in the manual page show it.
+    std::string_view example = {};
 };
 
 std::span<const Command> commands();

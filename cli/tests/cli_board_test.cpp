@@ -115,6 +115,9 @@ TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
     const auto r = scratch.run({"upload", "--delay", delay, scratch.path("fw.bin").string()},
                                {"DLPORTIO_SIM_FAULT=slow=50"});
     EXPECT_EQ(r.exit_code, code) << describe(r);
+    EXPECT_EQ(r.err.find("or a larger delay than 4: quillon-cli calibrate)") != std::string::npos,
+              code == 4)
+        << "a slow board is not told to check its cable only: " << describe(r);
     const auto ram = scratch.ram();
     EXPECT_EQ(std::equal(image.begin(), image.end(), ram.begin()), code == 0);
 }
@@ -162,7 +165,8 @@ TEST_P(EmptyUpload, IsNoSuccessAndNoMismatch) {
                                  "quillon-cli: no board answers at 0x378: every byte read "
                                  "back ") +
                              (fault[0] == 'n' ? "FF" : "00") +
-                             " (check the cable and the board's power)\n";
+                             " (check the cable and the board's power, or a larger delay than "
+                             "1: quillon-cli calibrate)\n";
     EXPECT_EQ(r.err.find(said) != std::string::npos, code == 4) << describe(r);
 }
 

@@ -121,7 +121,11 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     const auto missing = scratch.path("missing.bin").string();
     const auto r = scratch.run({"upload", missing});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "quillon-cli: error: can't open " + missing + "\n");
+    EXPECT_EQ(r.err, "quillon-cli: error: can't open " + missing + "\nquillon-cli: cannot read " +
+                         missing + ": No such file or directory\n");
+    const auto missing_hex = scratch.path("missing.ihx").string();
+    EXPECT_EQ(scratch.run({"upload", missing_hex}).err,
+              "quillon-cli: cannot read " + missing_hex + ": No such file or directory\n");
 
     scratch.write("empty.bin", {});
     const auto empty = scratch.run({"checksum", scratch.path("empty.bin").string()});
@@ -131,7 +135,9 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     scratch.write("big.bin", std::vector<std::uint8_t>(32769, 1));
     const auto big = scratch.run({"upload", scratch.path("big.bin").string()});
     EXPECT_EQ(big.exit_code, 1);
-    EXPECT_EQ(big.err, "quillon-cli: file (32769 Bytes) > 32KB\n");
+    EXPECT_EQ(big.err,
+              "quillon-cli: file (32769 Bytes) > 32KB\nquillon-cli: an image holds at most 32768 "
+              "bytes\n");
 
     const auto nowhere = scratch.path("no-such-dir").string();
     const auto save = scratch.run({"download", "16", nowhere + "/out.bin"});
@@ -391,6 +397,21 @@ TEST_F(Cli, HelpAndVersion) {
           "linetest", "info", "Exit status"}) {
         EXPECT_TRUE(contains(help.out, command)) << command;
     }
+    // A command's own help, both ways: its usage, its options, its example.
+    const auto own = scratch.run({"upload", "--help"});
+    EXPECT_EQ(own.exit_code, 0);
+    EXPECT_EQ(scratch.run({"help", "upload"}).out, own.out);
+    EXPECT_EQ(scratch.run({"--help", "upload"}).out, own.out);
+    EXPECT_EQ(own.out.rfind("Usage: quillon-cli [--port P] [--delay D] [-q] upload FILE", 0), 0u)
+        << own.out;
+    for (const char* part :
+         {"\n  --no-verify    upload without comparing", "\nOptions of every command:\n",
+          "\nExample:\n  quillon-cli upload firmware.ihx\n"}) {
+        EXPECT_TRUE(contains(own.out, part)) << part << "\n" << own.out;
+    }
+    EXPECT_FALSE(contains(own.out, "--hold")) << "another command's option: " << own.out;
+    EXPECT_EQ(scratch.run({"help"}).out, help.out);
+    EXPECT_EQ(scratch.run({"help", "flash"}).exit_code, 2);
     const auto version = scratch.run({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_TRUE(contains(version.out, "quillon-cli ")) << version.out;
