@@ -61,8 +61,8 @@ std::vector<std::uint8_t> Scratch::read(const std::string& name) const {
 
 ProcessResult Scratch::run(const std::vector<std::string>& args,
                            const std::vector<std::string>& extra_env, bool stderr_on_tty,
-                           const std::string& stdin_path,
-                           const std::vector<std::string>& wrapper) const {
+                           const std::string& stdin_path, const std::vector<std::string>& wrapper,
+                           bool stdout_on_tty) const {
     std::vector<std::string> env{
         "HOME=" + dir_.string(),
         "XDG_CONFIG_HOME=" + (dir_ / "config").string(),
@@ -115,7 +115,8 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdin_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, stdout_on_tty ? err_pipe[1] : out_pipe[1],
+                                     STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
