@@ -43,10 +43,10 @@ constexpr std::size_t kRamSize = 0x8000;     // A15 is not wired to the RAM
 
 // After the RAM in the state file, as the host reads it (od -t u8).
 struct Counters {
-    std::uint64_t data_writes;    // PPWDATA
-    std::uint64_t status_reads;   // PPRSTATUS
-    std::uint64_t data_reads;     // PPRDATA
-    std::uint64_t stores;         // falling write strobe, board held
+    std::uint64_t data_writes;     // PPWDATA
+    std::uint64_t status_reads;    // PPRSTATUS
+    std::uint64_t data_reads;      // PPRDATA
+    std::uint64_t stores;          // falling write strobe, board held
     std::uint64_t running_writes;  // data writes while the board was not held
     std::uint64_t running_stores;  // falling write strobe while it was not held
     std::uint8_t held_low;         // pins a short holds low, set by the host
@@ -102,9 +102,8 @@ private:
             // PC holds the bus, else the pulled-up bus. Else it shifts, a 1
             // coming in behind.
             const bool ram_drives = (lines & kReadStrobe) == 0 && held;
-            shift_out_ = (lines & kLoad) != 0
-                             ? (ram_drives ? ram_[address()] : std::uint8_t{0xFF})
-                             : static_cast<std::uint8_t>((shift_out_ << 1) | 0x01);
+            shift_out_ = (lines & kLoad) != 0 ? (ram_drives ? ram_[address()] : std::uint8_t{0xFF})
+                                              : static_cast<std::uint8_t>((shift_out_ << 1) | 0x01);
         }
         if ((rising & kLowAddress) != 0) {
             address_low_ = shift_in_;
