@@ -170,34 +170,23 @@ TEST_F(MainWindow, WithoutABoardTheStatusLineSaysWhy) {
 }
 
 // A port that fails in the middle of a transfer (fake_ppdev_calls.cpp, linked
-// into this program): the status line gives the system's reason, not the
-// transfer's result; the same port that never fails reports it.
+// in): the status line gives the system's reason, not the transfer's result.
 TEST_F(MainWindow, APortThatStopsAnsweringIsNoSuccess) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";  // a fresh process
-    for (const char* fail_after : {"3000", "100000000"}) {
-        EXPECT_EXIT(
-            {
-                ::setenv("DLPORTIO_BACKEND", "ppdev", 1);
-                ::setenv("DLPORTIO_DEVICE", "/fake/parport0", 1);
-                ::setenv("FAKE_PPDEV_FAIL_AFTER", fail_after, 1);
-                open();
-                load(random_bytes(64, 9));
-                click(IDC_UPLOAD);
-                const QString uploaded = status();
-                type(IDC_SIZE, QStringLiteral("64"));
-                click(IDC_DOWNLOAD);
-                const QString downloaded = status();
-                const QString stopped =
-                    QStringLiteral("the port stopped answering: No such device");
-                const bool ok = fail_after[0] == '3'
-                                    ? uploaded == stopped && downloaded == stopped
-                                    : uploaded.startsWith(QStringLiteral("write 64 to RAM")) &&
-                                          downloaded.startsWith(QStringLiteral("read 64 from RAM"));
-                std::_Exit(ok ? 0 : 1);
-            },
-            ::testing::ExitedWithCode(0), "")
-            << fail_after;
-    }
+    EXPECT_EXIT(
+        {
+            ::setenv("DLPORTIO_BACKEND", "ppdev", 1);
+            ::setenv("DLPORTIO_DEVICE", "/fake/parport0", 1);
+            ::setenv("FAKE_PPDEV_FAIL_AFTER", "3000", 1);
+            open();
+            load(random_bytes(64, 9));
+            click(IDC_UPLOAD);
+            const QString uploaded = status();
+            click(IDC_DOWNLOAD);
+            const QString stopped = QStringLiteral("the port stopped answering: No such device");
+            std::_Exit(uploaded == stopped && status() == stopped ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MainWindow, StoredSettingsGoThroughTheLibrary) {
