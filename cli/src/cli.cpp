@@ -22,7 +22,6 @@
 #endif
 
 namespace qcli {
-namespace {}  // namespace
 
 int usage_error(std::ostream& err, const std::string& message) {
     fail(err, message, kExitUsage);
