@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "board_status.h"
 
+#include "vandrel.h"
+#include "vandrel_board.h"
+
 QString board_status(const board_query::Board& board) {
     switch (board.reach) {
         case board_query::Reach::simulated:
@@ -18,4 +21,12 @@ QString board_status(const board_query::Board& board) {
 
 QString board_status_at(std::uint16_t port_address) {
     return board_status(board_query::board_at(port_address));
+}
+
+PortWatch::PortWatch()
+    : port_(set_Port(VANDREL_PORT_QUERY)), before_(board_query::failed_accesses(port_).count) {}
+
+QString PortWatch::failure() const {
+    const auto text = board_query::failure_since(port_, before_);
+    return text ? QString::fromLocal8Bit(text->c_str()) : QString();
 }

@@ -223,8 +223,13 @@ void CQuillonDlg::OnWriteFile() {
 void CQuillonDlg::OnUpload() {
     const windowing::BlockedInput busy;
     m_progress.SetPos(0);
+    const PortWatch port;
     if (write_ram() == 0) {
         SetStatus(last_error());
+        return;
+    }
+    if (const QString failure = port.failure(); !failure.isEmpty()) {
+        SetStatus(failure);  // the board is left held: it got no sound image
         return;
     }
     const std::uint16_t size = get_bufsize();
@@ -243,8 +248,13 @@ void CQuillonDlg::OnDownload() {
     }
     const windowing::BlockedInput busy;
     m_progress.SetPos(0);
+    const PortWatch port;
     if (read_ram(static_cast<std::uint16_t>(m_size)) == 0) {
         SetStatus(last_error());
+        return;
+    }
+    if (const QString failure = port.failure(); !failure.isEmpty()) {
+        SetStatus(failure);  // what the buffer now holds did not come from the board
         return;
     }
     SetStatus(format_text("read %d from RAM [%hX]", get_bufsize(), get_chsum()));
@@ -261,8 +271,10 @@ void CQuillonDlg::OnSetDelay() {
 
 void CQuillonDlg::OnResetUc() {
     const windowing::BlockedInput busy;
+    const PortWatch port;
     reset();
-    SetStatus(QStringLiteral("reset the uc"));
+    const QString failure = port.failure();
+    SetStatus(failure.isEmpty() ? QStringLiteral("reset the uc") : failure);
 }
 
 void CQuillonDlg::OnSelectPort() {

@@ -3,8 +3,9 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The guest side of scripts/kernel-test.sh (busybox sh, as root): one line
 # "KT PASS name" or "KT FAIL name ..." per case. $1 is the boot: "port" (an
-# ISA parallel port at 0x378 with nothing attached, a serial port at 0x2F8)
-# or "noport" (no parallel port, kernel locked down on its command line).
+# ISA parallel port at 0x378 with nothing attached, a serial port at 0x2F8),
+# "noport" (no parallel port, kernel locked down on its command line) or
+# "board" (a vandrel board behind the port at 0x378, the host on ttyS1).
 export HOME=/root XDG_CONFIG_HOME=/tmp/config XDG_STATE_HOME=/tmp/state PATH=/bin:/sbin
 mkdir -p /tmp/config /tmp/state
 M=/lib/modules
@@ -49,7 +50,7 @@ port)
     insmod $M/ppdev.ko
     sleep 1
     check probe_empty_port 4 "no board answers at 0x378 (the data input reads all ones)" -- $q probe
-    check download_warns 0 "warning: no board answers at 0x378: every byte read back FF (check the cable and the board's power)" \
+    check download_warns 0 "warning: no board answers at 0x378: every byte read back FF (check the cable and the board's power, or a larger delay than 1: quillon-cli calibrate)" \
         -- $q --delay 1 download 64 /tmp/d.bin
     check download_keeps_bytes 0 "64" -- sh -c "wc -c </tmp/d.bin"
     head -c 64 /dev/urandom >/tmp/u.bin
@@ -85,7 +86,24 @@ port)
         -- sh -c "! dmesg | grep -E 'cannot grant exclusive|failed to register'"
     export DLPORTIO_BACKEND=direct
     check direct_root 4 "no board answers at 0x378 (the data input reads all ones)" -- $q probe
-    check direct_warns_of_parport 4 "the kernel driver parport0 also drives this port" -- $q probe
+    check direct_claims_the_port 4 "direct I/O at 0x378, /dev/parport0 claimed for this program alone" \
+        -- $q probe
+    DLPORTIO_BACKEND=ppdev $q --delay 255 download 32768 /tmp/hold.bin >/dev/null 2>&1 &
+    holder=$!
+    sleep 3
+    check direct_beside_ppdev 4 "direct: cannot claim /dev/parport0: another program holds the port (ppdev0)" \
+        -- $q probe
+    kill $holder
+    wait $holder
+    $q --delay 255 download 32768 /tmp/hold.bin >/dev/null 2>&1 &
+    holder=$!
+    sleep 3
+    check ppdev_beside_direct 4 "another program holds the port (ppdev0)" \
+        -- env DLPORTIO_BACKEND=ppdev $q probe
+    kill $holder
+    wait $holder
+    check no_exclusive_errors_after_direct 0 "" \
+        -- sh -c "! dmesg | grep -E 'cannot grant exclusive|failed to register'"
     check direct_user 4 "direct I/O needs root or CAP_SYS_RAWIO" \
         -- su user -s /bin/sh -c "$q probe"
     check direct_no_port 4 "no parallel port at 0x278: its data register does not keep" \
@@ -95,6 +113,74 @@ port)
     check direct_names_the_address_used 4 "no board answers at 0x378 (" --not "answers at 0x278" \
         -- env DLPORTIO_BASE=0x378 $q --port 0 probe
     unset DLPORTIO_BACKEND
+    ;;
+board)
+    # The host checks the board's RAM and counts its accesses when asked here.
+    stty -F /dev/ttyS1 raw -echo
+    exec 5<>/dev/ttyS1
+    host() {  # host REQUEST...: the host's answer, a KT line or "ok"
+        echo "$*" >&5
+        IFS= read -r answer <&5
+        [ "$answer" = ok ] || echo "$answer"
+    }
+    insmod $M/parport.ko
+    host snapshot
+    insmod $M/parport_pc.ko
+    host probe parport_pc_probe_while_the_board_runs
+    insmod $M/ppdev.ko
+    sleep 1
+    host seed seed.bin
+    check probe_finds_the_board 0 "board answers at 0x378" -- $q --delay 1 probe
+    host same probe_leaves_the_ram_as_it_was
+    host snapshot
+    check upload_4k 0 "verified 4096 bytes" -- $q --delay 1 upload /u4k.bin
+    host lands upload_4k_lands u4k.bin
+    host snapshot
+    check upload_32k 0 "write 32768 to RAM" -- $q --delay 1 upload --no-verify --no-reset /u32k.bin
+    host figures upload_32k_delay_1
+    host lands upload_32k_lands u32k.bin
+    check verify_32k 0 "verified 32768 bytes" -- $q --delay 1 verify /u32k.bin
+    host seed seed2.bin
+    check download_32k 0 "read 32768 from RAM" -- $q --delay 1 download --no-reset 32768 /tmp/d.bin
+    host figures download_32k_delay_1
+    check download_is_the_ram_the_host_seeded 0 "" -- cmp /tmp/d.bin /seed2.bin
+    host snapshot
+    check hex_with_gaps 0 "verified 12288 bytes" -- $q --delay 1 upload /gaps.ihx
+    host lands hex_lands_at_its_addresses gaps.expect
+    check calibrate 0 "delay 1: intact in 3 rounds" -- $q calibrate
+    check linetest 0 "lines back at idle" --not "does not follow" -- $q linetest --hold 0
+    echo 'lp:x:7:user' >/etc/group
+    chgrp 7 /dev/parport0
+    chmod 660 /dev/parport0
+    host snapshot
+    check user_in_group_lp_uploads 0 "verified 4096 bytes" \
+        -- su user -s /bin/sh -c "XDG_CONFIG_HOME=/tmp/u XDG_STATE_HOME=/tmp/u $q --delay 1 upload /u4k2.bin"
+    host lands user_upload_lands u4k2.bin
+    # Two programs on the port: the second is refused, and the first's upload lands whole.
+    host snapshot
+    $q --delay 1 upload --no-reset /u32k.bin >/tmp/first.log 2>&1 &
+    first=$!
+    sleep 2
+    check direct_beside_a_ppdev_upload 4 "another program holds the port (ppdev0)" \
+        -- env DLPORTIO_BACKEND=direct $q --delay 1 upload /u32k2.bin
+    wait $first
+    check first_upload_ends 0 "verified 32768 bytes" -- sh -c "cat /tmp/first.log; exit $?"
+    host lands ppdev_upload_beside_direct_intact u32k.bin
+    host snapshot
+    DLPORTIO_BACKEND=direct $q --delay 1 upload --no-reset /u32k2.bin >/tmp/first.log 2>&1 &
+    first=$!
+    sleep 2
+    check ppdev_beside_a_direct_upload 4 "another program holds the port (ppdev0)" \
+        -- $q --delay 1 upload /u32k.bin
+    wait $first
+    check direct_upload_ends 0 "verified 32768 bytes" -- sh -c "cat /tmp/first.log; exit $?"
+    host lands direct_upload_beside_ppdev_intact u32k2.bin
+    # A short holds the high-address strobe (pin 7) low: the test must see it.
+    host fault 20
+    check stuck_line_upload_exit_3 3 "verify failed" -- $q --delay 1 upload /u4k.bin
+    check stuck_line_named 4 "pin 7 (high-address strobe) does not follow: driven high, it reads back low" \
+        -- $q linetest --hold 0
+    host fault 00
     ;;
 noport)
     export DLPORTIO_BACKEND=direct

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace board_query {
@@ -40,5 +41,22 @@ void flush_trace() noexcept;
 // One byte to the data register, one from the status register, by address.
 void write_port(unsigned long port, unsigned char value);
 unsigned char read_port(unsigned long port);
+// The data register read back (on most ports the levels on its pins), or
+// nothing where the port can't read it back.
+std::optional<unsigned char> read_data_lines(unsigned long port);
+
+// Port accesses that failed since the port's back end was opened: a device
+// that went away in the middle of a transfer (ENODEV, EIO). The bytes of a
+// transfer during which the count grew are worthless.
+struct AccessFailures {
+    unsigned long count = 0;
+    int last_error = 0;  // errno of the last one
+};
+AccessFailures failed_accesses(std::uint16_t base);
+
+// Null while no more than `before` accesses have failed at the port; then
+// what the programs say instead of the transfer's result, with the system's
+// reason: "the port stopped answering: No such device".
+std::optional<std::string> failure_since(std::uint16_t base, unsigned long before = 0);
 
 }  // namespace board_query

@@ -4,6 +4,8 @@
 
 #include <dlportio.h>
 
+#include <cstring>
+
 namespace board_query {
 
 Board board_at(std::uint16_t base) {
@@ -45,6 +47,28 @@ void write_port(unsigned long port, unsigned char value) {
 
 unsigned char read_port(unsigned long port) {
     return DlPortReadPortUchar(port);
+}
+
+std::optional<unsigned char> read_data_lines(unsigned long port) {
+    unsigned char value = 0;
+    if (dlportio_read_data(port, &value) == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+AccessFailures failed_accesses(std::uint16_t base) {
+    AccessFailures failures;
+    failures.count = dlportio_failed_accesses(base, &failures.last_error);
+    return failures;
+}
+
+std::optional<std::string> failure_since(std::uint16_t base, unsigned long before) {
+    const AccessFailures failures = failed_accesses(base);
+    if (failures.count <= before) {
+        return std::nullopt;
+    }
+    return std::string("the port stopped answering: ") + std::strerror(failures.last_error);
 }
 
 }  // namespace board_query

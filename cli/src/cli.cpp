@@ -22,13 +22,14 @@
 #endif
 
 namespace qcli {
-namespace {
 
 int usage_error(std::ostream& err, const std::string& message) {
     fail(err, message, kExitUsage);
     err << "Try '" << kProgramName << " --help' for more information.\n";
     return kExitUsage;
 }
+
+namespace {
 
 // The program's saved port and delay first, the command line over them.
 void apply_settings(const Options& options) {
@@ -60,16 +61,17 @@ std::string_view next_word(std::string_view text) {
     return text.substr(0, number ? text.find(' ', end + 1) : end);
 }
 
-// Fills lines of at most `width` characters with the words of the text.
-std::string wrapped(std::string_view text, std::size_t width = 76) {
+// Fills lines of at most `width` characters with the words of the text; the
+// lines after the first start with `indent` blanks.
+std::string wrapped(std::string_view text, std::size_t width = 76, std::size_t indent = 0) {
     std::string out;
     std::size_t line = 0;
     while (!text.empty()) {
         const std::string_view word = next_word(text);
         text.remove_prefix(std::min(text.size(), word.size() + 1));
         if (line > 0 && line + 1 + word.size() > width) {
-            out += '\n';
-            line = 0;
+            out += '\n' + std::string(indent, ' ');
+            line = indent;
         } else if (line > 0) {
             out += ' ';
             ++line;
@@ -80,7 +82,38 @@ std::string wrapped(std::string_view text, std::size_t width = 76) {
     return out;
 }
 
+// "  --port P       0, 1, 2 or ..." as the help lists an option.
+std::string option_line(const OptionSpec& option) {
+    constexpr std::size_t kHelpColumn = 17;
+    std::string names = "  ";
+    names += option.short_name.empty() ? "" : std::string(option.short_name) + ", ";
+    names += option.name;
+    names += option.value.empty() ? "" : " " + std::string(option.value);
+    names.resize(std::max(names.size() + 1, kHelpColumn), ' ');
+    return names + expand(option.help);
+}
+
 }  // namespace
+
+void print_command_help(std::ostream& out, const Command& command) {
+    out << wrapped("Usage: " + std::string(kProgramName) + " [--port P] [--delay D] [-q] " +
+                       usage_line(command),
+                   76, 11)
+        << '\n'
+        << wrapped(command.summary) << '\n';
+    for (const bool global : {false, true}) {
+        out << (global ? "\nOptions of every command:\n" : "\nOptions:\n");
+        for (const OptionSpec& option : option_table()) {
+            if ((global ? kGlobalOptions : command.options).contains(option.id)) {
+                out << option_line(option) << '\n';
+            }
+        }
+    }
+    if (!command.notes.empty()) {
+        out << '\n' << command.notes << '\n';
+    }
+    out << "\nExample:\n  " << kProgramName << ' ' << command.example << '\n';
+}
 
 void print_usage(std::ostream& out) {
     out << "Usage: " << kProgramName << " [--port P] [--delay D] [-q] COMMAND [ARGS]\n"
@@ -90,15 +123,11 @@ void print_usage(std::ostream& out) {
         out << "  " << usage_line(command) << "\n      " << command.summary << '\n';
     }
     out << "\nOptions:\n";
-    constexpr std::size_t kHelpColumn = 17;
     for (const OptionSpec& option : option_table()) {
-        std::string names = "  ";
-        names += option.short_name.empty() ? "" : std::string(option.short_name) + ", ";
-        names += option.name;
-        names += option.value.empty() ? "" : " " + std::string(option.value);
-        names.resize(std::max(names.size() + 1, kHelpColumn), ' ');
-        out << names << expand(option.help) << '\n';
+        out << option_line(option) << '\n';
     }
+    out << "\n'" << kProgramName << " help COMMAND' or '" << kProgramName
+        << " COMMAND --help' shows a command's own help, with an example.\n";
     out << R"(
 HEX files: record types 00 and 01, with 02 and 04 while every address stays
 below 0x8000; the image runs contiguously from address 0 to its highest byte.
@@ -126,13 +155,14 @@ $XDG_CONFIG_HOME/quillon.INI (~/.config/quillon.INI); without it they are
     out << '\n' << wrapped(exit_status) << '\n';
 }
 
-int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            bool out_closed) {
     const ParseResult parsed = parse_options(args);
     if (!parsed.ok()) {
         return usage_error(err, parsed.error);
     }
     const Options& options = parsed.options;
-    if (options.help) {
+    if (options.help && options.command.empty()) {
         print_usage(out);
         return kExitOk;
     }
@@ -146,6 +176,10 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const Command* command = find_command(options.command);
     if (command == nullptr) {
         return usage_error(err, "unknown command '" + options.command + "'");
+    }
+    if (options.help) {
+        print_command_help(out, *command);
+        return kExitOk;
     }
     for (const Option option : options.given) {
         if (!command->options.contains(option)) {
@@ -174,7 +208,16 @@ int run_cli(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     progress_install(options.quiet);
     Context ctx{options, out, err};
-    return command->run(ctx);
+    ctx.out_closed = out_closed;
+    const int rc = command->run(ctx);
+    // Whatever a command made of its transfers, none counts once the port
+    // failed under it.
+    if (uses_board && !ctx.port_failure_told) {
+        if (const int failed = ctx.check_port(); failed != kExitOk) {
+            return failed;
+        }
+    }
+    return rc;
 }
 
 }  // namespace qcli

@@ -28,8 +28,8 @@ constexpr std::chrono::seconds kNoAnswerTime{10};
 
 // Sends the pattern at this delay and reads it back. On a refusal, nothing
 // comes back and `error` says why.
-RoundResult board_round(TempFile& file, std::uint8_t delay, std::span<const std::uint8_t> pattern,
-                        std::string& error) {
+RoundResult board_round(Context& ctx, TempFile& file, std::uint8_t delay,
+                        std::span<const std::uint8_t> pattern, std::string& error) {
     const auto size = static_cast<std::uint16_t>(pattern.size());
     set_delay(delay);
     if (!file.write(pattern)) {
@@ -39,6 +39,9 @@ RoundResult board_round(TempFile& file, std::uint8_t delay, std::span<const std:
     if (read_file(file.path().c_str()) != size || write_ram() != size || read_ram(size) != size) {
         error = get_LastError();
         return std::nullopt;
+    }
+    if (ctx.check_port() != kExitOk) {
+        return std::nullopt;  // told, with exit status 4
     }
     return compare_images(pattern, std::span<const std::uint8_t>(getBuffer(), get_bufsize()));
 }
@@ -63,7 +66,7 @@ int run_calibrate(Context& ctx) {
     const Calibration result = find_delay(
         size, rounds,
         [&](std::uint8_t delay, unsigned, std::span<const std::uint8_t> pattern) {
-            return board_round(file, delay, pattern, error);
+            return board_round(ctx, file, delay, pattern, error);
         },
         [&](const DelayVerdict& verdict) { ctx.info() << verdict_text(verdict) << '\n'; },
         [&](std::uint8_t delay) {
@@ -73,7 +76,7 @@ int run_calibrate(Context& ctx) {
 
     switch (result.outcome) {
         case Calibration::Outcome::refused:
-            return ctx.fail(error);
+            return ctx.port_failure_told ? kExitNoBoard : ctx.fail(error);
         case Calibration::Outcome::none:
             ctx.err << kProgramName << ": no delay up to " << kMaxDelay << " brings " << size
                     << " bytes back intact; no board answers\n";

@@ -24,6 +24,9 @@ int run_download(Context& ctx) {
     if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {
         return ctx.library_failure();
     }
+    if (const int rc = ctx.check_port(); rc != kExitOk) {
+        return rc;  // no file: what came back is not the board's RAM
+    }
     ctx.finish_transfer();
     if (const int rc = save_image(ctx, ctx.options.args[1]); rc != kExitOk) {
         return rc;

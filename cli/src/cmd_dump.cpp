@@ -21,6 +21,9 @@ int run_dump(Context& ctx) {
         if (read_ram(static_cast<std::uint16_t>(*size)) == 0) {
             return ctx.library_failure();
         }
+        if (const int rc = ctx.check_port(); rc != kExitOk) {
+            return rc;
+        }
         ctx.finish_transfer();
     } else if (const int rc = load_image(ctx, arg); rc != kExitOk) {
         return rc;

@@ -18,8 +18,17 @@ int run_linetest(Context& ctx) {
     settings.base = set_Port(VANDREL_PORT_QUERY);
     settings.hold_ms = static_cast<unsigned>(std::lround(ctx.options.hold_seconds * 1000.0));
     settings.include_write_strobe = ctx.options.all;
-    run_line_test(ctx.out, settings, PortIo{board_query::write_port, board_query::read_port});
-    return kExitOk;
+    const std::vector<StuckLine> stuck = run_line_test(
+        ctx.out, settings,
+        PortIo{board_query::write_port, board_query::read_port, board_query::read_data_lines});
+    for (const StuckLine& line : stuck) {
+        ctx.err << kProgramName << ": pin " << line.pin << " (" << line.name
+                << ") does not follow: "
+                << "driven " << (line.driven_high ? "high" : "low") << ", it reads back "
+                << (line.driven_high ? "low" : "high")
+                << " (a short to another line or to ground, or a broken driver)\n";
+    }
+    return stuck.empty() ? kExitOk : kExitNoBoard;
 }
 
 }  // namespace qcli

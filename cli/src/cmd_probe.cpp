@@ -6,7 +6,9 @@
 // trusted to tell what to put back: the same answer twice, and both levels
 // seen on the data input. An input stuck at one level reads the same every
 // time, so a byte read through it says nothing about the RAM.
+#include <board_query.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include <array>
 #include <cstdio>
@@ -29,8 +31,9 @@ bool upload_byte(TempFile& file, std::uint8_t value) {
     return file.write(bytes) && read_file(file.path().c_str()) == 1 && write_ram() == 1;
 }
 
+// False also when a port access failed: the bytes are not the board's then.
 bool download(std::uint16_t size, std::vector<std::uint8_t>& bytes) {
-    if (read_ram(size) != size) {
+    if (read_ram(size) != size || board_query::failure_since(set_Port(VANDREL_PORT_QUERY))) {
         return false;
     }
     bytes.assign(getBuffer(), getBuffer() + size);
@@ -65,7 +68,7 @@ public:
         std::vector<std::uint8_t> first;
         std::vector<std::uint8_t> again;
         if (!download(1, first) || !download(1, again)) {
-            return ctx_.library_failure();
+            return transfer_failure();
         }
         if (first != again) {
             return untouched("no board answers reliably at " + at_ + " (address 0 read as " +
@@ -74,7 +77,7 @@ public:
         const std::uint8_t original = first[0];
         if (!both_levels(first)) {
             if (!download(kLookBytes, first) || !download(kLookBytes, again)) {
-                return ctx_.library_failure();
+                return transfer_failure();
             }
             if (first != again || first[0] != original) {
                 return untouched("no board answers reliably at " + at_ +
@@ -133,6 +136,9 @@ private:
     }
 
     int transfer_failure() {
+        if (const int rc = ctx_.check_port(); rc != kExitOk) {
+            return rc;
+        }
         return file_.error().empty() ? ctx_.library_failure() : ctx_.fail(file_.error());
     }
 

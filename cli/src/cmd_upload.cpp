@@ -30,6 +30,9 @@ int check_presence(Context& ctx, std::span<const std::uint8_t> sent) {
     if (read_ram(static_cast<std::uint16_t>(start.size())) == 0) {
         return ctx.library_failure();
     }
+    if (const int rc = ctx.check_port(); rc != kExitOk) {
+        return rc;
+    }
     const std::span<const std::uint8_t> read(getBuffer(), get_bufsize());
     if (nothing_answered(start, read)) {
         return ctx.fail(no_answer_text(read[0]), kExitNoBoard);
@@ -50,6 +53,9 @@ int run_upload(Context& ctx) {
     progress_begin("upload");
     if (write_ram() == 0) {
         return ctx.library_failure();
+    }
+    if (const int rc = ctx.check_port(); rc != kExitOk) {
+        return rc;
     }
     ctx.info() << write_ram_text(static_cast<std::uint16_t>(sent.size()), checksum) << '\n';
     if (!ctx.options.no_verify) {

@@ -58,6 +58,9 @@ struct Context {
     std::ostream& err;  // messages, always prefixed with the program's name
     // Set when the image goes to standard output: confirmations go to err then.
     bool image_on_stdout = false;
+    // Standard output was closed when the program started: results written to
+    // `out` count as lost, and status lines have nowhere to go.
+    bool out_closed = false;
 
     // Status lines that confirm success; -q silences them, results stay.
     std::ostream& info();
@@ -67,6 +70,11 @@ struct Context {
     int library_failure();
     // Lets the board run again after a transfer, unless --no-reset.
     void finish_transfer();
+    // After a transfer: kExitOk, or exit 4 with the system's reason when a
+    // port access failed since the port was opened; its bytes are worthless.
+    int check_port();
+    // Set once check_port has told a failure.
+    bool port_failure_told = false;
 };
 
 // Whether a command reaches the board: those that do are refused up front when
@@ -91,6 +99,9 @@ struct Command {
     unsigned file_arguments = 0;
     // A paragraph of the help about it, or empty.
     std::string_view notes = {};
+    // A command line that shows it at work, without the program's name: its
+    // own help and its entry in the manual page show it.
+    std::string_view example = {};
 };
 
 std::span<const Command> commands();
@@ -103,5 +114,8 @@ std::string usage_line(const Command& command);
 int fail(std::ostream& err, std::string_view message, int code);
 
 inline constexpr std::string_view kProgramName = "quillon-cli";
+
+// Why results that belong on standard output are lost when it was closed.
+inline constexpr std::string_view kStdoutClosed = "cannot write to standard output: it is closed";
 
 }  // namespace qcli

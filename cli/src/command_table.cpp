@@ -21,6 +21,7 @@ int run_info(Context&);
 int run_run(Context&);
 int run_calibrate(Context&);
 int run_debug(Context&);
+int run_help(Context&);
 
 namespace {
 
@@ -36,7 +37,8 @@ constexpr std::array kCommands{
             .run = run_upload,
             .board = kBoard,
             .options = {O::format, O::fill, O::no_verify, O::no_reset},
-            .file_arguments = 0b1},
+            .file_arguments = 0b1,
+            .example = "upload firmware.ihx"},
     Command{.name = "download",
             .arguments = "SIZE FILE",
             .summary = "download SIZE bytes (1..32768) from address 0 and save them",
@@ -45,7 +47,8 @@ constexpr std::array kCommands{
             .run = run_download,
             .board = kBoard,
             .options = {O::format, O::no_reset},
-            .file_arguments = 0b10},
+            .file_arguments = 0b10,
+            .example = "download 4096 ram.bin"},
     Command{.name = "verify",
             .arguments = "FILE",
             .summary = "download as many bytes as FILE holds and compare",
@@ -54,7 +57,8 @@ constexpr std::array kCommands{
             .run = run_verify,
             .board = kBoard,
             .options = {O::format, O::fill, O::no_reset},
-            .file_arguments = 0b1},
+            .file_arguments = 0b1,
+            .example = "verify firmware.ihx"},
     Command{.name = "checksum",
             .arguments = "FILE",
             .summary = "print size and image checksum as the program shows them",
@@ -62,7 +66,8 @@ constexpr std::array kCommands{
             .max_args = 1,
             .run = run_checksum,
             .options = {O::format, O::fill},
-            .file_arguments = 0b1},
+            .file_arguments = 0b1,
+            .example = "checksum firmware.ihx"},
     Command{.name = "dump",
             .arguments = "FILE | dump --board SIZE",
             .summary = "hexadecimal and character dump, 16 bytes a line",
@@ -71,13 +76,15 @@ constexpr std::array kCommands{
             .run = run_dump,
             .board = BoardUse::with_board_option,
             .options = {O::format, O::fill, O::no_reset, O::board},
-            .file_arguments = 0b1},
+            .file_arguments = 0b1,
+            .example = "dump --board 64"},
     Command{.name = "reset",
             .summary = "pulse the board's reset line",
             .min_args = 0,
             .max_args = 0,
             .run = run_reset,
-            .board = kBoard},
+            .board = kBoard,
+            .example = "reset"},
     Command{.name = "probe",
             .summary = "tell whether a board answers",
             .min_args = 0,
@@ -92,19 +99,22 @@ exits 4. Then it writes the complement and reads it back; only when that
 shows the complement does it write the original back and read that again.
 Otherwise it writes nothing more and exits 4: address 0 holds its byte still
 when the original read back, and may hold the complement when anything else
-did.)"},
+did.)",
+            .example = "probe"},
     Command{.name = "linetest",
             .summary = "step each data line for wiring checks",
             .min_args = 0,
             .max_args = 0,
             .run = run_linetest,
             .board = kBoard,
-            .options = {O::hold, O::all}},
+            .options = {O::hold, O::all},
+            .example = "linetest --hold 5"},
     Command{.name = "info",
             .summary = "library version, port address, delay, port-access back end",
             .min_args = 0,
             .max_args = 0,
-            .run = run_info},
+            .run = run_info,
+            .example = "info"},
     Command{.name = "run",
             .arguments = "FILE [--read N OUTFILE]",
             .summary =
@@ -116,7 +126,8 @@ did.)"},
             .board = kBoard,
             .options = {O::format, O::fill, O::for_seconds, O::read, O::cycles, O::sim_time,
                         O::until_uart, O::fail_uart, O::uart_in},
-            .file_arguments = 0b11},
+            .file_arguments = 0b11,
+            .example = "run firmware.ihx --for 1 --read 4352 after.bin"},
     Command{
         .name = "debug",
         .arguments = "IMAGE",
@@ -133,7 +144,8 @@ info breakpoints|registers|locals|ports, run (r), continue (c), next (n),
 step (s), finish, print (p), set var, backtrace (bt), list, quit (q). The
 firmware's result ends the session with the exit status run gives; --batch
 FILE reads the commands from FILE and, without a budget, ends a run that goes
-on for --for seconds (default 2) with exit 6.)"},
+on for --for seconds (default 2) with exit 6.)",
+        .example = "debug firmware.ihx --batch session.gdb --cycles 2000000"},
     Command{.name = "calibrate",
             .summary = "find the smallest delay at which a test pattern comes back intact",
             .min_args = 0,
@@ -144,7 +156,15 @@ on for --for seconds (default 2) with exit 6.)"},
             .notes = R"(calibrate sends a test pattern of --size bytes and reads it back --rounds
 times at delays 1, 2, 3 and so on; the first delay at which every round comes
 back intact is printed last, as "delay D". It overwrites the start of the
-board's RAM without asking, and leaves the board held in reset.)"},
+board's RAM without asking, and leaves the board held in reset.)",
+            .example = "calibrate --save"},
+    Command{.name = "help",
+            .arguments = "[COMMAND]",
+            .summary = "this text, or a command's own: its usage, options and an example",
+            .min_args = 0,
+            .max_args = 1,
+            .run = run_help,
+            .example = "help upload"},
 };
 
 // Every option is global or taken by some command, never both.
@@ -159,6 +179,9 @@ constexpr bool options_belong_once() {
     return (taken | kGlobalOptions) == OptionSet::all();
 }
 static_assert(options_belong_once(), "an option no command takes, or a global one listed");
+
+static_assert(std::ranges::none_of(kCommands, [](const Command& c) { return c.example.empty(); }),
+              "every command shows an example in its help");
 
 }  // namespace
 

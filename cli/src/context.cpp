@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include <board_query.h>
 #include <vandrel.h>
+#include <vandrel_board.h>
 
 #include "command.h"
 
@@ -14,7 +16,7 @@ int fail(std::ostream& err, std::string_view message, int code) {
 std::ostream& Context::info() {
     // A stream without a buffer swallows whatever is written to it.
     static std::ostream discard(nullptr);
-    if (options.quiet) {
+    if (options.quiet || (out_closed && !image_on_stdout)) {
         return discard;
     }
     return image_on_stdout ? err : out;
@@ -26,6 +28,15 @@ int Context::fail(std::string_view message, int code) {
 
 int Context::library_failure() {
     return fail(get_LastError());
+}
+
+int Context::check_port() {
+    const auto failure = board_query::failure_since(set_Port(vandrel::board::kPortQuery));
+    if (!failure) {
+        return kExitOk;
+    }
+    port_failure_told = true;
+    return fail(*failure, kExitNoBoard);
 }
 
 void Context::finish_transfer() {

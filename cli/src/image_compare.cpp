@@ -45,6 +45,9 @@ int verify_board(Context& ctx, std::span<const std::uint8_t> expected, bool just
     if (read_ram(size) == 0) {
         return ctx.library_failure();
     }
+    if (const int rc = ctx.check_port(); rc != kExitOk) {
+        return rc;
+    }
     const std::span<const std::uint8_t> read(getBuffer(), get_bufsize());
     const auto mismatches = compare_images(expected, read);
     if (mismatches.empty()) {

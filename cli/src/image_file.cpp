@@ -77,7 +77,11 @@ int hand_to_library(Context& ctx, std::span<const std::uint8_t> bytes, std::size
         return ctx.fail(file.error());
     }
     if (read_file(file.path().c_str()) == 0) {
-        return ctx.library_failure();
+        const int code = ctx.library_failure();
+        // The library's words give the size; the reason is the board's.
+        return total_size > kRamSize
+                   ? ctx.fail("an image holds at most " + std::to_string(kRamSize) + " bytes", code)
+                   : code;
     }
     return kExitOk;
 }
@@ -206,11 +210,16 @@ int load_image(Context& ctx, const std::string& path) {
     }
     if (problem != 0) {
         errno = problem;
+        const std::string reason = system_error("cannot read", name);
         if (from_stdin || format == ImageFormat::ihex) {
-            return ctx.fail(system_error("cannot read", name));
+            return ctx.fail(reason);
         }
-        // Nothing was read: the library tells what is wrong with the name in its own words.
-        return read_file(path.c_str()) == 0 ? ctx.library_failure() : kExitOk;
+        // Nothing was read: the library tells what is wrong with the name in
+        // its own words, and the system's reason follows, which they leave out.
+        if (read_file(path.c_str()) != 0) {
+            return kExitOk;
+        }
+        return ctx.fail(reason, ctx.library_failure());
     }
 
     // One pass over the input: its head decides the format, then the rest follows.
@@ -248,6 +257,9 @@ int load_image(Context& ctx, const std::string& path) {
 int save_image(Context& ctx, const std::string& path) {
     const ImageFormat format = output_format(path == "-" ? "" : path, ctx.options.format);
     if (path == "-") {
+        if (ctx.out_closed) {
+            return ctx.fail(kStdoutClosed);
+        }
         return save_streaming(ctx, path, format);
     }
     struct stat info {};

@@ -35,13 +35,48 @@ int data_input(const PortIo& io, std::uint16_t base) {
     return (status & board::kDataInput) != 0 ? 1 : 0;
 }
 
+// Writes the levels and reads them back where the port can: the lines that
+// showed another level join `wrong`, with the level they were driven to.
+class DrivenLines {
+public:
+    DrivenLines(const PortIo& io, std::uint16_t base) : io_(io), base_(base) {}
+
+    // The bits of this write that read back wrong.
+    std::uint8_t write(std::uint8_t levels) {
+        io_.write(base_, levels);
+        const auto back = io_.read_back != nullptr ? io_.read_back(base_) : std::nullopt;
+        const auto differ = static_cast<std::uint8_t>(back ? (*back ^ levels) & ~wrong_ : 0);
+        wrong_ |= differ;
+        driven_high_ |= static_cast<std::uint8_t>(levels & differ);
+        return back ? static_cast<std::uint8_t>((*back ^ levels)) : 0;
+    }
+
+    std::vector<StuckLine> stuck() const {
+        std::vector<StuckLine> lines;
+        for (const Line& line : kLines) {
+            if ((wrong_ & line.bit) != 0) {
+                lines.push_back({line.pin, line.name, (driven_high_ & line.bit) != 0});
+            }
+        }
+        return lines;
+    }
+
+private:
+    const PortIo& io_;
+    std::uint16_t base_;
+    std::uint8_t wrong_ = 0;
+    std::uint8_t driven_high_ = 0;
+};
+
 }  // namespace
 
-void run_line_test(std::ostream& out, const LineTestSettings& settings, const PortIo& io) {
+std::vector<StuckLine> run_line_test(std::ostream& out, const LineTestSettings& settings,
+                                     const PortIo& io) {
     const std::uint16_t base = settings.base;
     std::array<char, 128> text{};
+    DrivenLines lines(io, base);
 
-    io.write(base, kHoldLevels);
+    lines.write(kHoldLevels);
     std::snprintf(text.data(), text.size(),
                   "port 0x%X: board held in reset, lines at %02X, data input (pin 10) reads %d",
                   unsigned{base}, unsigned{kHoldLevels}, data_input(io, base));
@@ -56,19 +91,24 @@ void run_line_test(std::ostream& out, const LineTestSettings& settings, const Po
             continue;
         }
         const auto level = static_cast<std::uint8_t>(kHoldLevels ^ line.bit);
-        io.write(base, level);
-        std::snprintf(text.data(), text.size(), "pin %d  %-20.*s %-4s  data input reads %d",
+        const bool high = (level & line.bit) != 0;
+        const bool follows = (lines.write(level) & line.bit) == 0;
+        std::snprintf(text.data(), text.size(), "pin %d  %-20.*s %-4s  data input reads %d%s",
                       line.pin, static_cast<int>(line.name.size()), line.name.data(),
-                      (level & line.bit) != 0 ? "high" : "low", data_input(io, base));
+                      high ? "high" : "low", data_input(io, base),
+                      follows ? ""
+                      : high  ? "  but the pin reads low"
+                              : "  but the pin reads high");
         out << text.data() << std::flush << '\n';
         pause_ms(settings.hold_ms);
-        io.write(base, kHoldLevels);
+        lines.write(kHoldLevels);
     }
 
-    io.write(base, kIdleLevels);
+    lines.write(kIdleLevels);
     std::snprintf(text.data(), text.size(), "lines back at idle, %02X: board running",
                   unsigned{kIdleLevels});
     out << text.data() << '\n';
+    return lines.stuck();
 }
 
 }  // namespace qcli

@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 #include <vandrel_board.h>
 
@@ -14,6 +17,16 @@ namespace qcli {
 struct PortIo {
     void (*write)(unsigned long port, unsigned char value);
     unsigned char (*read)(unsigned long port);
+    // The data register read back, nothing where the port can't; may be null.
+    std::optional<unsigned char> (*read_back)(unsigned long port) = nullptr;
+};
+
+// A data line whose pin did not show the level driven on it: held by a short
+// or a broken driver, whatever the board does.
+struct StuckLine {
+    int pin;
+    std::string_view name;
+    bool driven_high;
 };
 
 struct LineTestSettings {
@@ -28,7 +41,10 @@ inline constexpr std::uint8_t kHoldLevels = vandrel::board::kBoardHeld;
 inline constexpr std::uint8_t kIdleLevels = vandrel::board::kBoardRunning;
 
 // Holds the board, inverts each line for hold_ms and restores it, printing pin,
-// name, level and the data input; ends with the lines at kIdleLevels.
-void run_line_test(std::ostream& out, const LineTestSettings& settings, const PortIo& io);
+// name, level and the data input; ends with the lines at kIdleLevels. Where
+// the port reads its data register back (on most ports from the pins), a
+// line that does not read back as driven is marked and returned.
+std::vector<StuckLine> run_line_test(std::ostream& out, const LineTestSettings& settings,
+                                     const PortIo& io);
 
 }  // namespace qcli

@@ -1,5 +1,7 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include <unistd.h>
+
 #include <board_query.h>
 #include <posix/standard_streams.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,26 @@ void flush_then_end(int signal) {
     std::raise(signal);
 }
 
+// Standard output when it was closed at the start: keeps no byte, only
+// whether any came.
+class LostOutput final : public std::streambuf {
+public:
+    bool any() const { return any_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        any_ = any_ || !traits_type::eq_int_type(c, traits_type::eof());
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char*, std::streamsize n) override {
+        any_ = any_ || n > 0;
+        return n;
+    }
+
+private:
+    bool any_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,7 +61,15 @@ int main(int argc, char** argv) {
         }
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
-    int rc = qcli::run_cli(args, std::cout, std::cerr);
+    // A closed standard output is /dev/null now: results sent there are lost.
+    const bool out_closed = quillon::posix::standard_stream_was_closed(STDOUT_FILENO);
+    LostOutput lost;
+    std::ostream lost_results(&lost);
+    int rc = qcli::run_cli(args, out_closed ? lost_results : std::cout, std::cerr, out_closed);
+    if (out_closed && lost.any()) {
+        qcli::fail(std::cerr, qcli::kStdoutClosed, qcli::kExitFailed);
+        return rc == qcli::kExitOk ? qcli::kExitFailed : rc;
+    }
     // Results that never reached standard output (a full disk, a closed pipe)
     // are no success. A line that failed earlier has taken its reason with it.
     errno = 0;

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstdio>
 
+#include "command.h"
+
 namespace qcli {
 
 std::string board_at() {
@@ -42,8 +44,12 @@ bool nothing_answered(std::span<const std::uint8_t> sent, std::span<const std::u
 std::string no_answer_text(std::uint8_t level, const std::string& where) {
     std::array<char, 8> value{};
     std::snprintf(value.data(), value.size(), "%02X", unsigned{level});
+    const std::string delay = where.empty()
+                                  ? ", or a larger delay than " + std::to_string(get_delay()) +
+                                        ": " + std::string(kProgramName) + " calibrate"
+                                  : "";
     return "no board answers at " + board_at() + ": every byte read back " + value.data() + where +
-           " (check the cable and the board's power)";
+           " (check the cable and the board's power" + delay + ")";
 }
 
 }  // namespace qcli

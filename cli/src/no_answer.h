@@ -28,7 +28,10 @@ std::optional<std::uint8_t> one_level(std::span<const std::uint8_t> bytes);
 bool nothing_answered(std::span<const std::uint8_t> sent, std::span<const std::uint8_t> read);
 
 // "no board answers at 0x378: every byte read back FF (check the cable and the
-// board's power)"; `where` is put after "read back FF", e.g. " at delays 1 to 8".
+// board's power, or a larger delay than 10: quillon-cli calibrate)": a board
+// too slow for the delay in force stores nothing either. `where` is put after
+// "read back FF", e.g. " at delays 1 to 8"; a search over delays, which has
+// tried the larger ones, gives it and gets no advice on the delay.
 std::string no_answer_text(std::uint8_t level, const std::string& where = "");
 
 }  // namespace qcli

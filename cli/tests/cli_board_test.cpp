@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -114,6 +115,9 @@ TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
     const auto r = scratch.run({"upload", "--delay", delay, scratch.path("fw.bin").string()},
                                {"DLPORTIO_SIM_FAULT=slow=50"});
     EXPECT_EQ(r.exit_code, code) << describe(r);
+    EXPECT_EQ(r.err.find("or a larger delay than 4: quillon-cli calibrate)") != std::string::npos,
+              code == 4)
+        << "a slow board is not told to check its cable only: " << describe(r);
     const auto ram = scratch.ram();
     EXPECT_EQ(std::equal(image.begin(), image.end(), ram.begin()), code == 0);
 }
@@ -161,7 +165,8 @@ TEST_P(EmptyUpload, IsNoSuccessAndNoMismatch) {
                                  "quillon-cli: no board answers at 0x378: every byte read "
                                  "back ") +
                              (fault[0] == 'n' ? "FF" : "00") +
-                             " (check the cable and the board's power)\n";
+                             " (check the cable and the board's power, or a larger delay than "
+                             "1: quillon-cli calibrate)\n";
     EXPECT_EQ(r.err.find(said) != std::string::npos, code == 4) << describe(r);
 }
 
@@ -230,6 +235,45 @@ INSTANTIATE_TEST_SUITE_P(Commands, NoBoard,
                                          std::vector<std::string>{"linetest", "--hold", "0"},
                                          std::vector<std::string>{"run", "in.bin", "--for", "0"},
                                          std::vector<std::string>{"calibrate", "--save"}));
+
+// A port whose accesses fail with ENODEV from the Nth on (fake_ppdev_calls.cpp):
+// exit 4 with the system's reason and no file; the port that never fails works.
+class PortFailure
+    : public testing::TestWithParam<std::tuple<std::vector<std::string>, const char*, int>> {};
+
+TEST_P(PortFailure, IsNoSuccessAndWritesNoFile) {
+    const auto& [args, fail_after, code] = GetParam();
+    Scratch scratch;
+    scratch.write("in.bin", std::vector<std::uint8_t>(64, 0x5A));
+    std::vector<std::string> line{"--delay", "1"};
+    for (const std::string& arg : args) {
+        line.push_back(arg.find('.') != std::string::npos ? scratch.path(arg).string() : arg);
+    }
+    const char* asan = std::getenv("ASAN_OPTIONS");  // its runtime after the preloaded fake
+    const auto r = scratch.run(line, {"DLPORTIO_BACKEND=ppdev", "DLPORTIO_DEVICE=/fake/parport0",
+                                      std::string("FAKE_PPDEV_FAIL_AFTER=") + fail_after,
+                                      std::string("LD_PRELOAD=") + QUILLON_FAKE_PPDEV,
+                                      "ASAN_OPTIONS=verify_asan_link_order=0:" +
+                                          std::string(asan != nullptr ? asan : "")});
+    EXPECT_EQ(r.exit_code, code) << describe(r);
+    EXPECT_EQ(r.err.find("quillon-cli: the port stopped answering: No such device\n") !=
+                  std::string::npos,
+              code == 4)
+        << describe(r);
+    EXPECT_EQ(std::filesystem::exists(scratch.path("out.bin")) ||
+                  std::filesystem::exists(scratch.path("out.hex")),
+              code == 0);
+}
+
+using Args = std::vector<std::string>;
+INSTANTIATE_TEST_SUITE_P(
+    Commands, PortFailure,
+    testing::Values(std::tuple{Args{"download", "64", "out.bin"}, "3000", 4},
+                    std::tuple{Args{"download", "64", "out.hex"}, "3000", 4},
+                    std::tuple{Args{"download", "64", "out.bin"}, "999999999", 0},
+                    std::tuple{Args{"upload", "--no-verify", "in.bin"}, "3000", 4},
+                    std::tuple{Args{"verify", "in.bin"}, "3000", 4},
+                    std::tuple{Args{"probe"}, "100", 4}, std::tuple{Args{"calibrate"}, "2000", 4}));
 
 TEST(NoBoardInfo, StillAnswersAndGivesTheReason) {
     Scratch scratch;

@@ -121,7 +121,11 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     const auto missing = scratch.path("missing.bin").string();
     const auto r = scratch.run({"upload", missing});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "quillon-cli: error: can't open " + missing + "\n");
+    EXPECT_EQ(r.err, "quillon-cli: error: can't open " + missing + "\nquillon-cli: cannot read " +
+                         missing + ": No such file or directory\n");
+    const auto missing_hex = scratch.path("missing.ihx").string();
+    EXPECT_EQ(scratch.run({"upload", missing_hex}).err,
+              "quillon-cli: cannot read " + missing_hex + ": No such file or directory\n");
 
     scratch.write("empty.bin", {});
     const auto empty = scratch.run({"checksum", scratch.path("empty.bin").string()});
@@ -131,7 +135,9 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     scratch.write("big.bin", std::vector<std::uint8_t>(32769, 1));
     const auto big = scratch.run({"upload", scratch.path("big.bin").string()});
     EXPECT_EQ(big.exit_code, 1);
-    EXPECT_EQ(big.err, "quillon-cli: file (32769 Bytes) > 32KB\n");
+    EXPECT_EQ(big.err,
+              "quillon-cli: file (32769 Bytes) > 32KB\nquillon-cli: an image holds at most 32768 "
+              "bytes\n");
 
     const auto nowhere = scratch.path("no-such-dir").string();
     const auto save = scratch.run({"download", "16", nowhere + "/out.bin"});
@@ -391,6 +397,15 @@ TEST_F(Cli, HelpAndVersion) {
           "linetest", "info", "Exit status"}) {
         EXPECT_TRUE(contains(help.out, command)) << command;
     }
+    // A command's own help, both ways: its usage, its options, its example.
+    const auto own = scratch.run({"upload", "--help"});
+    EXPECT_EQ(scratch.run({"help", "upload"}).out, own.out);
+    EXPECT_EQ(own.out.rfind("Usage: quillon-cli [--port P] [--delay D] [-q] upload FILE", 0), 0u);
+    EXPECT_TRUE(contains(own.out, "\n  --no-verify    upload without comparing") &&
+                contains(own.out, "\nExample:\n  quillon-cli upload firmware.ihx\n") &&
+                !contains(own.out, "--hold"))
+        << own.out;
+    EXPECT_EQ(scratch.run({"help", "flash"}).exit_code, 2);
     const auto version = scratch.run({"--version"});
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_TRUE(contains(version.out, "quillon-cli ")) << version.out;
@@ -623,9 +638,17 @@ TEST_F(Cli, ClosedOrFullStandardStreamsLoseNothing) {
     auto ram = patterned_ram();
     scratch.write("f.bin", {1, 2});
     const std::string full = "cannot write to standard output";
+    const std::string closed = "quillon-cli: cannot write to standard output: it is closed\n";
     for (const auto& [line, code, message] :
          {std::tuple(std::string("download 64 o.bin 2>&-"), 0, std::string()),
           {"upload f.bin >&-", 0, ""},
+          {"probe >&-", 0, ""},
+          {"-q download 64 - >&-", 1, closed},
+          {"download 64 - --format ihex >&-", 1, closed},
+          {"dump f.bin >&-", 1, closed},
+          {"checksum f.bin >&-", 1, closed},
+          {"info >&-", 1, closed},
+          {"--help >&-", 1, closed},
           {"upload - <&-", 1, "file has no content"},
           {"checksum f.bin >/dev/full", 1, full},
           {"dump f.bin >/dev/full", 1, full},

@@ -152,8 +152,8 @@ std::unique_ptr<Child> Scratch::start(const std::vector<std::string>& args,
 
 ProcessResult Scratch::run(const std::vector<std::string>& args,
                            const std::vector<std::string>& extra_env, bool stderr_on_tty,
-                           const std::string& stdin_path,
-                           const std::vector<std::string>& wrapper) const {
+                           const std::string& stdin_path, const std::vector<std::string>& wrapper,
+                           bool stdout_on_tty) const {
     std::vector<std::string> env = environment(extra_env);
     std::vector<std::string> argv_text = wrapper;
     argv_text.emplace_back(QUILLON_CLI_PATH);
@@ -186,7 +186,8 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdin_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, stdout_on_tty ? err_pipe[1] : out_pipe[1],
+                                     STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());

@@ -59,10 +59,13 @@ public:
 
     // extra_env entries ("NAME=value") are added to the defaults, or replace them.
     // wrapper: a command that runs quillon-cli (its first word an absolute path).
+    // stdout_on_tty, with stderr_on_tty: both on one terminal, as a user sees
+    // them, all in `err` with the terminal's line ends.
     ProcessResult run(const std::vector<std::string>& args,
                       const std::vector<std::string>& extra_env = {}, bool stderr_on_tty = false,
                       const std::string& stdin_path = "/dev/null",
-                      const std::vector<std::string>& wrapper = {}) const;
+                      const std::vector<std::string>& wrapper = {},
+                      bool stdout_on_tty = false) const;
 
     // quillon-cli with its standard input and output for the caller to talk on.
     std::unique_ptr<Child> start(const std::vector<std::string>& args,

@@ -32,6 +32,14 @@ unsigned char record_read(unsigned long port) {
     accesses.push_back({false, port, status_value});
     return status_value;
 }
+unsigned written_last() {
+    for (auto a = accesses.rbegin(); a != accesses.rend(); ++a) {
+        if (a->write) {
+            return a->value;
+        }
+    }
+    return 0;
+}
 void record_pause(unsigned ms) {
     pauses.push_back(ms);
 }
@@ -94,6 +102,42 @@ TEST_F(LineTest, AllIncludesTheWriteStrobeAndStillEndsIdle) {
     EXPECT_NE(text.find("pin 9  write strobe         low   data input reads 0"), std::string::npos)
         << text;
 }
+
+// A port that reads its data register from the pins, some held low or high
+// by a short: each such line is named, with the level it was driven to.
+std::uint8_t held_low = 0;
+std::uint8_t held_high = 0;
+std::optional<unsigned char> pins(unsigned long) {
+    return static_cast<unsigned char>((written_last() & ~held_low) | held_high);
+}
+
+class LineTestShort
+    : public LineTest,
+      public testing::WithParamInterface<std::tuple<int, int, std::vector<std::pair<int, bool>>>> {
+};
+
+TEST_P(LineTestShort, NamesTheLinesThatDoNotFollow) {
+    std::vector<std::pair<int, bool>> named;  // pin, driven high
+    std::tie(held_low, held_high, std::ignore) = GetParam();
+    std::ostringstream out;
+    for (const StuckLine& line :
+         run_line_test(out, {0x378, 0, false}, {record_write, record_read, pins})) {
+        named.emplace_back(line.pin, line.driven_high);
+    }
+    EXPECT_EQ(named, std::get<2>(GetParam()));
+    EXPECT_EQ(
+        out.str().find("high-address strobe  high  data input reads 1  but the pin reads low") !=
+            std::string::npos,
+        (held_low & 0x20) != 0)
+        << out.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LineTestShort,
+    testing::Values(std::tuple{0x00, 0x00, std::vector<std::pair<int, bool>>{}},
+                    std::tuple{0x20, 0x00, std::vector<std::pair<int, bool>>{{7, true}}},
+                    std::tuple{0x08, 0x04,
+                               std::vector<std::pair<int, bool>>{{4, false}, {5, true}}}));
 
 TEST(Pause, RealPauseWaitsAtLeastTheTimeAsked) {
     const auto start = std::chrono::steady_clock::now();

@@ -55,6 +55,21 @@ DLPORTIO_API unsigned long dlportio_address(unsigned long Port);
  * look this function up at run time and sleep when it is missing. */
 DLPORTIO_API int dlportio_pass_time(unsigned long Port, unsigned long ms);
 
+/* The port accesses at this base address that failed since its back end was
+ * opened, e.g. on a device that went away (ENODEV, EIO). If last_error is not
+ * NULL, *last_error receives the system's reason for the last one (an errno
+ * value; 0 when none failed). The two byte functions cannot report an error:
+ * a caller asks this after a transfer, whose bytes are worthless once the
+ * count has grown. Sets the back end up like dlportio_setup. */
+DLPORTIO_API unsigned long dlportio_failed_accesses(unsigned long Port, int* last_error);
+
+/* Reads the data register at this base address back: on most ports the
+ * levels on its eight pins, so that a line held by a short shows. Returns 1
+ * and sets *value; 0 where the back end cannot read it back (the simulated
+ * board, no board, a failed access). Sets the back end up like
+ * dlportio_setup. */
+DLPORTIO_API int dlportio_read_data(unsigned long Port, unsigned char* value);
+
 /* on != 0: the layer prints nothing on standard error (callers report
  * themselves, e.g. with dlportio_setup's text). */
 DLPORTIO_API void dlportio_quiet(int on);

@@ -16,11 +16,23 @@ inline constexpr std::uint8_t kIdleStatus = 0x7F;
 // The board's serial output, wired to the Acknowledge pin.
 inline constexpr std::uint8_t kDataInput = 0x40;
 
+// Accesses the system refused since a back end was opened (a device that
+// went away answers ENODEV or EIO), and its reason for the last one.
+struct AccessFailures {
+    unsigned long count = 0;
+    int last_error = 0;  // errno
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
     virtual void write_data(std::uint8_t value) = 0;
     virtual std::uint8_t read_status() = 0;
+    // The data register read back, where the port can (on most ports the
+    // levels on its pins); false where it can't.
+    virtual bool read_data(std::uint8_t& /*value*/) { return false; }
+    // The two operations cannot return an error: the back end counts them.
+    virtual AccessFailures failures() const { return {}; }
     // A pause of `ms` milliseconds between accesses. A board that keeps its own
     // time lets it pass in that time and returns true; a real port returns
     // false, and the caller waits in real time.

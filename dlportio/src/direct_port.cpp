@@ -193,6 +193,31 @@ bool data_register_answers(unsigned long base, PortIo& io) {
     return answers;
 }
 
+// The kernel's claim on the port at `base`, when it knows one there: null
+// with `error` set when another device holds it, null with `warning` set when
+// ppdev is not there to claim it through.
+std::unique_ptr<PpdevPort> claim_port(unsigned long base, DeviceCalls& calls,
+                                      const SystemPaths& paths, std::string& error,
+                                      std::string& warning) {
+    const auto device = device_for_base(known_ports(paths), base);
+    if (!device) {
+        return nullptr;  // no parport driver on it: nothing of the kernel's to disturb
+    }
+    std::string why;
+    auto claim = PpdevPort::open(*device, calls, paths, why);
+    if (claim) {
+        return claim;
+    }
+    if (why.starts_with("cannot claim")) {
+        error = why;
+        return nullptr;
+    }
+    warning = "the port is not claimed (" + why +
+              "): a printer driver or another program that takes it meanwhile would write its "
+              "lines in the middle of this program's transfers, and this program in theirs";
+    return nullptr;
+}
+
 }  // namespace
 
 PortIo& system_port_io() {
@@ -200,9 +225,9 @@ PortIo& system_port_io() {
     return io;
 }
 
-std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io,
+std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io, DeviceCalls& calls,
                                              const SystemPaths& paths, std::string& error,
-                                             std::string& warning) {
+                                             std::string& claimed, std::string& warning) {
     if (base > 0xFFFF - (kRegisterCount - 1)) {
         error = "no I/O port range at " + hex(base) + " (port addresses end at 0xFFFF)";
         return nullptr;
@@ -214,6 +239,12 @@ std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io,
         error = hex(base) + " belongs to the kernel driver '" + owner->owner +
                 "' (/proc/ioports: " + range + " : " + owner->owner +
                 "), not to a parallel port: refused, as writing there would disturb it";
+        return nullptr;
+    }
+    // Before ioperm: a refusal leaves the claim released again, and the
+    // kernel's refusal of the range is told as it stands.
+    auto claim = claim_port(base, calls, paths, error, warning);
+    if (!error.empty()) {
         return nullptr;
     }
     if (io.ioperm(base, kRegisterCount, 1) != 0) {
@@ -234,12 +265,10 @@ std::unique_ptr<DirectPort> DirectPort::open(unsigned long base, PortIo& io,
         }
         return nullptr;
     }
-    if (owner) {
-        warning = "the kernel driver " + owner->owner +
-                  " also drives this port and may change its lines between our accesses "
-                  "(DLPORTIO_BACKEND=ppdev claims it for this program alone)";
+    if (claim) {
+        claimed = claim->device();
     }
-    return std::make_unique<DirectPort>(base, io, control);
+    return std::make_unique<DirectPort>(base, io, control, std::move(claim));
 }
 
 DirectPort::~DirectPort() {
@@ -249,13 +278,17 @@ DirectPort::~DirectPort() {
 
 Opened open_direct(const Machine& machine, const std::string& address) {
     std::string error;
+    std::string claimed;
     std::string warning;
-    auto port = DirectPort::open(std::stoul(address, nullptr, 16), machine.io,
-                                 machine.settings.paths, error, warning);
+    auto port = DirectPort::open(std::stoul(address, nullptr, 16), machine.io, machine.calls,
+                                 machine.settings.paths, error, claimed, warning);
     if (!port) {
         return {nullptr, "direct: " + error};
     }
     std::string name = "direct I/O at " + address;
+    if (!claimed.empty()) {
+        name += ", " + claimed + " claimed for this program alone";
+    }
     if (!warning.empty()) {
         name += "; warning: " + warning;
     }

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "backend.h"
+#include "device_calls.h"
 #include "parport_discovery.h"
+#include "ppdev_port.h"
 
 namespace dlportio {
 
@@ -32,16 +34,21 @@ PortIo& system_port_io();
 
 class DirectPort final : public Backend {
 public:
-    // Refuses a range another kernel driver owns, asks the kernel for the
-    // port's three registers, lets the data lines drive (bidirectional mode
-    // off) and checks that a port answers there. On failure returns nothing
-    // and says why in `error`; `warning` tells of a parallel-port driver that
-    // owns the range too.
-    static std::unique_ptr<DirectPort> open(unsigned long base, PortIo& io,
+    // Refuses a range another kernel driver owns. On a port the kernel's
+    // parport driver knows, claims it through ppdev for this program alone,
+    // as a ppdev user would, so that no printer driver or other program
+    // writes its lines between ours, nor we in the middle of theirs: one that
+    // is registered there already is refused, named. Then asks the kernel for
+    // the port's three registers, lets the data lines drive (bidirectional
+    // mode off) and checks that a port answers there. On failure returns
+    // nothing and says why in `error`; `claimed` names the device claimed,
+    // and `warning` says why none could be.
+    static std::unique_ptr<DirectPort> open(unsigned long base, PortIo& io, DeviceCalls& calls,
                                             const SystemPaths& paths, std::string& error,
-                                            std::string& warning);
-    DirectPort(unsigned long base, PortIo& io, std::uint8_t saved_control) noexcept
-        : base_(base), io_(io), saved_control_(saved_control) {}
+                                            std::string& claimed, std::string& warning);
+    DirectPort(unsigned long base, PortIo& io, std::uint8_t saved_control,
+               std::unique_ptr<PpdevPort> claim) noexcept
+        : base_(base), io_(io), saved_control_(saved_control), claim_(std::move(claim)) {}
     // Puts the control register back as it was found and gives the range back.
     ~DirectPort() override;
     DirectPort(const DirectPort&) = delete;
@@ -49,11 +56,16 @@ public:
 
     void write_data(std::uint8_t value) override { io_.outb(value, base_); }
     std::uint8_t read_status() override { return io_.inb(base_ + 1); }
+    bool read_data(std::uint8_t& value) override {
+        value = io_.inb(base_);
+        return true;
+    }
 
 private:
     unsigned long base_;
     PortIo& io_;
     std::uint8_t saved_control_;
+    std::unique_ptr<PpdevPort> claim_;  // released after the registers are given back
 };
 
 // The direct row of the back-end table: the port at `address` ("0x378").

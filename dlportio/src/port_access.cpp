@@ -211,6 +211,26 @@ extern "C" int dlportio_pass_time(unsigned long Port, unsigned long ms) {
     return table().find(Port, false).first->backend->pass_time(slice) ? 1 : 0;
 }
 
+extern "C" unsigned long dlportio_failed_accesses(unsigned long Port, int* last_error) {
+    const dlportio::AccessFailures failures =
+        g_closed ? dlportio::AccessFailures{}
+                 : table().find(Port, false).first->backend->failures();
+    if (last_error != nullptr) {
+        *last_error = failures.last_error;
+    }
+    return failures.count;
+}
+
+extern "C" int dlportio_read_data(unsigned long Port, unsigned char* value) {
+    std::uint8_t byte = 0;
+    if (g_closed || value == nullptr ||
+        !table().find(Port, false).first->backend->read_data(byte)) {
+        return 0;
+    }
+    *value = byte;
+    return 1;
+}
+
 extern "C" void dlportio_quiet(int on) {
     dlportio::set_quiet(on != 0);
 }

@@ -153,14 +153,25 @@ std::uint8_t PpdevPort::read_status() {
     return byte;
 }
 
+bool PpdevPort::read_data(std::uint8_t& value) {
+    unsigned char byte = 0;
+    if (calls_.ioctl(fd_, PPRDATA, &byte) != 0) {
+        report_failure("PPRDATA");
+        return false;
+    }
+    value = byte;
+    return true;
+}
+
 void PpdevPort::report_failure(const char* request) {
-    // The access functions cannot return an error: tell once, keep going.
-    if (failure_reported_) {
+    // The access functions cannot return an error: count every failure for
+    // the programs that ask (dlportio_failed_accesses), and tell the first.
+    failures_.last_error = errno;
+    if (failures_.count++ > 0) {
         return;
     }
-    failure_reported_ = true;
     tell(std::string(request) + " on " + device_ + " failed: " + std::strerror(errno) +
-         "; further failures are not reported");
+         "; further failures are counted, not told");
 }
 
 Opened open_ppdev(const Machine& machine, const std::string& device) {

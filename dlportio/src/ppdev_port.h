@@ -30,6 +30,9 @@ public:
     void write_data(std::uint8_t value) override;
     // A failed read shows the data input high, as with no board.
     std::uint8_t read_status() override;
+    bool read_data(std::uint8_t& value) override;
+    AccessFailures failures() const override { return failures_; }
+    const std::string& device() const { return device_; }
 
 private:
     void report_failure(const char* request);
@@ -37,7 +40,7 @@ private:
     DeviceCalls& calls_;
     int fd_;
     std::string device_;
-    bool failure_reported_ = false;
+    AccessFailures failures_;
 };
 
 // The ppdev row of the back-end table: the port at `device` (/dev/parportN).

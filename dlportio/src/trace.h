@@ -74,6 +74,14 @@ public:
         trace_.read(base_ + 1, value);
         return value;
     }
+    bool read_data(std::uint8_t& value) override {
+        if (!inner_.read_data(value)) {
+            return false;
+        }
+        trace_.read(base_, value);
+        return true;
+    }
+    AccessFailures failures() const override { return inner_.failures(); }
     bool pass_time(std::uint32_t ms) override { return inner_.pass_time(ms); }
     void* simulated_board() override { return inner_.simulated_board(); }
 

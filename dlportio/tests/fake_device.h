@@ -16,6 +16,11 @@
 // - Every access (PPWDATA, PPRSTATUS, PPRCONTROL, PPWCONTROL, PPRELEASE, ...)
 //   before the claim is refused with EINVAL.
 // - close() releases the claim and unregisters the device.
+// - fail_after: from the Nth access to the port's registers on, every one
+//   fails with fail_errno. The kernel's ppdev itself fails these only with
+//   EFAULT (drivers/char/ppdev.c), and a port removed under it reads as dead
+//   lines; the switch stands for a device whose driver refuses them, as one
+//   that went away does, which the layer must not take for success.
 // The registered devices are mirrored as the kernel shows them, as folders in
 // /proc/sys/dev/parport/parportN/devices/ beside a file `active` naming the
 // device that has claimed the port, or "none".
@@ -26,6 +31,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -48,7 +54,9 @@ public:
     std::uint8_t control = 0x0C;  // the port driver's idle state: forward, lines inactive
     std::vector<std::uint8_t> data_written;
     bool blocked = false;  // a claim had to wait for another device
-    unsigned minor = 0;    // the port's number: /dev/parportN
+    std::size_t fail_after = SIZE_MAX;
+    int fail_errno = ENODEV;
+    unsigned minor = 0;  // the port's number: /dev/parportN
 
     // Devices registered on the port, other than through this fake's opens.
     void register_other(const std::string& name, bool exclusive = false, bool claimed = false) {
@@ -126,6 +134,9 @@ public:
         if (const int err = injected(request)) {
             return fail(err);
         }
+        if (request != PPRELEASE && ++accesses_ > fail_after) {
+            return fail(fail_errno);
+        }
         auto* byte = static_cast<unsigned char*>(argument);
         switch (request) {
             case PPRELEASE:
@@ -138,6 +149,9 @@ public:
                 break;
             case PPRSTATUS:
                 *byte = status;
+                break;
+            case PPRDATA:
+                *byte = data_written.empty() ? 0xFF : data_written.back();
                 break;
             case PPRCONTROL:
                 *byte = control;
@@ -186,6 +200,8 @@ public:
                 return "PPWDATA";
             case PPRSTATUS:
                 return "PPRSTATUS";
+            case PPRDATA:
+                return "PPRDATA";
             case PPRCONTROL:
                 return "PPRCONTROL";
             case PPWCONTROL:
@@ -226,6 +242,7 @@ private:
 
     std::map<int, File> files_;
     int next_fd_ = 7;
+    std::size_t accesses_ = 0;
     std::vector<std::string> registered_;
     bool exclusive_registered_ = false;
     std::string active_;

@@ -205,6 +205,25 @@ TEST_F(PpdevPortTest, FailingAccessesAreToldOnceAndReadAsNoBoard) {
     const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("PPWDATA on /dev/parport0 failed"), std::string::npos) << told;
     EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_EQ(port->failures().count, 3u) << "every failure counts, told or not";
+    EXPECT_EQ(port->failures().last_error, EIO);
+}
+
+TEST_F(PpdevPortTest, ADeviceThatGoesAwayIsCountedFromItsFirstFailedAccess) {
+    std::string error;
+    auto port = open(error);
+    ASSERT_TRUE(port) << error;
+    device_.fail_after = 2;
+    std::uint8_t lines = 0;
+    testing::internal::CaptureStderr();
+    port->write_data(0xC8);
+    EXPECT_TRUE(port->read_data(lines) && lines == 0xC8) << "the data register read back";
+    EXPECT_EQ(port->failures().count, 0u);
+    port->write_data(0x48);
+    EXPECT_FALSE(port->read_data(lines));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(port->failures().count, 2u);
+    EXPECT_EQ(port->failures().last_error, ENODEV);
 }
 
 }  // namespace

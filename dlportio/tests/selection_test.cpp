@@ -9,10 +9,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <tuple>
 
 #include "fake_device.h"
+#include "ppdev_port.h"
 #include "quillon_test/board_driver.h"
 #include "quillon_test/scoped_env.h"
 #include "quillon_test/scratch_folder.h"
@@ -368,11 +370,46 @@ INSTANTIATE_TEST_SUITE_P(
                    "none: direct: no parallel port at 0x278: its data register does not keep "
                    "what is written to it (it reads back as an empty address does); the machine "
                    "has parport0 at 0x378 (set DLPORTIO_BASE=0x378"},
-        std::tuple{"0x378", true,
-                   "direct I/O at 0x378; warning: the kernel driver parport0 also drives this "
-                   "port and may change its lines between our accesses (DLPORTIO_BACKEND=ppdev "
-                   "claims it for this program alone)"},
+        std::tuple{"0x378", true, "direct I/O at 0x378, "},
         std::tuple{"0xD010", true, "direct I/O at 0xD010"}));
+
+// Direct I/O on a port the kernel knows holds its claim for life, as ppdev
+// does: a holder is refused, named, and a ppdev user that comes later too.
+class DirectClaimTest
+    : public SelectionTest,
+      public ::testing::WithParamInterface<std::tuple<const char*, bool, std::string>> {};
+
+TEST_P(DirectClaimTest, NoOtherUserSharesThePort) {
+    const auto& [holder, ppdev_loaded, said] = GetParam();
+    machine_has_port_at("888");
+    device_.mirror_into(scratch_ / "proc/parport0/devices");
+    if (*holder != '\0') {
+        device_.register_other(holder, true, true);
+    }
+    if (!ppdev_loaded) {
+        device_.open_errno[dev("parport0")] = ENOENT;
+    }
+    FakePortIo io;
+    Selector selector(settings("direct"), device_, io);
+    const std::string name = std::regex_replace(said, std::regex("DEV"), dev("parport0"));
+    EXPECT_EQ(selector.choose(0x378).name.substr(0, name.size()), name);
+    std::string error;
+    EXPECT_FALSE(dlportio::PpdevPort::open(dev("parport0"), device_, settings("").paths, error) &&
+                 ppdev_loaded)
+        << "a program that comes later";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, DirectClaimTest,
+    ::testing::Values(
+        std::tuple{"", true,
+                   std::string("direct I/O at 0x378, DEV claimed for this program alone")},
+        std::tuple{"ppdev0", true,
+                   std::string("none: direct: cannot claim DEV: another program holds the port "
+                               "(ppdev0), e.g. a quillon window left open: close it")},
+        std::tuple{"", false,
+                   std::string("direct I/O at 0x378; warning: the port is not claimed (cannot "
+                               "open DEV: No such file or directory")}));
 
 TEST_F(SelectionTest, UsbPrinterAdapterIsNamedAndNeverReplacedByTheSimulatedBoard) {
     scratch_.put("usbmisc/lp0/dev", "180:0\n");

@@ -169,6 +169,26 @@ TEST_F(MainWindow, WithoutABoardTheStatusLineSaysWhy) {
         ::testing::ExitedWithCode(0), "");
 }
 
+// A port that fails in the middle of a transfer (fake_ppdev_calls.cpp, linked
+// in): the status line gives the system's reason, not the transfer's result.
+TEST_F(MainWindow, APortThatStopsAnsweringIsNoSuccess) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";  // a fresh process
+    EXPECT_EXIT(
+        {
+            ::setenv("DLPORTIO_BACKEND", "ppdev", 1);
+            ::setenv("DLPORTIO_DEVICE", "/fake/parport0", 1);
+            ::setenv("FAKE_PPDEV_FAIL_AFTER", "3000", 1);
+            open();
+            load(random_bytes(64, 9));
+            click(IDC_UPLOAD);
+            const QString uploaded = status();
+            click(IDC_DOWNLOAD);
+            const QString stopped = QStringLiteral("the port stopped answering: No such device");
+            std::_Exit(uploaded == stopped && status() == stopped ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(MainWindow, StoredSettingsGoThroughTheLibrary) {
     write_profile("[section]\nDelay=0\nPort=2\n");
     set_delay(7);

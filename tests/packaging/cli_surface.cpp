@@ -51,6 +51,18 @@ CliSurface read_cli_surface(const std::string& program) {
     for (const std::string& command : surface.commands) {
         const std::string own = run_shell(quoted(program) + " " + command + " --help").output;
         surface.options.merge(long_options_in(own));
+        // "Options:" up to "Options of every command:", then "Example:" and its line.
+        const auto options = own.find("\nOptions:\n");
+        const auto global = own.find("\nOptions of every command:\n");
+        if (options != std::string::npos && global != std::string::npos && options < global) {
+            surface.command_options[command].merge(
+                long_options_in(own.substr(options, global - options)));
+        }
+        const auto example = own.find("\nExample:\n  ");
+        if (example != std::string::npos) {
+            const auto from = example + std::string_view("\nExample:\n  ").size();
+            surface.command_examples[command] = own.substr(from, own.find('\n', from) - from);
+        }
     }
     return surface;
 }

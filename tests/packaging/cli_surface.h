@@ -13,8 +13,11 @@ namespace quillon::packaging {
 struct CliSurface {
     std::set<std::string> commands;
     std::set<std::string> options;  // long options, "--port"
-    // The long options on each command's own usage line.
+    // The long options on each command's usage line in the whole help, and
+    // those its own help lists as its options.
     std::map<std::string, std::set<std::string>> command_options;
+    // The example each command's own help shows, "quillon-cli upload fw.ihx".
+    std::map<std::string, std::string> command_examples;
     // Options that take a value, with the value's name in the help ("--port" -> "P").
     std::map<std::string, std::string> option_values;
     // The exit codes its "Exit status" paragraph explains.

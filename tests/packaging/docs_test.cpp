@@ -57,6 +57,14 @@ TEST(CliManual, NamesEveryCommandAndOptionTheProgramKnows) {
             EXPECT_NE(line.find("*" + option + "*"), std::string::npos)
                 << "the entry of " << command << " does not name " << option << ": " << line;
         }
+        // Its text, up to the next entry, shows the example of the command's own help.
+        const auto next = manual.find("\n*", manual.find('\n', entry + 1));
+        std::string text = manual.substr(entry, next - entry);
+        std::erase(text, '*');
+        ASSERT_TRUE(cli.command_examples.contains(command)) << command << " --help has no example";
+        EXPECT_NE(text.find("Example: " + cli.command_examples.at(command)), std::string::npos)
+            << "the entry of " << command << " does not show its example "
+            << cli.command_examples.at(command);
     }
     // Each option has an entry of its own under OPTIONS.
     const auto from = manual.find("\n# OPTIONS\n");

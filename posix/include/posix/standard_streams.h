@@ -12,4 +12,9 @@ namespace quillon::posix {
 // called. Call it before the first file is opened.
 void keep_standard_streams_open();
 
+// Whether descriptor fd (0, 1 or 2) was closed when keep_standard_streams_open
+// first ran: what is written there now goes to /dev/null, which a program
+// whose results go to that stream must not take for success.
+bool standard_stream_was_closed(int fd);
+
 }  // namespace quillon::posix
