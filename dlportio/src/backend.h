@@ -13,8 +13,6 @@ namespace dlportio {
 // Status register of a port with nothing driving its inputs: the reserved
 // bits and the pulled-up pins read 1, Busy (inverted in the register) reads 0.
 inline constexpr std::uint8_t kIdleStatus = 0x7F;
-// The board's serial output, wired to the Acknowledge pin.
-inline constexpr std::uint8_t kDataInput = 0x40;
 
 class Backend {
 public:
