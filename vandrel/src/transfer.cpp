@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "transfer.h"
 
+#include "board_lines.h"
 #include "last_error.h"
 #include "library_state.h"
-#include "signals.h"
 #include "wait_ms.h"
 
 namespace vandrel {

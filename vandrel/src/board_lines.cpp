@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "signals.h"
+#include "board_lines.h"
 
 #include "dlportio.h"
 #include "library_state.h"
