@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "posix/fd.h"
 #include "quillon_test/firmware_files.h"
 #include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
@@ -244,7 +245,9 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
         EXPECT_EQ(device.string().rfind("/dev/pts/", 0), 0u) << device;
         EXPECT_NE(said.find("the 8051's UART is " + device.string()), std::string::npos) << said;
 
-        const int terminal = ::open(with_pty.uart_link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const quillon::posix::Fd opened(
+            ::open(with_pty.uart_link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        const int terminal = opened.get();
         ASSERT_GE(terminal, 0);
         ASSERT_EQ(::write(terminal, "hi.", 3), 3);
         std::string echoed;
@@ -259,7 +262,6 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
                 }
             }
         }
-        ::close(terminal);
         EXPECT_EQ(echoed, "hi.");
         EXPECT_EQ(wait_for_stop(cpu).end, RunEnd::exited);
         cpu.hold(ram);
