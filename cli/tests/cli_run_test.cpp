@@ -13,11 +13,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli_process.h"
+#include "quillon_test/param_name.h"
 
 namespace qcli {
 namespace {
@@ -181,7 +183,18 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
                 QUILLON_CYCLES_IHX,
                 6,
-                "budget of 100000 cycles ran out"}));
+                "budget of 100000 cycles ran out"}),
+    // The firmware, the options and the start of what the run says.
+    quillon_test::name_from([](const Outcome& o) {
+        std::istringstream says(o.says);
+        std::string text =
+            std::filesystem::path(o.image).stem().string() + " " + quillon_test::joined(o.args);
+        std::string word;
+        for (int i = 0; i < 3 && says >> word; ++i) {
+            text += " " + word;
+        }
+        return text;
+    }));
 
 // The same firmware and budget give the same RAM and UART output, however
 // loaded the machine is.

@@ -51,6 +51,10 @@ static_assert(ranks_distinct(), "two rows of one rank leave auto's choice to the
 
 }  // namespace
 
+std::span<const BackendRow> backend_rows() {
+    return kRows;
+}
+
 const BackendRow* find_backend(std::string_view name) {
     const auto row = std::ranges::find(kRows, name, &BackendRow::name);
     return row != kRows.end() ? &*row : nullptr;

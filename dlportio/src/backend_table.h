@@ -46,6 +46,9 @@ struct BackendRow {
     Opened (*open)(const Machine& machine, const std::string& place);
 };
 
+// Every row, in the table's order.
+std::span<const BackendRow> backend_rows();
+
 // The row of that name, or null.
 const BackendRow* find_backend(std::string_view name);
 

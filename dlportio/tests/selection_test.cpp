@@ -12,6 +12,7 @@
 
 #include "fake_device.h"
 #include "quillon_test/board_driver.h"
+#include "quillon_test/param_name.h"
 #include "quillon_test/scratch_folder.h"
 
 namespace {
@@ -124,10 +125,21 @@ TEST_F(SelectionTest, PpdevWithoutAMatchingPortNamesTheKnownOnes) {
     EXPECT_TRUE(device_.log.empty());
 }
 
+// "auto, sim, ppdev or direct": auto, then every row of the back-end table.
+std::string names_from_table() {
+    const auto rows = dlportio::backend_rows();
+    std::string names = "auto";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        names += std::string(i + 1 < rows.size() ? ", " : " or ") + std::string(rows[i].name);
+    }
+    return names;
+}
+
 TEST_F(SelectionTest, WrongSettingsGiveNoBoardNeverAnotherBoard) {
     Selector unknown(settings("parallel"), device_);
     const auto a = unknown.choose(0x378);
-    EXPECT_EQ(a.name, "none: unknown DLPORTIO_BACKEND 'parallel' (use auto, sim, ppdev or direct)");
+    EXPECT_EQ(a.name, "none: unknown DLPORTIO_BACKEND 'parallel' (use " + names_from_table() + ")");
+    EXPECT_EQ(dlportio::backend_names(), names_from_table()) << "as the other layers say it";
     EXPECT_TRUE(reads_as_no_board(*a.backend));
 
     Settings s = settings("sim");
@@ -367,7 +379,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "direct I/O at 0x378; warning: the kernel driver parport0 also drives this "
                    "port and may change its lines between our accesses (DLPORTIO_BACKEND=ppdev "
                    "claims it for this program alone)"},
-        std::tuple{"0xD010", true, "direct I/O at 0xD010"}));
+        std::tuple{"0xD010", true, "direct I/O at 0xD010"}),
+    quillon_test::name_from([](const auto& c) { return std::get<0>(c); }));
 
 TEST_F(SelectionTest, UsbPrinterAdapterIsNamedAndNeverReplacedByTheSimulatedBoard) {
     scratch_.put("usbmisc/lp0/dev", "180:0\n");

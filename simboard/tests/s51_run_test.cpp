@@ -18,6 +18,7 @@
 #include "child_process.h"
 #include "posix/fd.h"
 #include "quillon_test/firmware_files.h"
+#include "quillon_test/param_name.h"
 #include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
 
@@ -130,7 +131,8 @@ TEST_P(S51ExitTest, FirmwareEndsItsRunWithItsResult) {
 #if defined(QUILLON_PASS_IHX)
 INSTANTIATE_TEST_SUITE_P(PassAndFail, S51ExitTest,
                          testing::Values(ExitCase{QUILLON_PASS_IHX, 0, "PASS\r\n"},
-                                         ExitCase{QUILLON_FAIL_IHX, 3, "FAIL\r\n"}));
+                                         ExitCase{QUILLON_FAIL_IHX, 3, "FAIL\r\n"}),
+                         quillon_test::name_from([](const ExitCase& c) { return c.printed; }));
 #endif
 
 #if defined(QUILLON_CYCLES_IHX)

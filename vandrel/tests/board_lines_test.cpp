@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library_test.h"
+#include "quillon_test/param_name.h"
 #include "vandrel.h"
 
 namespace vandrel_test {
@@ -187,7 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PauseCase{true, 0, +[] { read_ram(1); }, "C8 p500@278 r1 C8", 0},
                       PauseCase{true, 2, +[] { write_ram(); }, "C8 p500@3BC r1 C8", 0},
                       PauseCase{false, 1, reset, "C8 s100 s100", 1000},
-                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}));
+                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}),
+    quillon_test::name_from([](const PauseCase& c) {
+        return std::string(c.board_keeps_time ? "board_time" : "real_time") + " port " +
+               std::to_string(c.port_index) + " sleeps " + std::to_string(c.slept_ms);
+    }));
 
 }  // namespace
 }  // namespace vandrel_test
