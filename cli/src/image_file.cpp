@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Image files to and from the library's buffer: read once, raw or HEX; saved whole or not at all.
 #include "image_file.h"
 
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// A private temporary file for the library, gone with its owner, falling back to /tmp.
 #include "temp_file.h"
 
 #include <fcntl.h>

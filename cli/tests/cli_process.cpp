@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The built quillon-cli run as a process in a scratch folder, its output caught.
 #include "cli_process.h"
 
 #include <fcntl.h>

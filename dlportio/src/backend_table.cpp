@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The back-end table's rows, and the order in which auto tries them.
 #include "backend_table.h"
 
 #include <algorithm>

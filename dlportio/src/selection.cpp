@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Choosing a back end per base address from the table, and the line that tells it.
 #include "selection.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The trace file: accesses formatted without the C library, buffered, flushed on exit.
 #include "trace.h"
 
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Which back end serves an address, what is told, and the trace, on fake machines.
 #include "selection.h"
 
 #include <gtest/gtest.h>

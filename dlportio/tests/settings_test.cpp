@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The layer's settings and file places from the environment.
 #include "settings.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The UART's pseudo-terminal: its link, and typed input copied to the running 8051.
 #include "uart_pty.h"
 
 #include <fcntl.h>

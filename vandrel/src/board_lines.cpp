@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The line primitives over the port-access layer's two byte functions.
 #include "board_lines.h"
 
 #include "dlportio.h"

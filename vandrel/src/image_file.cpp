@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Loading and saving raw image files through C streams, refusals in the library's words.
 #include "image_file.h"
 
 #include <fcntl.h>

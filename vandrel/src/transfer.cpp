@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The upload and download protocol: start sequence, address phase, byte cycles.
 #include "transfer.h"
 
 #include "board_lines.h"

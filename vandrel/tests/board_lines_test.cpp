@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The line primitives and the pauses, as port accesses in order.
 #include "board_lines.h"
 
 #include <gtest/gtest.h>
