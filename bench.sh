@@ -4,7 +4,7 @@
 # Builds optimised into build-bench/ and runs the transfer benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh build bench
 # Link-time optimisation lets the library's small per-access helpers inline
 # across its files, as a release build of it should.
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON \

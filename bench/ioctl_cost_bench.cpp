@@ -17,10 +17,13 @@
 
 #include <array>
 
+#include "posix/fd.h"
+
 namespace {
 
 void BM_IoctlUnknownRequest(benchmark::State& state) {
-    const int fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    const quillon::posix::Fd null_device(open("/dev/null", O_RDWR | O_CLOEXEC));
+    const int fd = null_device.get();
     if (fd < 0) {
         state.SkipWithError("cannot open /dev/null");
         return;
@@ -29,7 +32,6 @@ void BM_IoctlUnknownRequest(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(ioctl(fd, PPRSTATUS, &status));
     }
-    close(fd);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_IoctlUnknownRequest);
@@ -40,12 +42,12 @@ void BM_IoctlPipeFionread(benchmark::State& state) {
         state.SkipWithError("cannot make a pipe");
         return;
     }
+    const quillon::posix::Fd read_end(fds[0]);
+    const quillon::posix::Fd write_end(fds[1]);
     int pending = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ioctl(fds[0], FIONREAD, &pending));
+        benchmark::DoNotOptimize(ioctl(read_end.get(), FIONREAD, &pending));
     }
-    close(fds[0]);
-    close(fds[1]);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_IoctlPipeFionread);

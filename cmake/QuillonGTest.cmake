@@ -8,7 +8,8 @@
 #                   [TEST_FILTER <gtest filter>])   list only these tests one by one
 #
 # A GoogleTest program in the build's tests/ folder, each of its tests listed by
-# ctest under its own Suite.Name.
+# ctest under its own Suite.Name (Prefix/Suite.Name/case for a parameterised
+# one: every INSTANTIATE_TEST_SUITE_P names its cases, see quillon_test/param_name.h).
 function(quillon_add_gtest name)
     cmake_parse_arguments(PARSE_ARGV 1 arg "OWN_MAIN" "DISCOVERY_TIMEOUT;TEST_FILTER"
                           "LIBRARIES;ENVIRONMENT")
@@ -23,7 +24,9 @@ function(quillon_add_gtest name)
     if(NOT arg_DISCOVERY_TIMEOUT)
         set(arg_DISCOVERY_TIMEOUT 30)
     endif()
-    set(discovery DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT})
+    # Each case of a parameterised test by the name its generator gives it, not
+    # followed by its value, which ctest would show as a byte dump.
+    set(discovery DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT} NO_PRETTY_VALUES)
     if(arg_TEST_FILTER)
         list(APPEND discovery TEST_FILTER ${arg_TEST_FILTER})
     endif()

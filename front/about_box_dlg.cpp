@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The about box's template and its version texts.
 #include "about_box_dlg.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The start status line from the board query's answer.
 #include "board_status.h"
 
 #include "vandrel.h"

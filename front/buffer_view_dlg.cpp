@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The buffer view's template, its paging and scrolling over the library's buffer.
 #include "buffer_view_dlg.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The program object: resources, the main window, the end.
 #include "quillon_app.h"
 
 #include "quillon_dlg.h"

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The main window's template, command table, fields and handlers over the library.
 #include "quillon_dlg.h"
 
 #include <QFile>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The program's strings and icons, handed to the windowing layer.
 #include "quillon_resources.h"
 
 #include <array>

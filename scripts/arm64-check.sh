@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-arm64}
-scripts/install-deps.sh
+scripts/install-deps.sh build test file
 if ! dpkg --print-foreign-architectures | grep -qx arm64; then
     dpkg --add-architecture arm64
     apt-get update -qq

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-build-deb}")
-scripts/install-deps.sh debhelper lintian
+scripts/install-deps.sh build packaging
 
 # dpkg-buildpackage builds inside the source tree and writes the packages
 # beside it, so it works on a copy of its own.

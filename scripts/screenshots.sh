@@ -29,7 +29,7 @@ die() {
 
 [ -x "$program" ] || die "no $program; build it first (cmake --build ${build})"
 for tool in Xvfb xdpyinfo xdotool import; do
-    command -v "$tool" >/dev/null || die "$tool is missing; run scripts/install-deps.sh"
+    command -v "$tool" >/dev/null || die "$tool is missing; run scripts/install-deps.sh screenshots"
 done
 mkdir -p "$out"
 

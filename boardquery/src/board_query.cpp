@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The board query over dlportio_setup: which board a port reaches, its lines, the trace.
 #include "board_query.h"
 
 #include <dlportio.h>

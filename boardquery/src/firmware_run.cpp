@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// A firmware run as the programs follow it, through the simulated board's library when loaded.
 #include "firmware_run.h"
 
 #include <dlfcn.h>

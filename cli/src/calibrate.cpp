@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The delay search: test patterns, rounds at rising delays, the first intact delay.
 #include "calibrate.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// quillon-cli's one entry: the command line parsed, the command found and run.
 #include "cli.h"
 
 #include <board_query.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The bash completion script, written out from the command and option tables.
 #include "completion.h"
 
 #include <string>

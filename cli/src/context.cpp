@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// What a command reports through: failures with the program's name, confirmations.
 #include <board_query.h>
 #include <vandrel.h>
 #include <vandrel_board.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The dump lines: address, sixteen bytes in hexadecimal, the same as characters.
 #include "hex_dump.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Where what came back from the board's RAM differs from the image meant for it.
 #include "image_compare.h"
 
 #include <vandrel.h>

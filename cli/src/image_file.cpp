@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Image files to and from the library's buffer: read once, raw or HEX; saved whole or not at all.
 #include "image_file.h"
 
 #include <fcntl.h>
@@ -90,38 +91,46 @@ std::span<const std::uint8_t> buffer_image() {
     return {getBuffer(), get_bufsize()};
 }
 
-// The library's save through its own words, and the file's name with the
-// system's reason after them, which its words leave out.
-int library_save(Context& ctx, const char* file, const std::string& path) {
-    errno = 0;
-    if (write_file(file) != 0) {
-        return kExitOk;
+// The buffer's image in the file's format; `text` holds the HEX records.
+std::span<const std::uint8_t> image_bytes(ImageFormat format, std::string& text) {
+    if (format == ImageFormat::raw) {
+        return buffer_image();
     }
-    const int reason = errno;
-    const int code = ctx.library_failure();
-    if (reason == 0) {
-        return code;
+    text = ihex::write_image(buffer_image());
+    return text_bytes(text);
+}
+
+// A raw file that can't be created or written is refused in the words the
+// library's own save uses, which scripts know, before the name and the reason.
+constexpr const char* kRawCreateRefusal = "file-error (create) : can not save!";
+constexpr const char* kRawWriteRefusal = "data-error by saving!";
+
+enum class SaveStep { create, write };
+
+// The failure of a save's step, with the system's reason (errno).
+int save_failure(Context& ctx, SaveStep step, const std::string& name, bool raw_file) {
+    const bool create = step == SaveStep::create;
+    const std::string reason =
+        system_error(create && !raw_file ? "cannot create" : "cannot write", name);
+    if (raw_file) {
+        ctx.fail(create ? kRawCreateRefusal : kRawWriteRefusal);
     }
-    errno = reason;
-    return ctx.fail(system_error("cannot write", path), code);
+    return ctx.fail(reason);
 }
 
 // Devices, pipes and standard output take the bytes as they come.
 int save_streaming(Context& ctx, const std::string& path, ImageFormat format) {
-    if (path != "-" && format == ImageFormat::raw) {
-        return library_save(ctx, path.c_str(), path);
-    }
     const std::string name = display_name(path, true);
+    const bool raw_file = format == ImageFormat::raw && path != "-";
     posix::Fd owned(
         path == "-" ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     const int fd = path == "-" ? STDOUT_FILENO : owned.get();
     if (fd < 0) {
-        return ctx.fail(system_error("cannot create", name));
+        return save_failure(ctx, SaveStep::create, name, raw_file);
     }
-    const std::string text = format == ImageFormat::ihex ? ihex::write_image(buffer_image()) : "";
-    const auto bytes = format == ImageFormat::ihex ? text_bytes(text) : buffer_image();
-    if (!posix::write_all(fd, bytes) || !owned.close()) {
-        return ctx.fail(system_error("cannot write", name));
+    std::string text;
+    if (!posix::write_all(fd, image_bytes(format, text)) || !owned.close()) {
+        return save_failure(ctx, SaveStep::write, name, raw_file);
     }
     return kExitOk;
 }
@@ -132,20 +141,16 @@ int save_replacing(Context& ctx, const std::string& path, ImageFormat format) {
     posix::Replacement replacement(path);
     if (!replacement.ok()) {
         errno = replacement.error();
-        // A folder that takes no new file: the old file is written over, as
-        // the library writes; a missing folder gets the library's own message.
+        // A folder that takes no new file: the old file is written over in
+        // place; a missing folder is refused as any new file would be.
         if (errno == EACCES || errno == EPERM || errno == ENOENT || errno == ENOTDIR) {
             return save_streaming(ctx, path, format);
         }
         return ctx.fail(system_error("cannot create a new file beside", path));
     }
-    if (format == ImageFormat::raw) {
-        // The library's own save, so its message tells a failure.
-        if (const int rc = library_save(ctx, replacement.path().c_str(), path); rc != kExitOk) {
-            return rc;
-        }
-    } else if (!posix::write_all(replacement.fd(), text_bytes(ihex::write_image(buffer_image())))) {
-        return ctx.fail(system_error("cannot write", path));
+    std::string text;
+    if (!posix::write_all(replacement.fd(), image_bytes(format, text))) {
+        return save_failure(ctx, SaveStep::write, path, format == ImageFormat::raw);
     }
     switch (replacement.commit()) {
         case posix::Replacement::Failure::none:

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The line test's steps: each data line in turn, named by bit and pin.
 #include "line_test.h"
 
 #include <array>

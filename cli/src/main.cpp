@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// quillon-cli's main: standard streams kept open, the trace written out on SIGINT and SIGTERM.
 #include <unistd.h>
 
 #include <board_query.h>

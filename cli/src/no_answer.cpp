@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Telling an empty port from a board: a read-back of one level everywhere.
 #include "no_answer.h"
 
 #include <board_query.h>

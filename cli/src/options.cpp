@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Parsing the command line against the option and command tables, and the port's values.
 #include "options.h"
 
 #include <vandrel_board.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The CLI's one wait, which tests replace.
 #include "pause.h"
 
 #include <chrono>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The progress line on a terminal, drawn from the library's callback.
 #include "progress.h"
 
 #include <unistd.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The status texts the desktop program shows, with the same numbers.
 #include "status_text.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// A private temporary file for the library, gone with its owner, falling back to /tmp.
 #include "temp_file.h"
 
 #include <fcntl.h>
@@ -32,10 +33,7 @@ void TempFile::discard() {
         ::unlink(named_.c_str());
         named_.clear();
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.close();
     path_.clear();
 }
 
@@ -52,7 +50,7 @@ bool TempFile::create() {
             continue;
         }
         ++next_;
-        fd_ = fd;
+        fd_ = quillon::posix::Fd(fd);
         const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
         if (::access(by_descriptor.c_str(), R_OK) == 0) {
             ::unlink(name.c_str());
@@ -67,9 +65,10 @@ bool TempFile::create() {
 }
 
 bool TempFile::fill(std::span<const std::uint8_t> bytes, std::size_t size) {
-    return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0 &&
-           quillon::posix::write_all(fd_, bytes) &&
-           (size <= bytes.size() || ::ftruncate(fd_, static_cast<off_t>(size)) == 0);
+    const int fd = fd_.get();
+    return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 &&
+           quillon::posix::write_all(fd, bytes) &&
+           (size <= bytes.size() || ::ftruncate(fd, static_cast<off_t>(size)) == 0);
 }
 
 bool TempFile::write(std::span<const std::uint8_t> bytes, std::size_t size) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "posix/fd.h"
+
 namespace qcli {
 
 class TempFile {
@@ -22,7 +24,7 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return fd_.valid(); }
     // The name that opens the file.
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
@@ -40,7 +42,7 @@ private:
 
     std::vector<std::string> folders_;
     std::size_t next_ = 0;
-    int fd_ = -1;
+    quillon::posix::Fd fd_;
     std::string path_;
     std::string named_;  // the name still on the disk, where /proc is missing
     std::string error_;

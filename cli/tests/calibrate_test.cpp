@@ -69,7 +69,8 @@ TEST_P(SlowBoard, AnswerIsTheFirstDelayThatStores) {
     EXPECT_EQ(board.calls.size(), needs - 1 + 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Delays, SlowBoard, testing::Values(1u, 2u, 5u, 17u));
+INSTANTIATE_TEST_SUITE_P(Delays, SlowBoard, testing::Values(1u, 2u, 5u, 17u),
+                         testing::PrintToStringParamName());
 
 TEST(Calibrate, RamThatAlreadyHoldsThePatternIsNotTakenForAWorkingBoard) {
     // A board that stores nothing, whose RAM happens to hold the first round's

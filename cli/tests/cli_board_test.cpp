@@ -16,6 +16,7 @@
 
 #include "calibrate.h"
 #include "cli_process.h"
+#include "quillon_test/param_name.h"
 
 namespace qcli {
 namespace {
@@ -123,7 +124,10 @@ TEST_P(SlowBoardUpload, VerifiesOnlyFromDelay5) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, SlowBoardUpload,
-                         testing::Values(std::pair{"4", 4}, std::pair{"5", 0}));
+                         testing::Values(std::pair{"4", 4}, std::pair{"5", 0}),
+                         quillon_test::name_from([](const auto& c) {
+                             return std::string("delay ") + c.first;
+                         }));
 
 TEST_F(Calibrate, QuietPrintsOnlyTheAnswer) {
     const auto r = scratch.run({"-q", "calibrate"}, {"DLPORTIO_SIM_FAULT=slow=8"});
@@ -174,7 +178,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, EmptyUpload,
                          testing::Values(std::tuple{"no-board", "--no-reset", 0x00, 4},
                                          std::tuple{"no-board", "--no-verify", 0x00, 4},
                                          std::tuple{"stuck-low", "--no-verify", 0xFF, 4},
-                                         std::tuple{"stuck-low", "--no-reset", 0x00, 0}));
+                                         std::tuple{"stuck-low", "--no-reset", 0x00, 0}),
+                         quillon_test::name_from([](const auto& c) {
+                             return std::string(std::get<0>(c)) + " " + std::get<1>(c) + " image " +
+                                    std::to_string(std::get<2>(c));
+                         }));
 
 class CalibrateUsage : public testing::TestWithParam<std::vector<std::string>> {};
 
@@ -195,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CalibrateUsage,
                                          std::vector<std::string>{"--rounds", "0"},
                                          std::vector<std::string>{"--rounds", "1001"},
                                          std::vector<std::string>{"--size", "12x"},
-                                         std::vector<std::string>{"extra"}));
+                                         std::vector<std::string>{"extra"}),
+                         quillon_test::name_from(quillon_test::joined));
 
 // Every command that reaches the board, with no board to reach.
 class NoBoard : public testing::TestWithParam<std::vector<std::string>> {};
@@ -234,7 +243,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, NoBoard,
                                          std::vector<std::string>{"probe"},
                                          std::vector<std::string>{"linetest", "--hold", "0"},
                                          std::vector<std::string>{"run", "in.bin", "--for", "0"},
-                                         std::vector<std::string>{"calibrate", "--save"}));
+                                         std::vector<std::string>{"calibrate", "--save"}),
+                         quillon_test::name_from(quillon_test::joined));
 
 // A port whose accesses fail with ENODEV from the Nth on (fake_ppdev_calls.cpp):
 // exit 4 with the system's reason and no file; the port that never fails works.
@@ -316,7 +326,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, Quiet,
                                          std::vector<std::string>{"verify", "in.bin"},
                                          std::vector<std::string>{"reset"},
                                          std::vector<std::string>{"probe"},
-                                         std::vector<std::string>{"calibrate", "--size", "8"}));
+                                         std::vector<std::string>{"calibrate", "--size", "8"}),
+                         quillon_test::name_from(quillon_test::joined));
 
 TEST(Loud, WithoutQuietTheLayerStillNamesItsBackEnd) {
     Scratch scratch;

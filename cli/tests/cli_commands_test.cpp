@@ -149,6 +149,10 @@ TEST_F(Cli, ReportsTheLibrarysRefusalsVerbatim) {
     EXPECT_TRUE(
         contains(scratch.run({"download", "16", folder}).err,
                  "can not save!\nquillon-cli: cannot write " + folder + ": Is a directory"));
+    // The reason is the failed write's own, not what happened to be in errno.
+    EXPECT_EQ(scratch.run({"download", "16", "/dev/full"}).err,
+              "quillon-cli: data-error by saving!\nquillon-cli: cannot write /dev/full: No space "
+              "left on device\n");
     const auto save_hex = scratch.run({"download", "16", nowhere + "/out.ihx"});
     EXPECT_EQ(save_hex.exit_code, 1);
     EXPECT_EQ(save_hex.err,

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The built quillon-cli run as a process in a scratch folder, its output caught.
 #include "cli_process.h"
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "posix/fd.h"
 #include "quillon_test/bytes.h"
 
 namespace qcli::testing_support {
@@ -169,11 +171,15 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     }
     envp.push_back(nullptr);
 
+    // Both ends of each of the two pipes (or the pty for standard error), held
+    // until they are done with: [0] is read here, [1] goes to the program.
     std::array<int, 2> out_pipe{};
     std::array<int, 2> err_pipe{};
     if (pipe2(out_pipe.data(), O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    std::array<quillon::posix::Fd, 2> readers{quillon::posix::Fd(out_pipe[0])};
+    quillon::posix::Fd out_writer(out_pipe[1]);
     if (stderr_on_tty) {
         if (openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr) != 0) {
             throw std::runtime_error("openpty failed");
@@ -183,21 +189,21 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     } else if (pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    readers[1] = quillon::posix::Fd(err_pipe[0]);
+    quillon::posix::Fd err_writer(err_pipe[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdin_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, stdout_on_tty ? err_pipe[1] : out_pipe[1],
+    posix_spawn_file_actions_adddup2(&actions, stdout_on_tty ? err_writer.get() : out_writer.get(),
                                      STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err_writer.get(), STDERR_FILENO);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
+    out_writer.close();
+    err_writer.close();
     ProcessResult result;
     if (spawned != 0) {
-        close(out_pipe[0]);
-        close(err_pipe[0]);
         throw std::runtime_error("cannot start " + argv_text[0]);
     }
 
@@ -210,7 +216,7 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
         });
         end_after_ = std::chrono::milliseconds(0);
     }
-    std::array<pollfd, 2> fds{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
+    std::array<pollfd, 2> fds{{{readers[0].get(), POLLIN, 0}, {readers[1].get(), POLLIN, 0}}};
     std::array<std::string*, 2> into{&result.out, &result.err};
     int open_fds = 2;
     while (open_fds > 0) {
@@ -227,7 +233,7 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
                 into[i]->append(chunk.data(), static_cast<std::size_t>(n));
             } else {
                 // End of the pipe, or EIO once the pty's other side is gone.
-                close(fds[i].fd);
+                readers[i].close();
                 fds[i].fd = -1;
                 --open_fds;
             }

@@ -13,8 +13,6 @@ namespace dlportio {
 // Status register of a port with nothing driving its inputs: the reserved
 // bits and the pulled-up pins read 1, Busy (inverted in the register) reads 0.
 inline constexpr std::uint8_t kIdleStatus = 0x7F;
-// The board's serial output, wired to the Acknowledge pin.
-inline constexpr std::uint8_t kDataInput = 0x40;
 
 // Accesses the system refused since a back end was opened (a device that
 // went away answers ENODEV or EIO), and its reason for the last one.

@@ -1,13 +1,15 @@
 /* SPDX-FileCopyrightText: The Quillon developers */
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
 // The back ends the layer knows, one row each: the name DLPORTIO_BACKEND gives
-// it, its kind, what one opening of it serves, and how to open it. A back end
-// is a file with its class and its open function, and a row in
-// backend_table.cpp; the selection finds it there by name.
+// it, its kind, what one opening of it serves, what `auto` makes of it, and
+// how to open it. A back end is a file with its class and its open function,
+// and a row in backend_table.cpp; the selection finds it there by name, or
+// walks the rows `auto` may choose.
 #pragma once
 
 #include <dlportio.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,13 +35,24 @@ struct BackendRow {
     std::string_view name;  // as DLPORTIO_BACKEND names it
     Kind kind;
     Place place;
+    // Drives a real parallel port. `auto` takes one where the machine has a
+    // port for the address, and never puts another board where one may hang.
+    bool real_port;
+    // `auto` tries its rows from the lowest rank up; 0: only when named.
+    unsigned auto_rank;
     // Opens the back end at `place`: "" for Place::process, the device path,
     // or the address as hexadecimal text ("0x378").
     Opened (*open)(const Machine& machine, const std::string& place);
 };
 
+// Every row, in the table's order.
+std::span<const BackendRow> backend_rows();
+
 // The row of that name, or null.
 const BackendRow* find_backend(std::string_view name);
+
+// The rows `auto` may choose, most preferred first.
+std::span<const BackendRow* const> auto_rows();
 
 // "auto, sim, ppdev or direct": what DLPORTIO_BACKEND takes.
 std::string backend_names();

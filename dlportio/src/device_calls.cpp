@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The ppdev back end's system calls, made for real.
 #include "device_calls.h"
 
 #include <fcntl.h>

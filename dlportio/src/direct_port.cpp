@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Direct I/O: ioperm and in/out on a range checked against /proc/ioports first.
 #include "direct_port.h"
 
 #include <unistd.h>

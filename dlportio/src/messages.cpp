@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The layer's lines on standard error, silenced on request.
 #include "messages.h"
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The machine's parallel ports from sysfs and /proc, and advice where none is usable.
 #include "parport_discovery.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The ppdev back end: the claim, one ioctl per access, and why a device can't be opened.
 #include "ppdev_port.h"
 
 #include <fcntl.h>

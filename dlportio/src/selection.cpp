@@ -1,10 +1,13 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Choosing a back end per base address from the table, and the line that tells it.
 #include "selection.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <span>
 
 #include "parport_discovery.h"
 
@@ -64,8 +67,8 @@ Choice Selector::choose(unsigned long base) {
         choice.note += "; " + decision.why;
     }
     // Also where a real port was asked for and refused, so that messages name it.
-    const bool simulated = decision.row != nullptr && decision.row->kind == Kind::simulated;
-    choice.address = simulated ? base : real_address(base);
+    const bool real = decision.row == nullptr || decision.row->real_port;
+    choice.address = real ? real_address(base) : base;
     choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
         trace_->note("dlportio: " + choice.note);
@@ -77,23 +80,15 @@ Choice Selector::choose(unsigned long base) {
 
 Selector::Decision Selector::decide(unsigned long base) const {
     const std::string& wanted = settings_.backend;
-    if (wanted.empty() || wanted == "auto") {
-        return real_port(base, nullptr);
-    }
-    const BackendRow* row = find_backend(wanted);
-    if (row == nullptr) {
+    const bool automatic = wanted.empty() || wanted == "auto";
+    const BackendRow* row = automatic ? nullptr : find_backend(wanted);
+    if (!automatic && row == nullptr) {
         return {nullptr, "",
                 "unknown DLPORTIO_BACKEND '" + wanted + "' (use " + backend_names() + ")"};
     }
-    if (row->place == Place::process) {
+    if (row != nullptr && row->place == Place::process) {
         return {row, "", ""};
     }
-    return real_port(base, row);
-}
-
-// The real port for `base` (`row` null: whatever the machine has, and the
-// simulated board only where it has no parallel port at all).
-Selector::Decision Selector::real_port(unsigned long base, const BackendRow* row) const {
     // DLPORTIO_BASE takes every address the program uses to a card elsewhere.
     unsigned long address = base;
     if (!settings_.base.empty()) {
@@ -105,25 +100,51 @@ Selector::Decision Selector::real_port(unsigned long base, const BackendRow* row
         }
         address = *parsed;
     }
-    if (row != nullptr && row->place == Place::address) {
-        return {row, hex_address(address), ""};
+    return real_port(address, row);
+}
+
+// Where `row` reaches the port at `address`, if the machine has one there.
+std::optional<std::string> Selector::place_for(const BackendRow& row, unsigned long address,
+                                               const std::vector<KnownPort>& ports) const {
+    switch (row.place) {
+        case Place::address:
+            return hex_address(address);
+        case Place::device:
+            if (!settings_.device.empty()) {
+                return settings_.device;
+            }
+            return device_for_base(ports, address);
+        case Place::process:
+            break;
     }
-    const BackendRow* device_row = row != nullptr ? row : find_backend("ppdev");
-    if (!settings_.device.empty()) {
-        return {device_row, settings_.device, ""};
-    }
-    const std::vector<KnownPort> ports = known_ports(settings_.paths);
-    if (const auto device = device_for_base(ports, address)) {
-        return {device_row, *device, ""};
+    return std::nullopt;
+}
+
+// The real port at `address` through the row named (null: the first of
+// auto's rows that reaches one), and without one, auto's first row that is
+// no real port, only where the machine has no parallel port at all.
+Selector::Decision Selector::real_port(unsigned long address, const BackendRow* named) const {
+    const std::vector<KnownPort> ports =
+        settings_.device.empty() ? known_ports(settings_.paths) : std::vector<KnownPort>{};
+    const auto rows =
+        named != nullptr ? std::span<const BackendRow* const>(&named, 1) : auto_rows();
+    for (const BackendRow* row : rows) {
+        if (!row->real_port) {
+            continue;
+        }
+        if (auto place = place_for(*row, address, ports)) {
+            return {row, std::move(*place), ""};
+        }
     }
     const std::string here = "no parallel port at " + hex_address(address);
     if (!ports.empty()) {
         // A real board may hang on one of them: never simulate one in its place.
         return {nullptr, "", here + "; the machine has " + list_ports(ports)};
     }
-    if (row != nullptr) {
-        return {nullptr, "",
-                "no parallel port known to the kernel (" + no_port_advice(settings_.paths) + ")"};
+    const std::string unknown =
+        "no parallel port known to the kernel (" + no_port_advice(settings_.paths) + ")";
+    if (named != nullptr) {
+        return {nullptr, "", unknown};
     }
     if (has_parallel_port(settings_.paths)) {
         return {nullptr, "",
@@ -137,7 +158,11 @@ Selector::Decision Selector::real_port(unsigned long base, const BackendRow* row
                     "not freely set lines (use a parallel port on the mainboard or a PCI/PCIe "
                     "card; DLPORTIO_BACKEND=sim for the simulated board)"};
     }
-    return {find_backend("sim"), "", "no parallel port on this machine"};
+    const auto stand_in = std::ranges::find(rows, false, &BackendRow::real_port);
+    if (stand_in != rows.end()) {
+        return {*stand_in, "", "no parallel port on this machine"};
+    }
+    return {nullptr, "", unknown};
 }
 
 unsigned long Selector::real_address(unsigned long base) const {

@@ -8,13 +8,16 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "backend.h"
 #include "backend_table.h"
 #include "device_calls.h"
 #include "direct_port.h"
+#include "parport_discovery.h"
 #include "settings.h"
 #include "trace.h"
 
@@ -50,7 +53,9 @@ private:
         std::string why;
     };
     Decision decide(unsigned long base) const;
-    Decision real_port(unsigned long base, const BackendRow* row) const;
+    std::optional<std::string> place_for(const BackendRow& row, unsigned long address,
+                                         const std::vector<KnownPort>& ports) const;
+    Decision real_port(unsigned long address, const BackendRow* named) const;
     unsigned long real_address(unsigned long base) const;
     Choice open(const BackendRow& row, const std::string& place);
 

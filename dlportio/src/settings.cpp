@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The layer's settings from the environment, and where its files go.
 #include "settings.h"
 
 #include <cstdlib>

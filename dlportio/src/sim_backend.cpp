@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The simulated board as a back end, its library loaded on first use.
 #include "sim_backend.h"
 
 #include <dlfcn.h>

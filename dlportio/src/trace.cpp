@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The trace file: accesses formatted without the C library, buffered, flushed on exit.
 #include "trace.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "messages.h"
 #include "posix/write_all.h"
@@ -73,26 +75,27 @@ constexpr std::size_t kLineSpace = 64;
 }  // namespace
 
 std::unique_ptr<TraceFile> TraceFile::open(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    quillon::posix::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (!fd.valid()) {
         error = "cannot open trace file " + path + ": " + std::strerror(errno);
         return nullptr;
     }
-    auto trace = std::make_unique<TraceFile>(fd, path);
+    auto trace = std::make_unique<TraceFile>(std::move(fd), path);
     const std::string header = "# dlportio trace, process " + std::to_string(::getpid()) + "\n";
     trace->append(header.data(), header.size());
     g_flushed_on_request.store(trace.get());
     return trace;
 }
 
-TraceFile::TraceFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+TraceFile::TraceFile(quillon::posix::Fd fd, std::string path)
+    : fd_(std::move(fd)), path_(std::move(path)) {}
 
 TraceFile::~TraceFile() {
     TraceFile* self = this;
     g_flushed_on_request.compare_exchange_strong(self, nullptr);
     end_read_run();
     flush();
-    if (::close(fd_) != 0 && write_errno_ == 0) {
+    if (!fd_.close() && write_errno_ == 0) {
         write_errno_ = errno;
     }
     report_failure();
@@ -159,7 +162,7 @@ void TraceFile::flush_for_exit() noexcept {
 }
 
 bool TraceFile::write_out(const char* text, std::size_t length) noexcept {
-    if (quillon::posix::write_all(fd_, text, length)) {
+    if (quillon::posix::write_all(fd_.get(), text, length)) {
         return true;
     }
     if (write_errno_ == 0) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "backend.h"
+#include "posix/fd.h"
 
 namespace dlportio {
 
@@ -23,7 +24,7 @@ class TraceFile {
 public:
     // Opens the file for appending; on failure returns nothing and says why.
     static std::unique_ptr<TraceFile> open(const std::string& path, std::string& error);
-    TraceFile(int fd, std::string path);
+    TraceFile(quillon::posix::Fd fd, std::string path);
     ~TraceFile();
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
@@ -45,7 +46,7 @@ private:
     bool write_out(const char* text, std::size_t length) noexcept;
     void report_failure();
 
-    int fd_;
+    quillon::posix::Fd fd_;
     std::string path_;
     std::array<char, 1 << 16> buffer_{};
     std::size_t used_ = 0;

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Port discovery against a scratch sysfs and /proc laid out as the kernel lays them out.
 #include "parport_discovery.h"
 
 #include <gtest/gtest.h>

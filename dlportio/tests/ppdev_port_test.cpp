@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The ppdev back end against a fake device that answers as drivers/char/ppdev.c does.
 #include "ppdev_port.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Which back end serves an address, what is told, and the trace, on fake machines.
 #include "selection.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "fake_device.h"
 #include "ppdev_port.h"
 #include "quillon_test/board_driver.h"
+#include "quillon_test/param_name.h"
 #include "quillon_test/scoped_env.h"
 #include "quillon_test/scratch_folder.h"
 
@@ -132,10 +134,21 @@ TEST_F(SelectionTest, PpdevWithoutAMatchingPortNamesTheKnownOnes) {
     EXPECT_TRUE(device_.log.empty());
 }
 
+// "auto, sim, ppdev or direct": auto, then every row of the back-end table.
+std::string names_from_table() {
+    const auto rows = dlportio::backend_rows();
+    std::string names = "auto";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        names += std::string(i + 1 < rows.size() ? ", " : " or ") + std::string(rows[i].name);
+    }
+    return names;
+}
+
 TEST_F(SelectionTest, WrongSettingsGiveNoBoardNeverAnotherBoard) {
     Selector unknown(settings("parallel"), device_);
     const auto a = unknown.choose(0x378);
-    EXPECT_EQ(a.name, "none: unknown DLPORTIO_BACKEND 'parallel' (use auto, sim, ppdev or direct)");
+    EXPECT_EQ(a.name, "none: unknown DLPORTIO_BACKEND 'parallel' (use " + names_from_table() + ")");
+    EXPECT_EQ(dlportio::backend_names(), names_from_table()) << "as the other layers say it";
     EXPECT_TRUE(reads_as_no_board(*a.backend));
 
     {
@@ -371,7 +384,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "what is written to it (it reads back as an empty address does); the machine "
                    "has parport0 at 0x378 (set DLPORTIO_BASE=0x378"},
         std::tuple{"0x378", true, "direct I/O at 0x378, "},
-        std::tuple{"0xD010", true, "direct I/O at 0xD010"}));
+        std::tuple{"0xD010", true, "direct I/O at 0xD010"}),
+    quillon_test::name_from([](const auto& c) { return std::get<0>(c); }));
 
 // Direct I/O on a port the kernel knows holds its claim for life, as ppdev
 // does: a holder is refused, named, and a ppdev user that comes later too.

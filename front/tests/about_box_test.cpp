@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The about box shows both versions.
 #include <gtest/gtest.h>
 
 #include <QLabel>

@@ -12,9 +12,11 @@
 #include <QWheelEvent>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "buffer_view_dlg.h"
+#include "quillon_test/param_name.h"
 #include "resource_ids.h"
 #include "test_support.h"
 #include "windowing/controls.h"
@@ -197,7 +199,9 @@ TEST_F(BufferView, TheThumbStaysWhereItIsDropped) {
     EXPECT_EQ(b->value(), static_cast<int>(held * 100 / 32768));
 }
 
-class BufferViewWheel : public BufferView, public ::testing::WithParamInterface<int> {};
+// A part of the view, by its control id and a name for the test.
+class BufferViewWheel : public BufferView,
+                        public ::testing::WithParamInterface<std::pair<int, const char*>> {};
 
 // Turns the wheel `notches` times (negative: towards the user) over the widget
 // that is under `point` of the view.
@@ -215,7 +219,7 @@ void turn_wheel(QWidget& view, QPoint point, int notches) {
 
 TEST_P(BufferViewWheel, EachNotchIsOneLineAnywhereOverTheView) {
     CBufferViewDlg& view = open(32768);
-    const QWidget* part = view.GetDlgItem(GetParam());
+    const QWidget* part = view.GetDlgItem(GetParam().first);
     const QPoint point = part->geometry().center();
     turn_wheel(view, point, -3);
     EXPECT_EQ(g_pageStart, 3u * 256);
@@ -229,7 +233,10 @@ TEST_P(BufferViewWheel, EachNotchIsOneLineAnywhereOverTheView) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, BufferViewWheel,
-                         ::testing::Values(IDC_SCROLLBAR, IDC_POS, IDC_HEX, IDC_CHARS));
+                         ::testing::Values(std::pair{IDC_SCROLLBAR, "scroll_bar"},
+                                           std::pair{IDC_POS, "offsets"}, std::pair{IDC_HEX, "hex"},
+                                           std::pair{IDC_CHARS, "characters"}),
+                         quillon_test::name_from([](const auto& part) { return part.second; }));
 
 TEST_F(BufferView, HalfNotchesAddUp) {
     CBufferViewDlg& view = open(4096);

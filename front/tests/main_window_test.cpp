@@ -22,6 +22,7 @@
 #include "board_status.h"
 #include "buffer_view_dlg.h"
 #include "quillon_dlg.h"
+#include "quillon_test/param_name.h"
 #include "resource_ids.h"
 #include "test_support.h"
 #include "vandrel.h"
@@ -141,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BoardCase{board_query::Reach::none,
                                 "port 0x378: no /dev/parport0; run sudo modprobe ppdev\n",
                                 "port 0x378: no /dev/parport0; run sudo modprobe ppdev"},
-                      BoardCase{board_query::Reach::none, "", "no board can be reached"}));
+                      BoardCase{board_query::Reach::none, "", "no board can be reached"}),
+    quillon_test::name_from([](const BoardCase& c) { return c.reason; }));
 
 // Without a reachable port the status line gives the layer's reason, cut to
 // the line's width with the whole text on hover; the window still works.

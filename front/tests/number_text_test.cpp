@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Numbers typed into fields: what is taken and what refused.
 #include <gtest/gtest.h>
 
 #include <optional>

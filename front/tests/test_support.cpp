@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The front-end tests' scripted prompts, files and profile.
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Reading Intel HEX records into an image, with the line of the first fault.
 #include <algorithm>
 #include <array>
 #include <cstdio>

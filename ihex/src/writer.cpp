@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Writing an image as Intel HEX data records and the end record.
 #include <algorithm>
 #include <array>
 #include <string_view>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The descriptor holder's move and close.
 #include "posix/fd.h"
 
 #include <unistd.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The home folder from HOME or the password database, and XDG folders under it.
 #include "posix/home_folder.h"
 
 #include <pwd.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Replacing a file through a synced file beside it and a rename.
 #include "posix/replace_file.h"
 
 #include <fcntl.h>

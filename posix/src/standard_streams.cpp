@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Opening /dev/null on standard streams that were closed at start.
 #include "posix/standard_streams.h"
 
 #include <fcntl.h>

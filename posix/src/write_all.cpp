@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Writing a whole buffer across short writes and EINTR.
 #include "posix/write_all.h"
 
 #include <unistd.h>

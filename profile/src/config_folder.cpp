@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The settings file's folder and name.
 #include "profile/config_folder.h"
 
 #include <string>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Reading and writing the settings file, only a regular file of sane size.
 #include "profile/profile_file.h"
 
 #include <errno.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Finding and changing one key's value in a profile's text.
 #include "profile/profile_text.h"
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The programs' port and delay from the settings file, with their defaults.
 #include "profile/settings.h"
 
 #include <optional>

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "quillon_test/param_name.h"
+
 namespace quillon::profile {
 namespace {
 
@@ -41,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Lookup{"[section]\n;Delay=3\nDelayed=4\n", "section", "Delay", std::nullopt},
                     Lookup{"[section]\nDelay=1\nDelay=2\n", "section", "Delay", "1"},
                     Lookup{"[section]\nDelay=1\n[section]\nDelay=2\n", "section", "Delay", "1"},
-                    Lookup{"[section]\nDelay=a=b\n", "section", "Delay", "a=b"}));
+                    Lookup{"[section]\nDelay=a=b\n", "section", "Delay", "a=b"}),
+    quillon_test::numbered_from([](const Lookup& c) {
+        return std::string(c.text) + " " + c.section + " " + c.key;
+    }));
 
 struct Change {
     const char* before;
@@ -83,7 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
         Change{"[x]\r\n", "Delay", "9", "[x]\r\n\r\n[section]\r\nDelay=9\r\n"},
         // A last line without an ending keeps having none.
         Change{"[section]\nDelay=3", "Delay", "4", "[section]\nDelay=4"},
-        Change{"[section]\nDelay=3", "Port", "1", "[section]\nDelay=3\nPort=1"}));
+        Change{"[section]\nDelay=3", "Port", "1", "[section]\nDelay=3\nPort=1"}),
+    quillon_test::numbered_from([](const Change& c) {
+        return std::string(c.key) + " " + c.value + " " + c.before;
+    }));
 
 TEST(WithValue, WhatItWritesReadsBack) {
     std::string text = "; settings\n[Section]\nport=2\n";
@@ -111,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(Values, LeadingNumber,
                                          Number{"", 0}, Number{"1,2", 1}, Number{"0x10", 0},
                                          Number{"- 5", 0},
                                          // wraps at 32 bits: 4294967306 is 2^32 + 10
-                                         Number{"4294967306", 10}, Number{"4294967295", -1}));
+                                         Number{"4294967306", 10}, Number{"4294967295", -1}),
+                         quillon_test::numbered_from([](const Number& c) { return c.text; }));
 
 }  // namespace
 }  // namespace quillon::profile

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Which 8051 the simulated board gets, from DLPORTIO_SIM_MCU and s51 on PATH.
 #include "board_cpu.h"
 
 #include <cstdlib>

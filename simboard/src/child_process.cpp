@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Starting, watching and ending a helper program in a session of its own.
 #include "child_process.h"
 
 #include <fcntl.h>

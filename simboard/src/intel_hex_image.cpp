@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The simulator's images: the board's RAM as HEX records, and its dumps read back.
 #include "intel_hex_image.h"
 
 #include <ihex.h>

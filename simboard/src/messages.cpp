@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The simulated board's lines, through the teller the layer gave it.
 #include "messages.h"
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The RAM file: its size reserved at the open, read when the PC takes the board, written back.
 #include "ram_file.h"
 
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Opening a pseudo-terminal pair in raw mode.
 #include "raw_pty.h"
 
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Running the board's RAM on s51: start, watch, stop, read back.
 #include "s51_cpu.h"
 
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The simulated board's logic, edge by edge on the written byte.
 #include "sim_board.h"
 
 #include <utility>

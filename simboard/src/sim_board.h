@@ -16,6 +16,8 @@
 
 namespace sim {
 
+// Written from the board's wiring, not taken from vandrel_board.h or the port
+// layer, so that the simulated board checks the library instead of repeating it.
 // Status register of a port with nothing driving its inputs: the reserved
 // bits and the pulled-up pins read 1, Busy (inverted in the register) reads 0.
 inline constexpr std::uint8_t kIdleStatus = 0x7F;

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Commands to the simulator's console and its answers up to the NUL prompt.
 #include "sim_console.h"
 
 #include <fcntl.h>

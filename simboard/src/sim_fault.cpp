@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Parsing DLPORTIO_SIM_FAULT into the fault the board shows.
 #include "sim_fault.h"
 
 #include <charconv>

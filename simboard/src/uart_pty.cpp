@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The UART's pseudo-terminal: its link, and typed input copied to the running 8051.
 #include "uart_pty.h"
 
 #include <fcntl.h>
@@ -16,11 +17,14 @@
 namespace sim {
 
 UartPty::UartPty(const std::string& link, std::string& error) {
-    if (!pty_.valid() || ::pipe2(wake_, O_CLOEXEC) != 0) {
+    int wake[2];
+    if (!pty_.valid() || ::pipe2(wake, O_CLOEXEC) != 0) {
         const int code = pty_.valid() ? errno : pty_.error_number();
         error = std::string("cannot open a pseudo-terminal for the UART: ") + std::strerror(code);
         return;
     }
+    wake_read_ = quillon::posix::Fd(wake[0]);
+    wake_write_ = quillon::posix::Fd(wake[1]);
     const std::filesystem::path where(link);
     if (where.has_parent_path()) {
         std::error_code ec;
@@ -38,7 +42,7 @@ UartPty::UartPty(const std::string& link, std::string& error) {
 
 UartPty::~UartPty() {
     if (thread_.joinable()) {
-        [[maybe_unused]] const auto written = ::write(wake_[1], "x", 1);
+        [[maybe_unused]] const auto written = ::write(wake_write_.get(), "x", 1);
         thread_.join();
     }
     feed(-1);
@@ -47,11 +51,6 @@ UartPty::~UartPty() {
         std::error_code ec;
         if (std::filesystem::read_symlink(link_, ec) == pty_.device()) {
             std::filesystem::remove(link_, ec);
-        }
-    }
-    for (const int fd : {wake_[0], wake_[1]}) {
-        if (fd >= 0) {
-            ::close(fd);
         }
     }
 }
@@ -68,10 +67,7 @@ int UartPty::output() const {
 
 void UartPty::feed(int fd) {
     std::lock_guard lock(mutex_);
-    if (feed_fd_ >= 0) {
-        ::close(feed_fd_);
-    }
-    feed_fd_ = fd;
+    feed_ = quillon::posix::Fd(fd);
 }
 
 void UartPty::copy_input() {
@@ -83,7 +79,8 @@ void UartPty::copy_input() {
     ::pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
     std::array<char, 1024> chunk{};
     while (true) {
-        std::array<pollfd, 2> ready{pollfd{pty_.master(), POLLIN, 0}, pollfd{wake_[0], POLLIN, 0}};
+        std::array<pollfd, 2> ready{pollfd{pty_.master(), POLLIN, 0},
+                                    pollfd{wake_read_.get(), POLLIN, 0}};
         if (::poll(ready.data(), ready.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -101,9 +98,9 @@ void UartPty::copy_input() {
             continue;  // EAGAIN, or nobody on the other side right now
         }
         std::lock_guard lock(mutex_);
-        if (feed_fd_ >= 0) {
+        if (feed_.valid()) {
             [[maybe_unused]] const auto written =
-                ::write(feed_fd_, chunk.data(), static_cast<std::size_t>(got));
+                ::write(feed_.get(), chunk.data(), static_cast<std::size_t>(got));
         }
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "posix/fd.h"
 #include "raw_pty.h"
 
 namespace sim {
@@ -22,7 +23,7 @@ public:
     UartPty(const UartPty&) = delete;
     UartPty& operator=(const UartPty&) = delete;
 
-    bool valid() const { return pty_.valid() && wake_[0] >= 0; }
+    bool valid() const { return pty_.valid() && wake_read_.valid(); }
     const std::string& device() const { return pty_.device(); }
     // A descriptor the UART's output can be written to without ever blocking
     // (the caller closes it).
@@ -35,10 +36,12 @@ private:
 
     // Its slave end is kept open, so the terminal stays usable between programs.
     RawPty pty_;
-    int wake_[2] = {-1, -1};
+    // Written to when the copy must end; the thread polls the other end.
+    quillon::posix::Fd wake_read_;
+    quillon::posix::Fd wake_write_;
     std::string link_;
     std::mutex mutex_;
-    int feed_fd_ = -1;
+    quillon::posix::Fd feed_;
     std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The relay thread from the UART pipe to the log and the terminal.
 #include "uart_relay.h"
 
 #include <sys/eventfd.h>

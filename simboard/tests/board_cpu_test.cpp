@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Which 8051 the settings give the simulated board, and why none.
 #include "board_cpu.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,13 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The simulated board's settings and file places from the environment.
 #include "board_settings.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
+#include "quillon_test/param_name.h"
 #include "quillon_test/scoped_env.h"
 
 namespace {
@@ -77,6 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         BoardFilesCase{"/st/quillon/vandrel-board.ram", nullptr, "/st/quillon/vandrel-uart.log",
                        "/st/quillon/vandrel-ports.txt", ""},
         BoardFilesCase{nullptr, "pty", "/st/quillon/vandrel-uart.log",
-                       "/st/quillon/vandrel-ports.txt", "/st/quillon/vandrel-uart"}));
+                       "/st/quillon/vandrel-ports.txt", "/st/quillon/vandrel-uart"}),
+    // The two variables as set, "unset" for one that is not.
+    quillon_test::name_from([](const BoardFilesCase& c) {
+        return std::string(c.ram != nullptr ? c.ram : "unset") + " " +
+               (c.uart != nullptr ? c.uart : "unset");
+    }));
 
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The board's RAM through the simulator's HEX images and back.
 #include "intel_hex_image.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The RAM file shared between processes, on real and full file systems.
 #include "ram_file.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The s51 runner's console and run files against the real simulator.
 #include "s51_cpu.h"
 
 #include <gtest/gtest.h>

@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "posix/fd.h"
 #include "quillon_test/firmware_files.h"
+#include "quillon_test/param_name.h"
 #include "quillon_test/scratch_folder.h"
 #include "s51_cpu.h"
 
@@ -128,7 +130,8 @@ TEST_P(S51ExitTest, FirmwareEndsItsRunWithItsResult) {
 #if defined(QUILLON_PASS_IHX)
 INSTANTIATE_TEST_SUITE_P(PassAndFail, S51ExitTest,
                          testing::Values(ExitCase{QUILLON_PASS_IHX, 0, "PASS\r\n"},
-                                         ExitCase{QUILLON_FAIL_IHX, 3, "FAIL\r\n"}));
+                                         ExitCase{QUILLON_FAIL_IHX, 3, "FAIL\r\n"}),
+                         quillon_test::name_from([](const ExitCase& c) { return c.printed; }));
 #endif
 
 #if defined(QUILLON_CYCLES_IHX)
@@ -243,7 +246,9 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
         EXPECT_EQ(device.string().rfind("/dev/pts/", 0), 0u) << device;
         EXPECT_NE(said.find("the 8051's UART is " + device.string()), std::string::npos) << said;
 
-        const int terminal = ::open(with_pty.uart_link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const quillon::posix::Fd opened(
+            ::open(with_pty.uart_link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        const int terminal = opened.get();
         ASSERT_GE(terminal, 0);
         ASSERT_EQ(::write(terminal, "hi.", 3), 3);
         std::string echoed;
@@ -258,7 +263,6 @@ TEST_F(S51RunTest, UartPseudoTerminalTalksToTheFirmware) {
                 }
             }
         }
-        ::close(terminal);
         EXPECT_EQ(echoed, "hi.");
         EXPECT_EQ(wait_for_stop(cpu).end, SIMBOARD_EXITED);
         cpu.hold(ram);

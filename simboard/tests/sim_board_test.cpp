@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The simulated board's logic driven through its port, with faults.
 #include "sim_board.h"
 
 #include <gtest/gtest.h>

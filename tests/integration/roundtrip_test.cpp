@@ -14,6 +14,7 @@
 #include <map>
 #include <vector>
 
+#include "backend_table.h"
 #include "quillon_test/bytes.h"
 #include "quillon_test/scratch_folder.h"
 #include "quillon_test/small_tmpfs.h"
@@ -163,9 +164,9 @@ TEST_F(RoundTripTest, UnknownBackEndReadsAsNoBoardWithAReason) {
     const auto file = (scratch_ / "d.bin").string();
     const HelperRun run = helper({"download", "3", file}, {{"DLPORTIO_BACKEND", "lpt"}});
     EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.err,
-              "dlportio: port 0x378: none: unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or "
-              "direct); accesses behave as with no board (the data input reads high)\n");
+    EXPECT_EQ(run.err, "dlportio: port 0x378: none: unknown DLPORTIO_BACKEND 'lpt' (use " +
+                           dlportio::backend_names() +
+                           "); accesses behave as with no board (the data input reads high)\n");
     EXPECT_EQ(read_bytes(file), Bytes(3, 0xFF));
 }
 
@@ -230,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetupCase{"unknown_backend",
                   {{"DLPORTIO_BACKEND", "lpt"}},
                   0,
-                  "unknown DLPORTIO_BACKEND 'lpt' (use auto, sim, ppdev or direct)\n",
+                  "unknown DLPORTIO_BACKEND 'lpt' (use " + dlportio::backend_names() + ")\n",
                   false},
         SetupCase{"missing_device",
                   {{"DLPORTIO_BACKEND", "ppdev"}, {"DLPORTIO_DEVICE", "/nonexistent/parport9"}},

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Reading quillon-cli's own help for its commands and options.
 #include "cli_surface.h"
 
 #include <regex>

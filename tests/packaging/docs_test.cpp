@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli_surface.h"
+#include "quillon_test/param_name.h"
 #include "shell.h"
 
 namespace quillon::packaging {
@@ -40,7 +41,8 @@ TEST_P(ManualPage, RendersWithoutRoffWarnings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Installed, ManualPage,
-                         ::testing::Values("quillon.1", "quillon-cli.1", "libvandrel.3"));
+                         ::testing::Values("quillon.1", "quillon-cli.1", "libvandrel.3"),
+                         quillon_test::name_from([](const char* page) { return page; }));
 
 TEST(CliManual, NamesEveryCommandAndOptionTheProgramKnows) {
     const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Running shell commands for the packaging tests, their output kept.
 #include "shell.h"
 
 #include <sys/wait.h>

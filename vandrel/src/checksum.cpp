@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The image checksum over the buffer's valid bytes.
 #include "checksum.h"
 
 #include "last_error.h"

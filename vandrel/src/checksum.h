@@ -1,5 +1,6 @@
 /* SPDX-FileCopyrightText: The Quillon developers */
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
+// The image checksum: get_chsum's value.
 #pragma once
 
 #include <cstdint>

@@ -5,10 +5,10 @@
 
 #include <iterator>
 
+#include "board_lines.h"
 #include "checksum.h"
 #include "image_file.h"
 #include "library_state.h"
-#include "signals.h"
 #include "transfer.h"
 #include "vandrel.h"
 #include "vandrel_board.h"

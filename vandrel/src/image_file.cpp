@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Loading and saving raw image files through C streams, refusals in the library's words.
 #include "image_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -12,6 +12,7 @@
 
 #include "last_error.h"
 #include "library_state.h"
+#include "posix/fd.h"
 
 namespace vandrel {
 
@@ -49,28 +50,20 @@ private:
 class LengthQuery {
 public:
     explicit LengthQuery(const char* name) : fd_(::open(name, O_RDONLY | O_NONBLOCK)) {}
-    ~LengthQuery() { close(); }
-    LengthQuery(const LengthQuery&) = delete;
-    LengthQuery& operator=(const LengthQuery&) = delete;
 
     std::int32_t length() const {
         struct stat info {};
-        if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) ||
+        if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
             info.st_size > std::numeric_limits<std::int32_t>::max()) {
             return -1;
         }
         return static_cast<std::int32_t>(info.st_size);
     }
 
-    void close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
+    void close() { fd_.close(); }
 
 private:
-    int fd_;
+    quillon::posix::Fd fd_;
 };
 
 // On Linux a directory opens as a stream; it is no file to load all the same.

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// Setting the last-error text, cut to its field.
 #include "last_error.h"
 
 #include <cstdio>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The library's real sleep.
 #include "sleep_ms.h"
 
 #include <chrono>

@@ -1,10 +1,11 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The upload and download protocol: start sequence, address phase, byte cycles.
 #include "transfer.h"
 
+#include "board_lines.h"
 #include "last_error.h"
 #include "library_state.h"
-#include "signals.h"
 #include "wait_ms.h"
 
 namespace vandrel {

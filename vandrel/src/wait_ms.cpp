@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
+// The clock-based waits, passed in the board's time where the layer keeps it.
 #include "wait_ms.h"
 
 #include "dlportio.h"

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// get_chsum on images of chosen sums.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The fourteen exports' settings, buffer and refusals.
 #include <gtest/gtest.h>
 
 #include "library_test.h"

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// read_file and write_file on files, FIFOs, folders and full devices.
 #include "image_file.h"
 
 #include <gtest/gtest.h>

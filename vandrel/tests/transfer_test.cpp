@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Uploads and downloads, checked access by access and by the board model's RAM.
 #include <gtest/gtest.h>
 
 #include <algorithm>

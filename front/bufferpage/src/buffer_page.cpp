@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Building a page's three columns and moving through pages, without allocating.
 #include "buffer_page.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Which character the buffer view shows for each byte.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// A page build allocates nothing.
 #include <gtest/gtest.h>
 
 #include <cstdint>

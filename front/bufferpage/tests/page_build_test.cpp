@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The buffer view's columns for pages across the buffer.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The scroll bar's moves and where they take the page.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The program's icons load from the resources and are drawn.
 #include <gtest/gtest.h>
 
 #include <QFile>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Dropping user input while a transfer runs, painting on.
 #include "windowing/blocked_input.h"
 
 #include <QCoreApplication>

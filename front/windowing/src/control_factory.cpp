@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// One factory per control kind, from template rows to Qt widgets.
 #include "control_factory.h"
 
 #include <QButtonGroup>

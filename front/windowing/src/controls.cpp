@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The control objects' calls on their widgets.
 #include "windowing/controls.h"
 
 #include <QProgressBar>

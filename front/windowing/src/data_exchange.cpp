@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Field exchange: writing fields to controls, reading them back with validation.
 #include "windowing/data_exchange.h"
 
 #include <QAbstractButton>

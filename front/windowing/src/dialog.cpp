@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Modal dialogs from templates: building, command dispatch, the end of a run.
 #include "windowing/dialog.h"
 
 #include <QAbstractScrollArea>

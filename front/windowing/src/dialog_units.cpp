@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Dialog units from the dialog's font.
 #include "windowing/dialog_units.h"
 
 #include <QFontDatabase>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The file dialog object, run through the prompts seam.
 #include "windowing/file_dialog.h"
 
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The framework's German texts and its settings kept off the disk.
 #include "windowing/framework.h"
 
 #include <QCoreApplication>

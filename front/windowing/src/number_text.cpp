@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Parsing numbers typed into fields.
 #include "windowing/number_text.h"
 
 #include <limits>

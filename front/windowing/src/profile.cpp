@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The program's profile file, read and written by section and key.
 #include "windowing/profile.h"
 
 #include <QCoreApplication>

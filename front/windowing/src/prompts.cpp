@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The real message box and file dialogs behind the prompts seam.
 #include "windowing/prompts.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// String and icon resources by id.
 #include "windowing/resources.h"
 
 namespace windowing {

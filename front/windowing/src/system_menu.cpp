@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The system menu's entries, offered as the dialog's context menu.
 #include "windowing/system_menu.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The one application object and the toolkit's start.
 #include "windowing/win_app.h"
 
 #include <QApplication>

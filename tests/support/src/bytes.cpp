@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// Reproducible bytes, whole files, and the image checksum from its rule.
 #include "quillon_test/bytes.h"
 
 #include <fstream>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// A scratch folder made with mkdtemp and removed with its contents.
 #include "quillon_test/scratch_folder.h"
 
 #include <stdlib.h>

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The board model's edge logic.
 #include "board_model.h"
 
 #include "port_recorder.h"

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The recorder behind the library's port accesses and sleeps, and its trace text.
 #include "port_recorder.h"
 
 #include <cstdio>

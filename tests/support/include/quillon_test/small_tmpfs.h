@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "posix/fd.h"
 #include "quillon_test/scratch_folder.h"
 
 class SmallTmpfs {
@@ -32,22 +33,25 @@ public:
 
     // A file of `size` bytes that holds no blocks yet (all of it a hole).
     void put_sparse(const std::string& name, off_t size) const {
-        const int fd = ::open((scratch_ / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0 && ::ftruncate(fd, size) == 0) {
-            ::close(fd);
+        const quillon::posix::Fd file(create(name));
+        if (file.valid()) {
+            static_cast<void>(::ftruncate(file.get(), size));
         }
     }
 
     // Writes zero bytes into a new file until the file system is full.
     void fill(const std::string& name) const {
-        const int fd = ::open((scratch_ / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const quillon::posix::Fd file(create(name));
         const std::vector<char> block(4096, 0);
-        while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {
+        while (file.valid() && ::write(file.get(), block.data(), block.size()) > 0) {
         }
-        ::close(fd);
     }
 
 private:
+    int create(const std::string& name) const {
+        return ::open((scratch_ / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
+
     quillon_test::ScratchFolder scratch_;
     bool mounted_ = false;
 };

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "signals.h"
+// The line primitives and the pauses, as port accesses in order.
+#include "board_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +9,15 @@
 #include <vector>
 
 #include "library_test.h"
+#include "quillon_test/param_name.h"
 #include "vandrel.h"
 
 namespace vandrel_test {
 namespace {
 
-using SignalsTest = LibraryTest;
+using BoardLinesTest = LibraryTest;
 
-TEST_F(SignalsTest, WaitsCountDTimesDReadsAndWriteNothing) {
+TEST_F(BoardLinesTest, WaitsCountDTimesDReadsAndWriteNothing) {
     vandrel::port_delay(vandrel::kShortWait);
     EXPECT_EQ(recorder().trace(), "r1");
     recorder().clear();
@@ -37,7 +39,7 @@ TEST_F(SignalsTest, WaitsCountDTimesDReadsAndWriteNothing) {
     EXPECT_EQ(recorder().writes, 0u);
 }
 
-TEST_F(SignalsTest, SendByteShiftsOutMostSignificantBitFirst) {
+TEST_F(BoardLinesTest, SendByteShiftsOutMostSignificantBitFirst) {
     vandrel::send_byte(0xA5);
     EXPECT_EQ(recorder().trace(),
               "r1 C9 r2 CB r1 C9 r1 C8 r2 CA r1 C8 r1 C9 r2 CB r1 C9 r1 C8 r2 CA r1 C8 "
@@ -45,7 +47,7 @@ TEST_F(SignalsTest, SendByteShiftsOutMostSignificantBitFirst) {
     EXPECT_EQ(vandrel::state().line_image, 0xC8);
 }
 
-TEST_F(SignalsTest, SendByteOfAllZerosOrAllOnesUsesTwoValues) {
+TEST_F(BoardLinesTest, SendByteOfAllZerosOrAllOnesUsesTwoValues) {
     std::string zeros;
     std::string ones;
     for (int cell = 0; cell < 8; ++cell) {
@@ -63,7 +65,7 @@ TEST_F(SignalsTest, SendByteOfAllZerosOrAllOnesUsesTwoValues) {
     EXPECT_EQ(recorder().events.back().value, 0xC9u);
 }
 
-TEST_F(SignalsTest, SendByteHoldsTheBoardWhateverTheLineImage) {
+TEST_F(BoardLinesTest, SendByteHoldsTheBoardWhateverTheLineImage) {
     vandrel::state().line_image = 0x48;
     vandrel::send_byte(0x80);
     EXPECT_EQ(recorder().events[1].value, 0xC9u);
@@ -84,7 +86,7 @@ std::vector<std::uint8_t> receive_script(const std::vector<bool>& bits) {
     return script;
 }
 
-TEST_F(SignalsTest, ReceiveByteSamplesOnlyTheDataInputBit) {
+TEST_F(BoardLinesTest, ReceiveByteSamplesOnlyTheDataInputBit) {
     const auto script = receive_script({true, false, true, false, false, true, false, true});
     std::size_t next = 0;
     recorder().status_source = [&] { return script.at(next++); };
@@ -102,7 +104,7 @@ TEST_F(SignalsTest, ReceiveByteSamplesOnlyTheDataInputBit) {
     EXPECT_EQ(vandrel::state().line_image, 0x88);
 }
 
-TEST_F(SignalsTest, ReceiveByteKeepsStrobesAndRaisesReset) {
+TEST_F(BoardLinesTest, ReceiveByteKeepsStrobesAndRaisesReset) {
     recorder().status_source = [] { return std::uint8_t{0xFF}; };
     EXPECT_EQ(vandrel::receive_byte(), 0xFF);
     // From 0xC0 the reset line comes up and both strobes stay inactive.
@@ -118,7 +120,7 @@ TEST_F(SignalsTest, ReceiveByteKeepsStrobesAndRaisesReset) {
     EXPECT_EQ(recorder().reads, 8u * 5u + 1u);
 }
 
-TEST_F(SignalsTest, LatchPulseRaisesOneStrobeAndDropsTheDataLine) {
+TEST_F(BoardLinesTest, LatchPulseRaisesOneStrobeAndDropsTheDataLine) {
     vandrel::send_byte(0xFF);
     recorder().clear();
     vandrel::latch_pulse(vandrel::kLowAddressStrobe);
@@ -129,7 +131,7 @@ TEST_F(SignalsTest, LatchPulseRaisesOneStrobeAndDropsTheDataLine) {
     EXPECT_EQ(vandrel::state().line_image, 0xC8);
 }
 
-TEST_F(SignalsTest, ResetPulseHoldsTheResetLineForOneSecond) {
+TEST_F(BoardLinesTest, ResetPulseHoldsTheResetLineForOneSecond) {
     vandrel::state().line_image = 0x88;
     reset();
     EXPECT_EQ(recorder().trace(), "C8 s100 s100 s100 s100 s100 s100 s100 s100 s100 s100 C0");
@@ -137,7 +139,7 @@ TEST_F(SignalsTest, ResetPulseHoldsTheResetLineForOneSecond) {
     EXPECT_EQ(vandrel::state().line_image, 0xC0);
 }
 
-TEST_F(SignalsTest, EveryAccessUsesTheDataAndStatusRegistersOfThePortInForce) {
+TEST_F(BoardLinesTest, EveryAccessUsesTheDataAndStatusRegistersOfThePortInForce) {
     const struct {
         std::uint8_t index;
         std::uint16_t base;
@@ -187,7 +189,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PauseCase{true, 0, +[] { read_ram(1); }, "C8 p500@278 r1 C8", 0},
                       PauseCase{true, 2, +[] { write_ram(); }, "C8 p500@3BC r1 C8", 0},
                       PauseCase{false, 1, reset, "C8 s100 s100", 1000},
-                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}));
+                      PauseCase{false, 0, +[] { read_ram(1); }, "C8 s500 r1", 500}),
+    quillon_test::name_from([](const PauseCase& c) {
+        return std::string(c.board_keeps_time ? "board_time" : "real_time") + " port " +
+               std::to_string(c.port_index) + " sleeps " + std::to_string(c.slept_ms);
+    }));
 
 }  // namespace
 }  // namespace vandrel_test

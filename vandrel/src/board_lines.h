@@ -1,7 +1,8 @@
 /* SPDX-FileCopyrightText: The Quillon developers */
 /* SPDX-License-Identifier: LGPL-2.1-or-later */
-// The five line-level primitives on the port's data and status registers. All
-// timing is counted in status-register reads of d x d per unit.
+// The board's lines as the library drives them: the five line-level primitives
+// on the port's data and status registers. All timing is counted in
+// status-register reads of d x d per unit.
 #pragma once
 
 #include <cstdint>

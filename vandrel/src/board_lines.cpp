@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "signals.h"
+// The line primitives over the port-access layer's two byte functions.
+#include "board_lines.h"
 
 #include "dlportio.h"
 #include "library_state.h"
