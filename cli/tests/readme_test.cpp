@@ -26,20 +26,37 @@ std::string as_shown(std::string text, const std::string& home) {
     return std::regex_replace(text, std::regex("  [0-9]+\\.[0-9] s\n"), "  N s\n");
 }
 
-TEST(ReadmeQuickStart, PrintsWhatTheProgramPrints) {
-    std::stringstream readme;
-    readme << std::ifstream(std::filesystem::path(QUILLON_SOURCE_DIR) / "README.md").rdbuf();
-    const std::string text = readme.str();
-    const auto from = text.find("\n```\n", text.find("\n## Quick start: quillon-cli\n"));
-    std::istringstream block(text.substr(from + 5, text.find("\n```\n", from + 1) - from - 4));
-    std::vector<std::pair<std::string, std::string>> steps;  // "$ " line, what follows it
-    for (std::string line; std::getline(block, line);) {
+std::string readme() {
+    std::stringstream text;
+    text << std::ifstream(std::filesystem::path(QUILLON_SOURCE_DIR) / "README.md").rdbuf();
+    return text.str();
+}
+
+// The first code block of the section `heading` whose fence is followed by
+// `opening` ("\n" for any, "c\n" for C, "\n$ " for commands).
+std::string block(const std::string& text, const std::string& heading,
+                  const std::string& opening = "\n") {
+    const auto from = text.find("\n```" + opening, text.find("\n## " + heading + "\n"));
+    const auto start = text.find('\n', from + 1) + 1;
+    return text.substr(start, text.find("\n```\n", start) - start + 1);
+}
+
+// The "$ " lines of a block, each with what follows it.
+std::vector<std::pair<std::string, std::string>> steps_of(const std::string& text) {
+    std::istringstream lines(text);
+    std::vector<std::pair<std::string, std::string>> steps;
+    for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("$ ")) {
             steps.emplace_back(line.substr(2), "");
         } else if (!steps.empty()) {
             steps.back().second += line + '\n';
         }
     }
+    return steps;
+}
+
+TEST(ReadmeQuickStart, PrintsWhatTheProgramPrints) {
+    const auto steps = steps_of(block(readme(), "Quick start: quillon-cli"));
     ASSERT_GE(steps.size(), 3u) << "no quick start with commands in the README";
     testing_support::Scratch scratch;
     std::filesystem::remove(scratch.profile_path());  // a fresh machine: no settings yet
@@ -56,6 +73,27 @@ TEST(ReadmeQuickStart, PrintsWhatTheProgramPrints) {
         EXPECT_EQ(as_shown(r.raw_err, scratch.dir().string()), as_shown(output, "")) << command;
     }
 }
+
+#if defined(QUILLON_DEBUG_IHX)
+TEST(ReadmeQuickStart, DebuggingSessionPrintsWhatTheProgramPrints) {
+    const std::string text = readme();
+    const auto steps = steps_of(block(text, "Quick start: debugging firmware", "\n$ "));
+    ASSERT_EQ(steps.size(), 3u) << "no debugging quick start in the README";
+    testing_support::Scratch scratch;
+    scratch.write_text("main.c", block(text, "Quick start: debugging firmware", "c\n"));
+    for (auto [command, output] : steps) {
+        // Here the firmware's header is in the source tree, not installed.
+        if (const auto at = command.find("/usr/include/vandrel-8051"); at != std::string::npos) {
+            command.replace(at, 25, std::string(QUILLON_SOURCE_DIR) + "/simboard/include");
+        }
+        const auto r = scratch.run(
+            {}, {"DLPORTIO_SIM_RAM="}, true, "/dev/null",
+            {"/bin/sh", "-c", "cd \"$HOME\" && PATH=\"${0%/*}:$PATH\" && " + command}, true);
+        EXPECT_EQ(r.exit_code, 0) << command << '\n' << r.raw_err;
+        EXPECT_EQ(as_shown(r.raw_err, scratch.dir().string()), as_shown(output, "")) << command;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace qcli
