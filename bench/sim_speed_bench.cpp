@@ -58,7 +58,7 @@ void BM_SimulatedBusyLoop(benchmark::State& state) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
-        if (report.end != sim::SIMBOARD_BUDGET) {
+        if (report.end != SIMBOARD_BUDGET) {
             state.SkipWithError("the run did not end at its budget");
             return;
         }

@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                 6,
                 "budget of 200000 cycles ran out without a result from the firmware\n"},
         Outcome{{"--sim-time", "0.1"}, QUILLON_CYCLES_IHX, 6, "budget of 92160 cycles ran out"},
+        // A run its budget cuts still shows the latches the firmware left.
+        Outcome{{"--cycles", "300000"}, QUILLON_CYCLES_IHX, 6, "\nports: P0=0x"},
         Outcome{{"--fail-uart", "00000200", "--for", "30"},
                 QUILLON_CYCLES_IHX,
                 5,

@@ -59,16 +59,45 @@ std::string budget_events(std::uint64_t cycles) {
            std::to_string(at) + "\n1!\n";
 }
 
-std::vector<std::string> run_setup(const std::string& events) {
+std::string exec_command(const std::string& file) {
+    return "exec \"" + file + "\"";
+}
+
+std::vector<std::string> dump_commands(const std::vector<Range>& ranges) {
+    std::vector<std::string> lines;
+    for (const Range& range : ranges) {
+        lines.push_back(dump_command(SIMBOARD_CODE, range.first, range.last - range.first + 1));
+    }
+    return lines;
+}
+
+std::string after_stop_script(const RamLayout& layout) {
+    std::string script = "state\ndump /i sfr 0x80 0xff\nhole rom " + std::to_string(kShortestHole) +
+                         " " + hex(layout.fill) + "\n";
+    for (const std::string& line : dump_commands(layout.kept)) {
+        script += line + "\n";
+    }
+    return script + "expression " + std::string(kStopAnswered) + "\n";
+}
+
+std::vector<std::string> run_setup(const RamLayout& layout, const std::string& image,
+                                   const std::string& after_stop, const std::string& events) {
     std::vector<std::string> lines{std::string(kMapDataOntoCode)};
+    // The simulator's memory starts as 0xFF.
+    if (layout.fill != 0xFF) {
+        lines.push_back("fill rom 0x0 " + hex(static_cast<unsigned>(kBoardRamSize - 1)) + " " +
+                        hex(layout.fill));
+    }
+    lines.push_back("file \"" + image + "\"");
+    lines.push_back("hole rom " + std::to_string(kShortestHole) + " " + hex(layout.fill));
     // The firmware's exit writes its command register; with the simulator's
     // own interface off, that write is a breakpoint like any other.
     lines.push_back("break sfr w " + hex(VANDREL_SIM_COMMAND_SFR));
-    lines.push_back("commands " + std::string(kAfterStop));
+    lines.push_back("commands " + exec_command(after_stop));
     if (!events.empty()) {
         // The replayed event sets the variable; its write is the budget's end.
         lines.insert(lines.end(), {"var quillon_budget", "set hw vcd[0] input \"" + events + "\"",
-                                   "break variables w 0", "commands " + std::string(kAfterStop),
+                                   "break variables w 0", "commands " + exec_command(after_stop),
                                    "set hw vcd[0] start"});
     }
     return lines;

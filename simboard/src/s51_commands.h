@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ram_image.h"
+
 namespace sim {
 
 // Von Neumann wiring: the firmware's external data memory is the same 32 KB
@@ -21,8 +23,10 @@ inline constexpr std::string_view kMapDataOntoCode =
 inline constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
 
 // What the stopped 8051 left: its clocks, its special function registers (the
-// port latches, the result) and its memory, in this order.
+// port latches, the result) and its whole memory, in this order.
 inline constexpr std::string_view kAfterStop = "state;dump /i sfr 0x80 0xff;dump /i rom 0x0 0x7fff";
+// The answer that closes the questions of a stop.
+inline constexpr std::string_view kStopAnswered = "7340031";
 // What a paused 8051 is like: its clocks, internal RAM and special function
 // registers, in this order.
 inline constexpr std::string_view kSnapshot = "state;dump /i iram 0x0 0x7f;dump /i sfr 0x80 0xff";
@@ -35,10 +39,23 @@ std::vector<std::string> as_lines(std::string_view commands);
 // breakpoint watches at the first instruction boundary at or past it.
 std::string budget_events(std::uint64_t cycles);
 
-// The set-up lines of a run: the memory map, the breakpoints that end it (the
-// firmware's exit, the budget when `events` names its file) with kAfterStop
+// The set-up lines of a run: the memory map, the board's RAM (the fill, then
+// the image of the rest, then a look at its holes to learn how the simulator
+// counts them), the breakpoints that end it (the firmware's exit, the budget
+// when `events` names its file) with the questions of `after_stop` (a file)
 // attached, so the simulator answers as it stops and never idles first.
-std::vector<std::string> run_setup(const std::string& events);
+std::vector<std::string> run_setup(const RamLayout& layout, const std::string& image,
+                                   const std::string& after_stop, const std::string& events);
+
+// The questions of a stop, for their file: the clocks, the special function
+// registers, the holes of the fill, the kept ranges, then kStopAnswered.
+std::string after_stop_script(const RamLayout& layout);
+
+// "exec \"file\"".
+std::string exec_command(const std::string& file);
+
+// "dump /i rom A B" for each range.
+std::vector<std::string> dump_commands(const std::vector<Range>& ranges);
 
 // A breakpoint that pauses at `address`, with kSnapshot attached.
 std::vector<std::string> pause_at(unsigned address);

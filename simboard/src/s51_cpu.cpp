@@ -23,6 +23,7 @@
 #include "messages.h"
 #include "posix/fd.h"
 #include "ram_file.h"
+#include "ram_image.h"
 #include "s51_answers.h"
 #include "s51_commands.h"
 #include "s51_session.h"
@@ -36,7 +37,6 @@ namespace {
 // The 8051's internal RAM starts with pseudo-random bytes; one fixed seed
 // makes every run of the same firmware the same.
 constexpr std::string_view kRandomSeed = "1";
-constexpr std::string_view kEndRecord = ":00000001FF";
 
 void complain(const std::string& what) {
     tell("s51: " + what);
@@ -80,18 +80,42 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The end of an answer that closes with `count` dumps after `from`, and a prompt.
-std::size_t after_dumps(const std::string& text, std::size_t from, int count) {
-    std::size_t at = from;
-    for (int i = 0; i < count; ++i) {
-        at = text.find(kEndRecord, at);
-        if (at == std::string::npos) {
-            return at;
+// The end of the answers to the questions of a stop, after `from`: past the
+// closing number's line and the prompt after it; npos before.
+std::size_t answered(const std::string& text, std::size_t from) {
+    const std::string line = std::string(kStopAnswered) + "\n";
+    for (std::size_t at = text.find(line, from); at != std::string::npos;
+         at = text.find(line, at + 1)) {
+        if (at > 0 && (text[at - 1] == '\n' || text[at - 1] == '\0')) {
+            const std::size_t prompt = text.find('\0', at + line.size());
+            return prompt != std::string::npos ? prompt + 1 : prompt;
         }
-        at += kEndRecord.size();
     }
-    const std::size_t prompt = text.find('\0', at);
-    return prompt != std::string::npos ? prompt + 1 : prompt;
+    return std::string::npos;
+}
+
+// The stops whose breakpoint brings the questions with it.
+bool ends_with_questions(const StopLine& stop) {
+    return stop.code == kEventBreak &&
+           (stop.event_space == "sfr" || stop.event_space == "variables");
+}
+
+// The answer without what loading the image and looking at its holes print.
+std::string without_loads(std::string_view text) {
+    std::string kept;
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of(std::string_view("\n\0", 2));
+        const std::string_view line =
+            text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+        text.remove_prefix(line.size());
+        const bool load = line.starts_with("Loading from ") ||
+                          line.find(" words read from ") != std::string_view::npos ||
+                          (line.starts_with("0x") && !holes_in(line, 0).empty());
+        if (!load) {
+            kept += line;
+        }
+    }
+    return kept;
 }
 
 }  // namespace
@@ -148,46 +172,55 @@ bool S51Cpu::start(S51Session& session, std::span<const std::uint8_t, kBoardRamS
         return false;
     }
     std::copy(ram.begin(), ram.end(), session.started_on.begin());
-    std::string events;
-    const auto image = write_run_files(folder, ram, events);
-    if (!image) {
+    session.layout = layout_of(ram);
+    std::vector<std::string> setup;
+    if (!write_run_files(session, ram, setup)) {
         return false;
     }
-    std::vector<std::string> setup = run_setup(events);
     UartEnds uart;
     if (!open_uart(uart, setup)) {
         return false;
     }
-    return spawn(session, *image, std::move(uart.log), std::move(uart.input),
-                 std::move(uart.terminal)) &&
+    return spawn(session, std::move(uart.log), std::move(uart.input), std::move(uart.terminal)) &&
            begin(session, std::move(setup));
 }
 
-// The RAM as an image for the simulator to load and, with a budget, the
-// events that end the run (their file in `events`).
-std::optional<std::filesystem::path> S51Cpu::write_run_files(
-    const std::filesystem::path& folder, std::span<const std::uint8_t, kBoardRamSize> ram,
-    std::string& events) const {
-    const auto image = folder / "board-ram.ihx";
-    {
-        std::ofstream out(image, std::ios::binary);
-        out << to_intel_hex(ram);
-        if (!out.flush()) {
-            complain("cannot write " + image.string() + "; the 8051 does not run");
-            return std::nullopt;
-        }
+namespace {
+
+bool write_file(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out.flush()) {
+        complain("cannot write " + path.string() + "; the 8051 does not run");
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+
+// The RAM as an image for the simulator to load, the questions of its stop
+// and, with a budget, the events that end the run; the set-up lines that use
+// them go to `setup`.
+bool S51Cpu::write_run_files(S51Session& session, std::span<const std::uint8_t, kBoardRamSize> ram,
+                             std::vector<std::string>& setup) const {
+    const auto& folder = session.folder.path();
+    const auto image = folder / "board-ram.ihx";
+    session.after_stop = (folder / "after-stop.cmd").string();
+    if (!write_file(image, kept_records(ram, session.layout)) ||
+        !write_file(session.after_stop, after_stop_script(session.layout))) {
+        return false;
+    }
+    std::string events;
     if (plan_.cycles > 0) {
         const auto budget = folder / "budget.vcd";
-        std::ofstream out(budget);
-        out << budget_events(plan_.cycles);
-        if (!out.flush()) {
-            complain("cannot write " + budget.string() + "; the 8051 does not run");
-            return std::nullopt;
+        if (!write_file(budget, budget_events(plan_.cycles))) {
+            return false;
         }
         events = budget.string();
     }
-    return image;
+    setup = run_setup(session.layout, image.string(), session.after_stop, events);
+    return true;
 }
 
 bool S51Cpu::open_uart(UartEnds& uart, std::vector<std::string>& setup) {
@@ -240,11 +273,11 @@ bool S51Cpu::open_uart(UartEnds& uart, std::vector<std::string>& setup) {
     return true;
 }
 
-// Starts the simulator on the image, its UART output into a pipe that the
-// relay copies to the log and the terminal. The simulator's own interface
-// stays off: the firmware's exit is a breakpoint of ours (run_setup).
-bool S51Cpu::spawn(S51Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
-                   quillon::posix::Fd input, quillon::posix::Fd terminal) {
+// Starts the simulator, its UART output into a pipe that the relay copies to
+// the log and the terminal; the set-up loads the image. The simulator's own
+// interface stays off: the firmware's exit is a breakpoint of ours (run_setup).
+bool S51Cpu::spawn(S51Session& session, quillon::posix::Fd log, quillon::posix::Fd input,
+                   quillon::posix::Fd terminal) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         complain(std::string("cannot create a pipe: ") + std::strerror(errno));
@@ -263,8 +296,7 @@ bool S51Cpu::spawn(S51Session& session, const std::filesystem::path& image, quil
     session.process = std::make_unique<ChildProcess>(
         settings_.program,
         std::vector<std::string>{"-t", "8051", "-X", "11.0592M", "-R", std::string(kRandomSeed),
-                                 "-b", "-P", "-c", session.console.device(), "-S", serial,
-                                 image.string()},
+                                 "-b", "-P", "-c", session.console.device(), "-S", serial},
         inherited, error);
     session.relay = std::make_unique<UartRelay>(std::move(from_uart), std::move(log),
                                                 std::move(terminal), &log_error_);
@@ -277,7 +309,8 @@ bool S51Cpu::spawn(S51Session& session, const std::filesystem::path& image, quil
 
 // The set-up and the run go in one write before the simulator reads its
 // console: it then takes them all at its first look, without idling between
-// commands. A debugged run takes a look at the 8051 instead of the run.
+// commands. A debugged run takes a look at the 8051 instead of the run. The
+// image the set-up loads and its holes print lines of their own.
 bool S51Cpu::begin(S51Session& session, std::vector<std::string> setup) {
     auto& console = session.console;
     const auto answer = settings_.answer_time;
@@ -296,8 +329,10 @@ bool S51Cpu::begin(S51Session& session, std::vector<std::string> setup) {
                                   : console.read_through("Simulation started", answer);
     const std::string text = said ? *said : console.take_pending();
     const std::size_t looked = plan_.debug ? text.find("CPU state=") : std::string::npos;
-    const std::string refused = unexpected_answer(std::string_view(text).substr(0, looked), setup,
-                                                  {"1", "Simulation started"});
+    const std::string_view answered = std::string_view(text).substr(0, looked);
+    session.hole_slack = hole_slack(answered, session.layout).value_or(0);
+    const std::string refused =
+        unexpected_answer(without_loads(answered), setup, {"1", "Simulation started"});
     if (!refused.empty()) {
         complain(std::string(plan_.cycles > 0 ? "the simulator refused the memory mapping or the "
                                                 "budget ("
@@ -342,12 +377,13 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
     }
     session.stopped = true;
     report_.wall_seconds = seconds_since(session.started);
+    const std::string_view after = std::string_view(text).substr(stop->begin);
     if (stop->code == kEventBreak && stop->event_space == "sfr") {
         report_.end = SIMBOARD_EXITED;
-        note_after_stop(session, before);
+        note_after_stop(session, after);
     } else if (stop->code == kEventBreak && stop->event_space == "variables") {
         report_.end = SIMBOARD_BUDGET;
-        note_after_stop(session, before);
+        note_after_stop(session, after);
     } else if (stop->code == kUserStopped) {
         report_.end = SIMBOARD_HELD;  // only this program writes to the console
     } else {
@@ -364,17 +400,29 @@ void S51Cpu::note_after_stop(S51Session& session, std::string_view text) {
     if (const auto clocks = clocks_in(text)) {
         report_.cycles = *clocks / kClocksPerCycle;
     }
-    const auto dumps = dumps_in(text);
-    if (dumps.size() < 2) {
+    auto dumps = dumps_in(text);
+    if (dumps.empty()) {
         return;
     }
-    const std::string_view sfr = dumps[dumps.size() - 2];
-    const std::string_view memory = dumps.back();
-    session.have_ports = store_dump(sfr, 0x80, session.sfr);
-    session.have_memory = session.have_ports && store_dump(memory, kBoardRamSize, session.memory);
+    session.have_ports = store_dump(dumps.front(), 0x80, session.sfr);
     if (session.have_ports && report_.end == SIMBOARD_EXITED) {
         report_.result = session.sfr[VANDREL_SIM_RESULT_SFR];
     }
+    // The memory: the fill where the holes are, the dumps over the rest, and
+    // what neither covers (the firmware wrote into a hole) asked for now.
+    dumps.erase(dumps.begin());
+    session.memory = session.started_on;
+    const std::vector<Range> holes = holes_in(text, session.hole_slack);
+    std::vector<Range> missing = merge_stop(session.memory, session.layout.fill, holes, dumps);
+    if (!missing.empty()) {
+        std::vector<std::string> lines = dump_commands(missing);
+        lines.push_back(session.marker_command());
+        const auto said = converse(std::move(lines), session.marker_end());
+        if (said) {
+            missing = merge_stop(session.memory, session.layout.fill, {}, dumps_in(*said), missing);
+        }
+    }
+    session.have_memory = missing.empty();
 }
 
 bool S51Cpu::note_log_failure() {
@@ -409,7 +457,9 @@ RunReport S51Cpu::poll() {
         // stop line, then the prompt that closes what the stop printed.
         std::string& printed = session.printed;
         printed += session.console.take_pending();
-        if (note_stop(session, printed)) {
+        if (const auto stop = find_stop(printed);
+            stop && (!ends_with_questions(*stop) || answered(printed, stop->begin)) &&
+            note_stop(session, printed)) {
             printed.clear();
         } else if (printed.size() > kMaxPrinted) {
             printed.erase(0, printed.size() - kMaxPrinted);
@@ -441,9 +491,8 @@ void S51Cpu::wait(std::chrono::milliseconds timeout) {
 // one write, so that it answers as it stops. A paused one is asked at once.
 void S51Cpu::stop_for_hold(S51Session& session) {
     auto& console = session.console;
-    std::vector<std::string> lines = as_lines(kAfterStop);
     if (session.paused) {
-        if (const auto said = ask(lines, kEndRecord)) {
+        if (const auto said = ask({exec_command(session.after_stop)}, kStopAnswered)) {
             session.stopped = true;
             session.paused = false;
             report_.paused = false;
@@ -453,13 +502,12 @@ void S51Cpu::stop_for_hold(S51Session& session) {
         }
         return;
     }
-    lines.insert(lines.begin(), {"stop", "stop"});
-    if (!console.send(console_script(lines))) {
+    if (!console.send(console_script({"stop", "stop", exec_command(session.after_stop)}))) {
         return;
     }
     const auto said = console.read(settings_.answer_time, [](const std::string& got) {
         const auto stop = find_stop(got);
-        return stop ? after_dumps(got, got.find('\0', stop->begin), 2) : std::string::npos;
+        return stop ? answered(got, stop->begin) : std::string::npos;
     });
     if (!said) {
         return;
@@ -467,14 +515,17 @@ void S51Cpu::stop_for_hold(S51Session& session) {
     const std::string text = session.printed + *said;
     session.printed.clear();
     session.pause_asked = false;
-    if (note_stop(session, text)) {
+    const auto stop = find_stop(text);
+    if (stop && note_stop(session, text)) {
         session.paused = false;
         report_.paused = false;
         session.stopped = true;
         if (report_.end == SIMBOARD_NOT_ENDED) {
             report_.end = SIMBOARD_HELD;
         }
-        note_after_stop(session, std::string_view(text).substr(find_stop(text)->begin));
+        if (!session.asked) {
+            note_after_stop(session, std::string_view(text).substr(stop->begin));
+        }
     }
 }
 
@@ -494,7 +545,10 @@ void S51Cpu::hold(BoardRam ram) {
             if (!session.stopped) {
                 stop_for_hold(session);
             } else if (!session.asked) {
-                if (const auto said = ask(as_lines(kAfterStop), kEndRecord)) {
+                std::vector<std::string> lines{exec_command(session.after_stop)};
+                const auto said = converse(std::move(lines),
+                                           [](const std::string& got) { return answered(got, 0); });
+                if (said) {
                     note_after_stop(session, *said);
                 }
             }

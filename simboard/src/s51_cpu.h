@@ -76,17 +76,17 @@ private:
     static constexpr std::size_t kMaxPrinted = 1 << 20;
 
     bool start(S51Session& session, std::span<const std::uint8_t, kBoardRamSize> ram);
-    std::optional<std::filesystem::path> write_run_files(
-        const std::filesystem::path& folder, std::span<const std::uint8_t, kBoardRamSize> ram,
-        std::string& events) const;
+    bool write_run_files(S51Session& session, std::span<const std::uint8_t, kBoardRamSize> ram,
+                         std::vector<std::string>& setup) const;
     bool open_uart(UartEnds& uart, std::vector<std::string>& setup);
-    bool spawn(S51Session& session, const std::filesystem::path& image, quillon::posix::Fd log,
-               quillon::posix::Fd input, quillon::posix::Fd terminal);
+    bool spawn(S51Session& session, quillon::posix::Fd log, quillon::posix::Fd input,
+               quillon::posix::Fd terminal);
     bool begin(S51Session& session, std::vector<std::string> setup);
     // Takes note of the stop the text tells of, with what the simulator
     // printed with it; true if there was one.
     bool note_stop(S51Session& session, const std::string& text);
-    // What the 8051 left, from the answers to kAfterStop in `text`.
+    // What the 8051 left, from the answers to the questions of its stop in
+    // `text` (and, for what they leave out, one more exchange).
     void note_after_stop(S51Session& session, std::string_view text);
     // A UART log that could not be written ends the run as failed: the
     // firmware's output would be lost unseen. True when it did.

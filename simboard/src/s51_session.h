@@ -17,6 +17,7 @@
 
 #include "child_process.h"
 #include "ram_file.h"
+#include "ram_image.h"
 #include "sim_console.h"
 #include "uart_relay.h"
 
@@ -51,7 +52,7 @@ public:
     bool stopped = false;      // for good: exited, budget, held or failed
     bool paused = false;       // a debugged 8051 waits
     bool pause_asked = false;  // a pause was asked for and has not come yet
-    bool asked = false;        // the answers to kAfterStop were taken, well or not
+    bool asked = false;        // the answers to the questions of the stop were taken
 
     // What the 8051 left at its stop.
     std::array<std::uint8_t, kBoardRamSize> memory{};
@@ -65,6 +66,10 @@ public:
     std::array<std::uint8_t, 0x80> iram{};
     bool have_snapshot = false;
     bool have_pause_memory = false;
+
+    RamLayout layout;              // the RAM as it was handed over: its fill and the rest
+    std::uint32_t hole_slack = 0;  // bytes the simulator's hole lengths leave out
+    std::string after_stop;        // the file of the questions a stop asks
 
     std::map<unsigned, int> breaks;  // the breakpoints kept across resumes: address, number
     std::vector<int> once;           // those of the last resume only, to delete
