@@ -21,12 +21,9 @@
 namespace qcli {
 namespace {
 
+using testing_support::describe;
 using testing_support::ProcessResult;
 using testing_support::Scratch;
-
-std::string describe(const ProcessResult& r) {
-    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
-}
 
 // A port the layer cannot reach: ppdev asked for, and a device that isn't there.
 const std::vector<std::string> kNoBoard{"DLPORTIO_BACKEND=ppdev",

@@ -23,6 +23,7 @@
 namespace qcli {
 namespace {
 
+using testing_support::describe;
 using testing_support::ProcessResult;
 using testing_support::Scratch;
 
@@ -37,10 +38,6 @@ std::string program_checksum(const std::vector<std::uint8_t>& bytes) {
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string describe(const ProcessResult& r) {
-    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
 }
 
 class Cli : public testing::Test {

@@ -18,12 +18,9 @@
 namespace qcli {
 namespace {
 
+using testing_support::describe;
 using testing_support::ProcessResult;
 using testing_support::Scratch;
-
-std::string describe(const ProcessResult& r) {
-    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
-}
 
 #if defined(QUILLON_DEBUG_IHX)
 constexpr const char* kSource = "debug_firmware.c";

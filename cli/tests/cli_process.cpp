@@ -111,21 +111,31 @@ int Child::wait() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+namespace {
+
+// The texts as the NULL-ended array of pointers posix_spawn takes.
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> list;
+    for (auto& text : texts) {
+        list.push_back(text.data());
+    }
+    list.push_back(nullptr);
+    return list;
+}
+
+}  // namespace
+
+std::string describe(const ProcessResult& r) {
+    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
 std::unique_ptr<Child> Scratch::start(const std::vector<std::string>& args,
                                       const std::vector<std::string>& extra_env) const {
     std::vector<std::string> env = environment(extra_env);
     std::vector<std::string> argv_text{QUILLON_CLI_PATH};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_text) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
+    std::vector<char*> argv = pointers(argv_text);
+    std::vector<char*> envp = pointers(env);
     std::array<int, 2> to_child{};
     std::array<int, 2> from_child{};
     if (pipe2(to_child.data(), O_CLOEXEC) != 0 || pipe2(from_child.data(), O_CLOEXEC) != 0) {
@@ -160,16 +170,8 @@ ProcessResult Scratch::run(const std::vector<std::string>& args,
     std::vector<std::string> argv_text = wrapper;
     argv_text.emplace_back(QUILLON_CLI_PATH);
     argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_text) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
+    std::vector<char*> argv = pointers(argv_text);
+    std::vector<char*> envp = pointers(env);
 
     // Both ends of each of the two pipes (or the pty for standard error), held
     // until they are done with: [0] is read here, [1] goes to the program.

@@ -24,6 +24,9 @@ struct ProcessResult {
     std::string raw_err;  // all of standard error
 };
 
+// "exit 1", then both outputs: what a failed expectation shows of a run.
+std::string describe(const ProcessResult& r);
+
 // A program started with pipes on its standard input and output (standard
 // error goes to the scratch folder's stderr.txt); killed if still there at the end.
 struct Child {

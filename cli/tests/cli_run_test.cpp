@@ -24,15 +24,12 @@
 namespace qcli {
 namespace {
 
+using testing_support::describe;
 using testing_support::ProcessResult;
 using testing_support::Scratch;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string describe(const ProcessResult& r) {
-    return "exit " + std::to_string(r.exit_code) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
 }
 
 bool s51_installed() {
