@@ -180,7 +180,6 @@ private:
                 set_function_breakpoints(request, args);
             } else if (command == "configurationDone") {
                 respond(request);
-                configured_ = true;
                 if (stop_on_entry_) {
                     stopped("entry", board_->engine().last_stop());
                 } else {
@@ -535,7 +534,6 @@ private:
     std::vector<int> functions_;
     std::vector<debugger::Value> children_;
     bool stop_on_entry_ = false;
-    bool configured_ = false;
     bool done_ = false;
     bool ended_ = false;
     int exit_code_ = kExitOk;

@@ -53,12 +53,6 @@ struct GdbSession::Entry {
     void (*act)(GdbSession&, std::string_view);
 };
 
-namespace {
-
-using Act = void (*)(GdbSession&, std::string_view);
-
-}  // namespace
-
 GdbSession::GdbSession(debugger::Engine& engine, SessionIo io)
     : engine_(engine), io_(std::move(io)) {}
 

@@ -22,9 +22,6 @@ inline constexpr std::string_view kMapDataOntoCode =
 // firmware set, in simulated time.
 inline constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
 
-// What the stopped 8051 left: its clocks, its special function registers (the
-// port latches, the result) and its whole memory, in this order.
-inline constexpr std::string_view kAfterStop = "state;dump /i sfr 0x80 0xff;dump /i rom 0x0 0x7fff";
 // The answer that closes the questions of a stop.
 inline constexpr std::string_view kStopAnswered = "7340031";
 // What a paused 8051 is like: its clocks, internal RAM and special function
