@@ -15,7 +15,7 @@ using windowing::no_id;
 
 namespace {
 
-constexpr std::array<windowing::ControlTemplate, 6> about_controls{{
+constexpr auto about_controls = std::to_array<windowing::ControlTemplate>({
     {no_id, ControlKind::static_text, "Quillon, Version 1.01.000", 40, 10, 119, 10,
      windowing::align_left | windowing::no_prefix | windowing::starts_group},
     {no_id, ControlKind::static_text, "A program of the Quillon project", 45, 55, 170, 8,
@@ -27,7 +27,7 @@ constexpr std::array<windowing::ControlTemplate, 6> about_controls{{
      windowing::align_left | windowing::starts_group},
     {IDC_DLL_VERSION, ControlKind::static_text, "DLL-Version", 40, 20, 125, 10,
      windowing::align_left | windowing::starts_group},
-}};
+});
 
 constexpr windowing::DialogTemplate about_template{
     IDD_ABOUTBOX, "Info über Quillon", "MS Sans Serif", 8, 222, 66, true, about_controls};

@@ -21,7 +21,7 @@ namespace {
 
 constexpr unsigned column_style = windowing::multi_line | windowing::read_only;
 
-constexpr std::array<windowing::ControlTemplate, 7> view_controls{{
+constexpr auto view_controls = std::to_array<windowing::ControlTemplate>({
     {IDC_SCROLLBAR, ControlKind::scroll_bar, "", 348, 0, 10, 160, windowing::style_none},
     {IDC_POS, ControlKind::edit, "", 4, 12, 24, 144, column_style | windowing::align_right},
     {IDC_HEX, ControlKind::edit, "", 36, 12, 216, 144, column_style},
@@ -30,7 +30,7 @@ constexpr std::array<windowing::ControlTemplate, 7> view_controls{{
     {windowing::no_id, ControlKind::group_box, "HEXADECIMAL", 32, 0, 224, 160,
      windowing::style_none},
     {windowing::no_id, ControlKind::group_box, "ASCII", 256, 0, 92, 160, windowing::style_none},
-}};
+});
 
 constexpr windowing::DialogTemplate view_template{
     IDD_BUFFERVIEW, "BufferView", "Courier New", 8, 359, 161, true, view_controls};

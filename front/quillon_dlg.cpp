@@ -34,7 +34,7 @@ namespace {
 
 constexpr unsigned edit_style = windowing::border | windowing::tab_stop | windowing::auto_hscroll;
 
-constexpr std::array<windowing::ControlTemplate, 19> main_controls{{
+constexpr auto main_controls = std::to_array<windowing::ControlTemplate>({
     {IDC_STATUS, ControlKind::static_text, "ready", 3, 117, 175, 11,
      windowing::align_left | windowing::starts_group},
     {IDC_LOAD_FILE, ControlKind::push_button, "load file", 15, 13, 50, 12, windowing::tab_stop},
@@ -57,7 +57,7 @@ constexpr std::array<windowing::ControlTemplate, 19> main_controls{{
      windowing::align_right | windowing::starts_group},
     {IDC_RESET_UC, ControlKind::push_button, "reset uC", 65, 58, 45, 12, windowing::tab_stop},
     {IDC_VIEW, ControlKind::push_button, "view", 49, 89, 22, 12, windowing::tab_stop},
-}};
+});
 
 constexpr windowing::DialogTemplate main_template{
     IDD_QUILLON_DIALOG, "Quillon", "MS Sans Serif", 8, 182, 127, true, main_controls};

@@ -94,7 +94,7 @@ bool GdbSession::command(const std::string& text) {
         format = args[1];
         args = trim(args.substr(2));
     }
-    static constexpr std::array<Entry, 16> kCommands{{
+    static constexpr auto kCommands = std::to_array<Entry>({
         {{"break", "b", "br"},
          "break LOCATION: a breakpoint at FILE:LINE, LINE or FUNCTION",
          [](GdbSession& s, std::string_view a) { s.do_break(a, false); }},
@@ -147,7 +147,7 @@ bool GdbSession::command(const std::string& text) {
         {{"quit", "q", "exit"},
          "quit: end the session and take the board back",
          [](GdbSession& s, std::string_view) { s.quit_ = true; }},
-    }};
+    });
     const Entry* found = nullptr;
     for (const Entry& entry : kCommands) {
         if (std::ranges::find(entry.names, name) != entry.names.end()) {
@@ -180,7 +180,7 @@ bool GdbSession::command(const std::string& text) {
 }
 
 void GdbSession::do_help(std::string_view) {
-    static constexpr std::array<std::string_view, 16> kLines{
+    static constexpr auto kLines = std::to_array<std::string_view>({
         "break LOCATION (b)      a breakpoint at FILE:LINE, LINE, FUNCTION or *ADDRESS",
         "tbreak LOCATION         a breakpoint that goes once hit",
         "delete [N...] (d)       delete breakpoints, all without N",
@@ -197,7 +197,7 @@ void GdbSession::do_help(std::string_view) {
         "set var EXPR = VALUE    change a variable",
         "backtrace (bt)          the calls the 8051 is in; list [LINE]  ten lines of source",
         "echo TEXT, quit (q)     print TEXT; end the session",
-    };
+    });
     for (const std::string_view line : kLines) {
         io_.out << line << '\n';
     }

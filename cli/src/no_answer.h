@@ -16,7 +16,7 @@ namespace qcli {
 // force, or where the port-access layer takes it.
 std::string board_at();
 
-// True when the port in force is a real one (ppdev or direct I/O), where an
+// True when the port in force is a real one, whichever back end, where an
 // all-FF download more likely means no board than RAM full of FF.
 bool real_port();
 

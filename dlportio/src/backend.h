@@ -66,4 +66,9 @@ struct Opened {
     std::string text;
 };
 
+// A back end's open function, named by its row of the back-end table: opens it
+// at `place`, "" for a back end of the whole process, the device path, or the
+// address as hexadecimal text ("0x378").
+using OpenBackend = Opened(const Machine& machine, const std::string& place);
+
 }  // namespace dlportio

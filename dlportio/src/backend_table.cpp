@@ -6,11 +6,12 @@
 #include <algorithm>
 #include <array>
 
-#include "direct_port.h"
-#include "ppdev_port.h"
-#include "sim_backend.h"
-
 namespace dlportio {
+
+// Each defined in the back end's own file.
+OpenBackend open_simulated;
+OpenBackend open_ppdev;
+OpenBackend open_direct;
 
 namespace {
 
@@ -18,9 +19,9 @@ namespace {
 // simulated board only where the machine has no parallel port at all, and
 // never direct I/O, which needs privileges and drives an address blind.
 constexpr std::array kRows{
-    BackendRow{"sim", Kind::simulated, Place::process, false, 2, open_simulated},
-    BackendRow{"ppdev", Kind::real_port, Place::device, true, 1, open_ppdev},
-    BackendRow{"direct", Kind::real_port, Place::address, true, 0, open_direct},
+    BackendRow{"sim", Kind::simulated, Place::process, 2, open_simulated},
+    BackendRow{"ppdev", Kind::real_port, Place::device, 1, open_ppdev},
+    BackendRow{"direct", Kind::real_port, Place::address, 0, open_direct},
 };
 
 struct AutoRows {

@@ -3,8 +3,8 @@
 // The back ends the layer knows, one row each: the name DLPORTIO_BACKEND gives
 // it, its kind, what one opening of it serves, what `auto` makes of it, and
 // how to open it. A back end is a file with its class and its open function,
-// and a row in backend_table.cpp; the selection finds it there by name, or
-// walks the rows `auto` may choose.
+// and a row in backend_table.cpp that names the function; the selection finds
+// it there by name, or walks the rows `auto` may choose.
 #pragma once
 
 #include <dlportio.h>
@@ -33,16 +33,16 @@ enum class Place {
 
 struct BackendRow {
     std::string_view name;  // as DLPORTIO_BACKEND names it
+    // Kind::real_port for a back end that drives a real parallel port: `auto`
+    // takes one where the machine has a port for the address, and never puts
+    // another board where one may hang.
     Kind kind;
     Place place;
-    // Drives a real parallel port. `auto` takes one where the machine has a
-    // port for the address, and never puts another board where one may hang.
-    bool real_port;
     // `auto` tries its rows from the lowest rank up; 0: only when named.
     unsigned auto_rank;
-    // Opens the back end at `place`: "" for Place::process, the device path,
-    // or the address as hexadecimal text ("0x378").
-    Opened (*open)(const Machine& machine, const std::string& place);
+    OpenBackend* open;
+
+    constexpr bool real_port() const { return kind == Kind::real_port; }
 };
 
 // Every row, in the table's order.
@@ -54,7 +54,7 @@ const BackendRow* find_backend(std::string_view name);
 // The rows `auto` may choose, most preferred first.
 std::span<const BackendRow* const> auto_rows();
 
-// "auto, sim, ppdev or direct": what DLPORTIO_BACKEND takes.
+// "auto, sim, ppdev or direct": what DLPORTIO_BACKEND takes, from the rows.
 std::string backend_names();
 
 }  // namespace dlportio

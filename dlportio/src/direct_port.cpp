@@ -277,6 +277,7 @@ DirectPort::~DirectPort() {
     io_.ioperm(base_, kRegisterCount, 0);
 }
 
+// The direct row of the back-end table: the port at `address` ("0x378").
 Opened open_direct(const Machine& machine, const std::string& address) {
     std::string error;
     std::string claimed;

@@ -68,7 +68,4 @@ private:
     std::unique_ptr<PpdevPort> claim_;  // released after the registers are given back
 };
 
-// The direct row of the back-end table: the port at `address` ("0x378").
-Opened open_direct(const Machine& machine, const std::string& address);
-
 }  // namespace dlportio

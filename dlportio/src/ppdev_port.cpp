@@ -175,6 +175,7 @@ void PpdevPort::report_failure(const char* request) {
          "; further failures are counted, not told");
 }
 
+// The ppdev row of the back-end table: the port at `device` (/dev/parportN).
 Opened open_ppdev(const Machine& machine, const std::string& device) {
     std::string error;
     auto port = PpdevPort::open(device, machine.calls, machine.settings.paths, error);

@@ -43,7 +43,4 @@ private:
     AccessFailures failures_;
 };
 
-// The ppdev row of the back-end table: the port at `device` (/dev/parportN).
-Opened open_ppdev(const Machine& machine, const std::string& device);
-
 }  // namespace dlportio

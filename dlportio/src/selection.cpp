@@ -67,7 +67,7 @@ Choice Selector::choose(unsigned long base) {
         choice.note += "; " + decision.why;
     }
     // Also where a real port was asked for and refused, so that messages name it.
-    const bool real = decision.row == nullptr || decision.row->real_port;
+    const bool real = decision.row == nullptr || decision.row->real_port();
     choice.address = real ? real_address(base) : base;
     choice.note = "port " + hex_address(base) + ": " + choice.note;
     if (trace_) {
@@ -129,7 +129,7 @@ Selector::Decision Selector::real_port(unsigned long address, const BackendRow* 
     const auto rows =
         named != nullptr ? std::span<const BackendRow* const>(&named, 1) : auto_rows();
     for (const BackendRow* row : rows) {
-        if (!row->real_port) {
+        if (!row->real_port()) {
             continue;
         }
         if (auto place = place_for(*row, address, ports)) {

@@ -11,7 +11,7 @@
 namespace dlportio {
 
 struct Settings {
-    std::string backend;  // DLPORTIO_BACKEND: auto (also when empty), sim, ppdev, direct
+    std::string backend;  // DLPORTIO_BACKEND: auto (also when empty), or a back end's name
     std::string device;   // DLPORTIO_DEVICE: one /dev/parportN for every base address
     std::string base;     // DLPORTIO_BASE: the I/O address every base address is taken to
     std::string trace;    // DLPORTIO_TRACE

@@ -6,8 +6,10 @@
 #include <dlfcn.h>
 #include <simboard.h>
 
+#include <memory>
 #include <string>
 
+#include "backend.h"
 #include "messages.h"
 
 namespace dlportio {
@@ -113,7 +115,8 @@ const char* simulated_board_path(void* board, const char* what) {
     return loaded.open != nullptr ? loaded.path(static_cast<simboard*>(board), what) : nullptr;
 }
 
-// The board reads its own settings: this layer only opens it.
+// The sim row of the back-end table. The board reads its own settings: this
+// layer only opens it.
 Opened open_simulated(const Machine&, const std::string&) {
     const SimLibrary& loaded = library();
     if (loaded.open == nullptr) {

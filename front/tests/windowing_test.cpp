@@ -26,7 +26,7 @@ using namespace windowing;
 
 namespace {
 
-constexpr std::array<ControlTemplate, 7> form_controls{{
+constexpr auto form_controls = std::to_array<ControlTemplate>({
     {10, ControlKind::edit, "", 10, 10, 40, 12, border | tab_stop},
     {11, ControlKind::edit, "", 10, 30, 40, 12, border | tab_stop},
     {12, ControlKind::radio_button, "one", 60, 10, 40, 10, starts_group | tab_stop},
@@ -34,7 +34,7 @@ constexpr std::array<ControlTemplate, 7> form_controls{{
     {14, ControlKind::radio_button, "three", 60, 30, 40, 10, style_none},
     {15, ControlKind::static_text, "", 10, 50, 90, 8, align_left},
     {no_id, ControlKind::group_box, "frame", 55, 0, 50, 45, style_none},
-}};
+});
 
 constexpr DialogTemplate form_template{1, "Form", "MS Sans Serif", 8, 120, 70, true, form_controls};
 

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli_surface.h"
 #include "quillon_test/param_name.h"
@@ -119,6 +122,31 @@ TEST(EnvironmentManual, EveryVariableOfThePortAccessLayerIsDescribed) {
             << variable << " has no entry in quillon-cli(1)";
         EXPECT_NE(program.find("*" + variable + "*"), std::string::npos)
             << variable << " is not named in quillon(1)";
+    }
+}
+
+// The back ends the layer knows, as quillon-cli shows them when refusing a
+// name it does not know: "(use auto, sim, ppdev or direct)".
+std::vector<std::string> backend_names() {
+    const ShellResult info = run_shell("DLPORTIO_BACKEND=- " + quoted(QUILLON_CLI_PATH) + " info");
+    std::smatch match;
+    if (!std::regex_search(info.output, match, std::regex(R"(\(use ([a-z0-9_, ]+)\))"))) {
+        return {};
+    }
+    std::istringstream words(std::regex_replace(match[1].str(), std::regex(",| or "), " "));
+    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+}
+
+TEST(EnvironmentManual, TheBackendEntryNamesEveryBackEnd) {
+    const std::vector<std::string> names = backend_names();
+    ASSERT_GE(names.size(), 4u) << "quillon-cli info lists no back ends for an unknown one";
+    const std::string manual = manual_source("quillon-cli.1");
+    const auto from = manual.find("\n*DLPORTIO_BACKEND*\n");
+    ASSERT_NE(from, std::string::npos);
+    const std::string entry = manual.substr(from, manual.find("\n*DLPORTIO_", from + 1) - from);
+    for (const std::string& name : names) {
+        EXPECT_NE(entry.find("*" + name + "*"), std::string::npos)
+            << "the DLPORTIO_BACKEND entry of quillon-cli(1) does not name " << name;
     }
 }
 
