@@ -52,14 +52,37 @@ std::string S51Session::marker_command() {
     return "expression " + std::to_string(7'340'032 + exchanges_);
 }
 
+namespace {
+
+// Whether an answer starts at `at`: after a prompt or a line end, and past
+// the terminal resets the simulator prints when a script it ran ends
+// ("\33[?9l\33[0;0'z\33[!p"). The echo of the command has the number after
+// a blank.
+bool answer_starts(const std::string& got, std::size_t at) {
+    while (at > 0) {
+        const char before = got[at - 1];
+        if (before == '\0' || before == '\n') {
+            return true;
+        }
+        const std::size_t escape = got.rfind('\33', at - 1);
+        // An escape sequence: ESC, '[', parameters and a final byte.
+        if (escape == std::string::npos || escape + 2 >= at || got[escape + 1] != '[' ||
+            before < 0x40 || before > 0x7E) {
+            return false;
+        }
+        at = escape;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::function<std::size_t(const std::string&)> S51Session::marker_end() const {
-    // The answer stands after a prompt or a line end; the echo of the command
-    // has the number after a blank.
     const std::string line = std::to_string(7'340'032 + exchanges_) + "\n";
     return [line](const std::string& got) {
         for (std::size_t at = got.find(line); at != std::string::npos;
              at = got.find(line, at + 1)) {
-            if (at > 0 && (got[at - 1] == '\0' || got[at - 1] == '\n')) {
+            if (answer_starts(got, at)) {
                 const std::size_t prompt = got.find('\0', at + line.size());
                 return prompt != std::string::npos ? prompt + 1 : prompt;
             }
