@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -23,8 +24,9 @@ namespace {
 
 // Only async-signal-safe calls between fork and exec: the parent may have
 // other threads.
-[[noreturn]] void exec_child(const char* program, char* const* argv, const int* keep_fds,
-                             std::size_t keep_count, pid_t parent, int report_fd) {
+[[noreturn]] void exec_child(const char* program, char* const* argv, char* const* envp,
+                             const int* keep_fds, std::size_t keep_count, pid_t parent,
+                             int report_fd) {
     ::setsid();
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) {
@@ -46,7 +48,7 @@ namespace {
     for (std::size_t i = 0; i < keep_count; ++i) {
         ::fcntl(keep_fds[i], F_SETFD, 0);
     }
-    ::execv(program, argv);
+    ::execve(program, argv, envp);
     const int code = errno;
     [[maybe_unused]] const auto written = ::write(report_fd, &code, sizeof code);
     ::_exit(127);
@@ -55,7 +57,8 @@ namespace {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<int>& keep_fds, std::string& error) {
+                           const std::vector<int>& keep_fds, std::string& error,
+                           const std::vector<std::string>& environment) {
     std::vector<std::string> storage;
     storage.reserve(args.size() + 1);
     storage.push_back(program);
@@ -65,6 +68,26 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    // Ours, then this process's own but those ours replace; built before the
+    // fork, as the child may not allocate.
+    std::vector<std::string> env_storage(environment);
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string_view name(*entry, std::strcspn(*entry, "="));
+        const bool replaced = std::any_of(environment.begin(), environment.end(),
+                                          [name](const std::string& ours) {
+                                              return ours.size() > name.size() &&
+                                                     ours.starts_with(name) &&
+                                                     ours[name.size()] == '=';
+                                          });
+        if (!replaced) {
+            env_storage.emplace_back(*entry);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env_storage) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
 
     // The exec failure comes back through a pipe that closes on a good exec.
     int report[2];
@@ -78,8 +101,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     const pid_t pid = ::fork();
     if (pid == 0) {
         from_child.close();
-        exec_child(program.c_str(), argv.data(), keep_fds.data(), keep_fds.size(), parent,
-                   to_parent.get());
+        exec_child(program.c_str(), argv.data(), envp.data(), keep_fds.data(), keep_fds.size(),
+                   parent, to_parent.get());
     }
     to_parent.close();
     if (pid < 0) {

@@ -18,10 +18,12 @@ namespace sim {
 class ChildProcess {
 public:
     // Starts `program` (an absolute path) with `args`; standard input, output
-    // and error go to /dev/null and only `keep_fds` are inherited besides them.
+    // and error go to /dev/null and only `keep_fds` are inherited besides them;
+    // `environment` ("NAME=value") is added to this process's own.
     // On failure the process is not running and `error` says why.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<int>& keep_fds, std::string& error);
+                 const std::vector<int>& keep_fds, std::string& error,
+                 const std::vector<std::string>& environment = {});
     // Ends the process group at once if it is still there.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

@@ -3,6 +3,7 @@
 // Running the board's RAM on s51: start, watch, stop, read back.
 #include "s51_cpu.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -116,6 +118,44 @@ std::string without_loads(std::string_view text) {
         }
     }
     return kept;
+}
+
+// The library that ends the simulator's idle sleep when its console has
+// input (s51_wake.c): beside the board's library, where it is installed, or
+// in the build tree. Empty when there is none, and the simulator then idles
+// as it does by itself.
+std::string wake_library() {
+    static const char anchor = 0;
+    std::vector<std::filesystem::path> places;
+    Dl_info info{};
+    if (::dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr) {
+        places.push_back(std::filesystem::path(info.dli_fname).parent_path() /
+                         "libquillon-s51-wake.so");
+    }
+#if defined(QUILLON_S51_WAKE_INSTALLED) && defined(QUILLON_S51_WAKE_BUILT)
+    places.emplace_back(QUILLON_S51_WAKE_INSTALLED);
+    places.emplace_back(QUILLON_S51_WAKE_BUILT);
+#endif
+    for (const auto& place : places) {
+        std::error_code ec;
+        const std::string name = place.string();
+        // The loader splits its list at blanks and colons.
+        if (place.is_absolute() && std::filesystem::is_regular_file(place, ec) &&
+            name.find_first_of(" :") == std::string::npos) {
+            return name;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> wake_environment(const std::string& console) {
+    const std::string library = wake_library();
+    if (library.empty()) {
+        return {};
+    }
+    const char* theirs = std::getenv("LD_PRELOAD");
+    return {"LD_PRELOAD=" + library + (theirs && *theirs ? std::string(":") + theirs : ""),
+            "QUILLON_S51_CONSOLE=" + console};
 }
 
 }  // namespace
@@ -297,7 +337,7 @@ bool S51Cpu::spawn(S51Session& session, quillon::posix::Fd log, quillon::posix::
         settings_.program,
         std::vector<std::string>{"-t", "8051", "-X", "11.0592M", "-R", std::string(kRandomSeed),
                                  "-b", "-P", "-c", session.console.device(), "-S", serial},
-        inherited, error);
+        inherited, error, wake_environment(session.console.device()));
     session.relay = std::make_unique<UartRelay>(std::move(from_uart), std::move(log),
                                                 std::move(terminal), &log_error_);
     if (!error.empty()) {
