@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli_process.h"
+#include "quillon_test/child_processes.h"
 
 namespace qcli {
 namespace {
@@ -189,6 +190,36 @@ TEST(CliDap, EditorBreaksReadsAVariableStepsAndRunsToTheResult) {
 
     client.response(client.request("disconnect"));
     EXPECT_EQ(server->wait(), 0);
+}
+// A disconnect before the firmware's result keeps what it wrote on the board
+// and ends its simulator.
+TEST(CliDap, DisconnectBeforeTheResultKeepsTheRamAndEndsTheSimulator) {
+    if (::access("/usr/bin/s51", X_OK) != 0) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    Scratch scratch;
+    const std::string mark = "QUILLON_TEST_SESSION=" + scratch.dir().string();
+    const auto server = scratch.start({"debug", "--dap"}, {"DLPORTIO_SIM_MCU=s51", mark});
+    DapClient client(*server);
+    client.response(client.request("initialize", {{"adapterID", "quillon"}}));
+    ASSERT_TRUE(client
+                    .response(client.request(
+                        "launch", {{"program", QUILLON_DEBUG_IHX},
+                                   {"sourceDirs", {QUILLON_FIRMWARE_SOURCE_DIR}}}))["success"]
+                    .get<bool>());
+    client.event("initialized");
+    const std::string source = std::string(QUILLON_FIRMWARE_SOURCE_DIR) + "/debug_firmware.c";
+    client.response(client.request("setBreakpoints",
+                                   {{"source", {{"path", source}}},
+                                    {"breakpoints", {{{"line", line_of("after the loop")}}}}}));
+    client.response(client.request("configurationDone"));
+    EXPECT_EQ(client.event("stopped")["body"]["reason"], "breakpoint");
+    client.response(client.request("disconnect"));
+    server->wait();
+    const auto ram = scratch.ram();
+    EXPECT_EQ(std::vector<std::uint8_t>(ram.begin() + 0x1800, ram.begin() + 0x1804),
+              (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_TRUE(processes_with("s51", mark).empty()) << "a simulator outlived its session";
 }
 #endif
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli_process.h"
+#include "quillon_test/child_processes.h"
 
 namespace qcli {
 namespace {
@@ -154,6 +155,24 @@ TEST_F(CliDebug, BatchSessionBreaksPrintsStepsSetsAndEndsWithTheVerdict) {
     const auto ram = scratch.ram();
     EXPECT_EQ(std::vector<std::uint8_t>(ram.begin() + 0x1800, ram.begin() + 0x1804),
               (std::vector<std::uint8_t>{1, 2, 3, 4}));
+}
+
+// A script that ends before the firmware's result: the board keeps what the
+// firmware wrote up to there, and its simulator is gone.
+TEST_F(CliDebug, SessionEndedEarlyKeepsWhatTheFirmwareWroteAndEndsTheSimulator) {
+    const std::string mark = "QUILLON_TEST_SESSION=" + scratch.dir().string();
+    scratch.write_text("session.gdb", "break " + at("after the loop") + "\nrun\nprint/x samples\n");
+    const ProcessResult r =
+        scratch.run({"-q", "debug", image(), "--batch", scratch.path("session.gdb").string(),
+                     "--source-dir", source_dir()},
+                    {"DLPORTIO_SIM_MCU=s51", mark});
+    EXPECT_EQ(r.exit_code, 6) << describe(r);
+    EXPECT_NE(r.out.find("$1 = {0x1, 0x2, 0x3, 0x4}\n"), std::string::npos) << describe(r);
+    EXPECT_EQ(r.err.find("did not stop"), std::string::npos) << describe(r);
+    const auto ram = scratch.ram();
+    EXPECT_EQ(std::vector<std::uint8_t>(ram.begin() + 0x1800, ram.begin() + 0x1804),
+              (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_TRUE(processes_with("s51", mark).empty()) << "a simulator outlived its session";
 }
 
 TEST_F(CliDebug, TwoSessionsOnTwoBoardsSeeOnlyTheirOwn) {

@@ -39,3 +39,25 @@ inline std::vector<pid_t> children_named(const std::string& name) {
     }
     return found;
 }
+
+// Processes named `name`, anyone's children, whose environment holds `entry`
+// ("NAME=value"): a helper a program started and left behind when it ended.
+inline std::vector<pid_t> processes_with(const std::string& name, const std::string& entry) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+        std::ifstream comm_file(process.path() / "comm");
+        std::string comm;
+        if (!std::getline(comm_file, comm) || comm != name) {
+            continue;
+        }
+        std::ifstream environ_file(process.path() / "environ", std::ios::binary);
+        for (std::string held; std::getline(environ_file, held, '\0');) {
+            if (held == entry) {
+                found.push_back(static_cast<pid_t>(std::stol(process.path().filename().string())));
+                break;
+            }
+        }
+    }
+    return found;
+}
