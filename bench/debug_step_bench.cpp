@@ -81,7 +81,7 @@ public:
         state.cycles = report.cycles;
         state.result = report.result;
         state.text = report.text;
-        state.kind = report.end == SIMBOARD_EXITED ? K::exited
+        state.kind = report.end == SIMBOARD_EXITED      ? K::exited
                      : report.end != SIMBOARD_NOT_ENDED ? K::failed
                      : report.paused                    ? K::paused
                      : report.running                   ? K::running
@@ -270,8 +270,7 @@ void from_loop_body(benchmark::State& state, Timed what) {
     double total = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        if (session && session->engine->last_stop().reason !=
-                           debugger::Stop::Reason::breakpoint) {
+        if (session && session->engine->last_stop().reason != debugger::Stop::Reason::breakpoint) {
             session->engine->go({});  // round the loop to the breakpoint, or to the end
         }
         if (!session || session->engine->last_stop().ended()) {
@@ -343,10 +342,7 @@ void BM_BreakpointsSetAndCleared(benchmark::State& state) {
 BENCHMARK(BM_S51AloneStep)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Exchange)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NextOverOneLine)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ContinueToBreakpoint)
-    ->UseManualTime()
-    ->Iterations(20)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContinueToBreakpoint)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LaunchToFirstStop)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BreakpointsSetAndCleared)
     ->UseManualTime()

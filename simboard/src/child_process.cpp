@@ -73,12 +73,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     std::vector<std::string> env_storage(environment);
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         const std::string_view name(*entry, std::strcspn(*entry, "="));
-        const bool replaced = std::any_of(environment.begin(), environment.end(),
-                                          [name](const std::string& ours) {
-                                              return ours.size() > name.size() &&
-                                                     ours.starts_with(name) &&
-                                                     ours[name.size()] == '=';
-                                          });
+        const bool replaced =
+            std::any_of(environment.begin(), environment.end(), [name](const std::string& ours) {
+                return ours.size() > name.size() && ours.starts_with(name) &&
+                       ours[name.size()] == '=';
+            });
         if (!replaced) {
             env_storage.emplace_back(*entry);
         }
