@@ -114,6 +114,7 @@ TEST_F(DebianInstall, EachPackageHoldsWhatItIsFor) {
         {lib + "/libvandrel.so.1", "libvandrel1"},
         {lib + "/libdlportio.so.1", "libvandrel1"},
         {lib + "/quillon/libquillon-simboard.so", "libvandrel1"},
+        {lib + "/quillon/libquillon-s51-wake.so", "libvandrel1"},
         {lib + "/libvandrel.so", "libvandrel-dev"},
         {lib + "/libdlportio.so", "libvandrel-dev"},
         {"usr/include/vandrel.h", "libvandrel-dev"},
