@@ -410,6 +410,13 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
         if (stop->code == kBreakpoint) {
             session.note_snapshot(before);
         }
+        // A breakpoint without the look attached: asked for now, so that the
+        // stop tells its own clocks.
+        if (!session.have_snapshot) {
+            if (const auto said = ask(as_lines(kSnapshot))) {
+                session.note_snapshot(*said);
+            }
+        }
         if (session.have_snapshot) {
             report_.cycles = session.clocks / kClocksPerCycle;
         }

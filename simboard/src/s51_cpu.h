@@ -99,6 +99,9 @@ private:
     // One exchange with a paused 8051: the lines (and the breakpoints still to
     // delete) in one write, the answer through `ending` and its prompt.
     std::optional<std::string> ask(std::vector<std::string> lines, std::string_view ending = {});
+    // Breakpoint changes not yet sent, and their numbers from the answer.
+    std::vector<std::string> break_changes();
+    std::vector<int> note_breaks(const std::string& said);
     std::optional<std::string> converse(
         std::vector<std::string> lines,
         const std::function<std::size_t(const std::string&)>& complete);

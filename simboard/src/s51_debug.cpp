@@ -2,12 +2,15 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 // The debugged 8051's side of S51Cpu: its memory and breakpoints while it is
 // paused, and letting it run on. Each exchange is one write and one answer: a
-// paused simulator looks at its console only every 100 ms.
+// paused simulator answers as soon as it reads (s51_wake.c). Breakpoints go
+// with the next exchange.
 #include <simboard.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <regex>
 
 #include "s51_answers.h"
 #include "s51_commands.h"
@@ -26,16 +29,82 @@ constexpr std::size_t kBytesPerSet = 15;
 // Ten steps' worth is safe, with room for the closing marker.
 constexpr std::size_t kLargestWrite = 990;
 constexpr std::size_t kMarkerRoom = 40;
+// Measured: s51 4.2.0 corrupts its heap and aborts with more than about 8190
+// breakpoints. Kept ones stop below this, and those of one run fill the rest.
+constexpr std::size_t kMostBreakpoints = 8000;
+constexpr std::size_t kMostKept = 7000;
 
-std::string deletes(const std::vector<int>& numbers) {
-    std::string line = "delete";
+// "delete 1 2 3" lines, each short enough for one console read.
+void add_deletes(const std::vector<int>& numbers, std::vector<std::string>& lines) {
+    constexpr std::size_t kLongest = 90;
+    std::string line;
     for (const int number : numbers) {
-        line += " " + std::to_string(number);
+        const std::string more = " " + std::to_string(number);
+        if (!line.empty() && line.size() + more.size() > kLongest) {
+            lines.push_back(std::move(line));
+            line.clear();
+        }
+        if (line.empty()) {
+            line = "delete";
+        }
+        line += more;
     }
-    return line;
+    if (!line.empty()) {
+        lines.push_back(std::move(line));
+    }
+}
+
+// The breakpoints the answer tells of, by address: "Breakpoint 3 at 0x0000ba".
+// One asked for where there was one already has no number of its own.
+std::map<unsigned, int> breakpoints_by_address(const std::string& text) {
+    static const std::regex set(R"(Breakpoint (\d+) at 0x([0-9a-fA-F]+))");
+    std::map<unsigned, int> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), set);
+         it != std::sregex_iterator(); ++it) {
+        found[static_cast<unsigned>(std::stoul((*it)[2].str(), nullptr, 16))] =
+            std::stoi((*it)[1].str());
+    }
+    return found;
 }
 
 }  // namespace
+
+// The breakpoints cleared and asked for since the last exchange, as the lines
+// that open the next one.
+std::vector<std::string> S51Cpu::break_changes() {
+    S51Session& session = *session_;
+    std::vector<int> gone = std::move(session.once);
+    session.once.clear();
+    gone.insert(gone.end(), session.to_delete.begin(), session.to_delete.end());
+    session.to_delete.clear();
+    std::vector<std::string> lines;
+    add_deletes(gone, lines);
+    // Without the snapshot attached: a fifth of the bytes, and the stop asks
+    // for its look at the 8051 itself.
+    for (const unsigned address : session.to_set) {
+        lines.push_back(pause_at(address).front());
+    }
+    return lines;
+}
+
+// Takes the numbers of the breakpoints asked for from the answer that set
+// them; the rest of `said` are those of this run only.
+std::vector<int> S51Cpu::note_breaks(const std::string& said) {
+    S51Session& session = *session_;
+    auto numbers = breakpoints_by_address(said);
+    for (const unsigned address : session.to_set) {
+        if (const auto found = numbers.find(address); found != numbers.end()) {
+            session.breaks[address] = found->second;
+            numbers.erase(found);
+        }
+    }
+    session.to_set.clear();
+    std::vector<int> rest;
+    for (const auto& [address, number] : numbers) {
+        rest.push_back(number);
+    }
+    return rest;
+}
 
 // The simulator takes a long write in pieces of its own and may cut a line
 // there: a long exchange goes in writes it takes whole, each answered before
@@ -79,12 +148,14 @@ std::optional<std::string> S51Cpu::ask(std::vector<std::string> lines, std::stri
         return std::nullopt;
     }
     S51Session& session = *session_;
-    if (!session.once.empty()) {
-        lines.insert(lines.begin(), deletes(session.once));
-        session.once.clear();
-    }
+    const bool breaks_changed = !session.to_set.empty();
+    auto changes = break_changes();
+    lines.insert(lines.begin(), changes.begin(), changes.end());
     lines.push_back(session.marker_command());
     auto said = converse(std::move(lines), session.marker_end());
+    if (said && breaks_changed) {
+        note_breaks(*said);
+    }
     if (said && !ending.empty() && said->find(ending) == std::string::npos) {
         return std::nullopt;
     }
@@ -172,15 +243,14 @@ bool S51Cpu::set_break(unsigned address) {
         return false;
     }
     S51Session& session = *session_;
-    if (session.breaks.contains(address)) {
+    if (session.breaks.contains(address) || session.to_set.contains(address)) {
         return true;
     }
-    const auto said = ask(pause_at(address));
-    const auto set = said ? breakpoints_set(*said) : std::vector<int>{};
-    if (set.empty()) {
+    if (session.breaks.size() + session.to_set.size() >= kMostKept) {
+        report_.text = "the simulator takes at most " + std::to_string(kMostKept) + " breakpoints";
         return false;
     }
-    session.breaks[address] = set.front();
+    session.to_set.insert(address);
     return true;
 }
 
@@ -189,14 +259,11 @@ bool S51Cpu::clear_break(unsigned address) {
         return false;
     }
     S51Session& session = *session_;
-    const auto found = session.breaks.find(address);
-    if (found == session.breaks.end()) {
-        return true;
+    session.to_set.erase(address);
+    if (const auto found = session.breaks.find(address); found != session.breaks.end()) {
+        session.to_delete.push_back(found->second);
+        session.breaks.erase(found);
     }
-    if (!ask({deletes({found->second})})) {
-        return false;
-    }
-    session.breaks.erase(found);
     return true;
 }
 
@@ -205,18 +272,16 @@ bool S51Cpu::resume(std::span<const unsigned> once) {
         return false;
     }
     S51Session& session = *session_;
-    std::vector<std::string> lines;
-    if (!session.once.empty()) {
-        lines.push_back(deletes(session.once));
-        session.once.clear();
-    }
+    std::vector<std::string> lines = break_changes();
     std::vector<unsigned> addresses(once.begin(), once.end());
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
     for (const unsigned address : addresses) {
         // Without the snapshot of kept breakpoints: the shorter the write,
         // the sooner it runs; a look at the 8051 is asked for when needed.
-        if (address < kBoardRamSize && !session.breaks.contains(address)) {
+        if (address < kBoardRamSize && !session.breaks.contains(address) &&
+            !session.to_set.contains(address) &&
+            session.breaks.size() + session.to_set.size() + lines.size() < kMostBreakpoints) {
             lines.push_back(pause_at(address).front());
         }
     }
@@ -229,7 +294,7 @@ bool S51Cpu::resume(std::span<const unsigned> once) {
         report_.text = "the simulator did not run on";
         return false;
     }
-    session.once = breakpoints_set(*said);
+    session.once = note_breaks(*said);
     session.paused = false;
     session.ran_on();
     session.printed.clear();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,10 @@ public:
 
     std::map<unsigned, int> breaks;  // the breakpoints kept across resumes: address, number
     std::vector<int> once;           // those of the last resume only, to delete
+    // Breakpoints asked for or cleared since the last exchange: they go with
+    // the next one, so that thousands cost a few writes, not an exchange each.
+    std::set<unsigned> to_set;
+    std::vector<int> to_delete;
 
     // Takes a snapshot from the answers to kSnapshot in `text`.
     void note_snapshot(std::string_view text);
