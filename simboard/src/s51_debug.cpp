@@ -247,7 +247,6 @@ bool S51Cpu::set_break(unsigned address) {
         return true;
     }
     if (session.breaks.size() + session.to_set.size() >= kMostKept) {
-        report_.text = "the simulator takes at most " + std::to_string(kMostKept) + " breakpoints";
         return false;
     }
     session.to_set.insert(address);
@@ -276,13 +275,14 @@ bool S51Cpu::resume(std::span<const unsigned> once) {
     std::vector<unsigned> addresses(once.begin(), once.end());
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    std::size_t in_simulator = session.breaks.size() + session.to_set.size();
     for (const unsigned address : addresses) {
         // Without the snapshot of kept breakpoints: the shorter the write,
         // the sooner it runs; a look at the 8051 is asked for when needed.
         if (address < kBoardRamSize && !session.breaks.contains(address) &&
-            !session.to_set.contains(address) &&
-            session.breaks.size() + session.to_set.size() + lines.size() < kMostBreakpoints) {
+            !session.to_set.contains(address) && in_simulator < kMostBreakpoints) {
             lines.push_back(pause_at(address).front());
+            ++in_simulator;
         }
     }
     lines.emplace_back("run");
