@@ -285,7 +285,7 @@ void from_loop_body(benchmark::State& state, Timed what) {
         }
         state.ResumeTiming();
         const auto start = Clock::now();
-        const debugger::Stop stop = what(*session->engine);
+        const debugger::Stop stop = what(*session);
         const double seconds = seconds_since(start);
         if (stop.reason == debugger::Stop::Reason::failed) {
             state.SkipWithError(stop.text.c_str());
@@ -298,11 +298,41 @@ void from_loop_body(benchmark::State& state, Timed what) {
 }
 
 void BM_NextOverOneLine(benchmark::State& state) {
-    from_loop_body(state, [](debugger::Engine& engine) { return engine.next({}); });
+    from_loop_body(state, [](Session& session) { return session.engine->next({}); });
 }
 
 void BM_ContinueToBreakpoint(benchmark::State& state) {
-    from_loop_body(state, [](debugger::Engine& engine) { return engine.go({}); });
+    from_loop_body(state, [](Session& session) { return session.engine->go({}); });
+}
+
+// A run to the breakpoint and the first reads of the external RAM after it:
+// an array of four bytes (array_ms), as `print samples` needs, then the rest
+// of the RAM (rest_ms).
+void BM_ContinueAndReadTheRam(benchmark::State& state) {
+    std::array<std::uint8_t, 0x8000> bytes{};
+    double array = 0;
+    double rest = 0;
+    int reads = 0;
+    from_loop_body(state, [&](Session& session) {
+        debugger::Stop stop = session.engine->go({});
+        if (stop.reason == debugger::Stop::Reason::breakpoint) {
+            auto start = Clock::now();
+            const bool read = session.cpu.read(SIMBOARD_XDATA, 0x1800, std::span(bytes).first(4));
+            array += seconds_since(start);
+            start = Clock::now();
+            if (!read || !session.cpu.read(SIMBOARD_XDATA, 0, bytes)) {
+                stop.reason = debugger::Stop::Reason::failed;
+                stop.text = "the read was refused";
+            }
+            rest += seconds_since(start);
+            ++reads;
+        }
+        return stop;
+    });
+    if (reads > 0) {
+        state.counters["array_ms"] = array * 1000 / reads;
+        state.counters["rest_ms"] = rest * 1000 / reads;
+    }
 }
 
 // Breakpoints at `count` addresses set, then cleared, on the paused 8051, each
@@ -354,6 +384,7 @@ BENCHMARK(BM_S51AloneStep)->UseManualTime()->Iterations(1)->Unit(benchmark::kMil
 BENCHMARK(BM_Exchange)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NextOverOneLine)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ContinueToBreakpoint)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContinueAndReadTheRam)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LaunchToFirstStop)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BreakpointsSetAndCleared)
     ->UseManualTime()

@@ -193,13 +193,43 @@ bool S51Cpu::read(int space, unsigned address, std::span<std::uint8_t> bytes) {
     if ((space != SIMBOARD_CODE && space != SIMBOARD_XDATA) || end > kBoardRamSize) {
         return false;
     }
-    if (!session.have_pause_memory) {
-        const auto said = ask({dump_command(SIMBOARD_CODE, 0, kBoardRamSize)});
+    if (bytes.empty()) {
+        return true;
+    }
+    // Only the pages read, each once while paused: the simulator prints a
+    // dump a byte or two per write, some 2 ms per KB.
+    constexpr unsigned kPage = S51Session::kPageSize;
+    std::vector<std::pair<unsigned, unsigned>> runs;  // first page, pages
+    for (unsigned page = address / kPage; page <= (end - 1) / kPage; ++page) {
+        if (session.known_pages.test(page)) {
+            continue;
+        }
+        if (!runs.empty() && runs.back().first + runs.back().second == page) {
+            ++runs.back().second;
+        } else {
+            runs.emplace_back(page, 1);
+        }
+    }
+    if (!runs.empty()) {
+        std::vector<std::string> lines;
+        for (const auto& [page, pages] : runs) {
+            lines.push_back(dump_command(SIMBOARD_CODE, page * kPage, pages * kPage));
+        }
+        const auto said = ask(lines);
         const auto dumps = said ? dumps_in(*said) : std::vector<std::string_view>{};
-        session.have_pause_memory =
-            !dumps.empty() && store_dump(dumps.back(), kBoardRamSize, session.memory);
-        if (!session.have_pause_memory) {
+        if (dumps.size() < runs.size()) {
             return false;
+        }
+        // The answers to this exchange's dumps are its last ones.
+        const std::size_t first = dumps.size() - runs.size();
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const auto [page, pages] = runs[i];
+            if (!store_dump(dumps[first + i], pages * kPage, session.memory)) {
+                return false;
+            }
+            for (unsigned known = page; known < page + pages; ++known) {
+                session.known_pages.set(known);
+            }
         }
     }
     std::copy(session.memory.begin() + address, session.memory.begin() + end, bytes.begin());
@@ -228,7 +258,7 @@ bool S51Cpu::write(int space, unsigned address, std::span<const std::uint8_t> by
         return false;
     }
     // What is known stays true: the same bytes go where they were written.
-    if (memory && session.have_pause_memory) {
+    if (memory) {
         std::copy(bytes.begin(), bytes.end(), session.memory.begin() + address);
     } else if (space == SIMBOARD_IDATA) {
         std::copy(bytes.begin(), bytes.end(), session.iram.begin() + address);

@@ -44,7 +44,7 @@ void S51Session::note_snapshot(std::string_view text) {
 
 void S51Session::ran_on() {
     have_snapshot = false;
-    have_pause_memory = false;
+    known_pages.reset();
 }
 
 std::string S51Session::marker_command() {

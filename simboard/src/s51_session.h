@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -62,11 +63,12 @@ public:
     bool have_ports = false;
 
     // While paused: its clocks, internal RAM and special function registers
-    // (from kSnapshot), and its memory once it was read.
+    // (from kSnapshot), and the pages of its memory that were read.
     std::uint64_t clocks = 0;
     std::array<std::uint8_t, 0x80> iram{};
     bool have_snapshot = false;
-    bool have_pause_memory = false;
+    static constexpr unsigned kPageSize = 256;
+    std::bitset<kBoardRamSize / kPageSize> known_pages;  // of `memory`, read while paused
 
     RamLayout layout;              // the RAM as it was handed over: its fill and the rest
     std::uint32_t hole_slack = 0;  // bytes the simulator's hole lengths leave out
