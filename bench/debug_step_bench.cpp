@@ -335,6 +335,44 @@ void BM_ContinueAndReadTheRam(benchmark::State& state) {
     }
 }
 
+// From asking a running 8051 to pause to its pause, on a firmware that loops
+// for ever: a running simulator looks at its console only now and then.
+void BM_PauseWhileRunning(benchmark::State& state) {
+    Ram idle{};
+    if (!usable(state) || !load(QUILLON_IDLE_IHX, idle)) {
+        state.SkipWithError("the busy-loop firmware is missing");
+        return;
+    }
+    Session session(fixture().settings);
+    if (!session.launch(idle)) {
+        state.SkipWithError("the 8051 did not start");
+        return;
+    }
+    double total = 0;
+    for (auto _ : state) {
+        if (!session.cpu.resume({})) {
+            state.SkipWithError("the 8051 did not run on");
+            break;
+        }
+        session.cpu.wait(std::chrono::milliseconds(20));
+        const auto start = Clock::now();
+        session.cpu.pause();
+        sim::RunReport report = session.cpu.poll();
+        while (report.running) {
+            session.cpu.wait(std::chrono::milliseconds(100));
+            report = session.cpu.poll();
+        }
+        const double seconds = seconds_since(start);
+        if (!report.paused) {
+            state.SkipWithError("the 8051 did not pause");
+            break;
+        }
+        total += seconds;
+        state.SetIterationTime(seconds);
+    }
+    note_ratio(state, total, state.iterations());
+}
+
 // Breakpoints at `count` addresses set, then cleared, on the paused 8051, each
 // time up to the simulator's answer.
 void BM_BreakpointsSetAndCleared(benchmark::State& state) {
@@ -385,6 +423,7 @@ BENCHMARK(BM_Exchange)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NextOverOneLine)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ContinueToBreakpoint)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ContinueAndReadTheRam)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PauseWhileRunning)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LaunchToFirstStop)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BreakpointsSetAndCleared)
     ->UseManualTime()
