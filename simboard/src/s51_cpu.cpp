@@ -399,6 +399,11 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
     if (!stop) {
         return false;
     }
+    // What the firmware sent before it stopped is in the log before the stop
+    // is told.
+    if (session.relay) {
+        session.relay->drain();
+    }
     report_.running = false;
     report_.pc = stop->pc;
     const std::string_view before = std::string_view(text).substr(0, stop->begin);

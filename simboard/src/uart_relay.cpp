@@ -3,6 +3,8 @@
 // The relay thread from the UART pipe to the log and the terminal.
 #include "uart_relay.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -14,9 +16,22 @@
 
 namespace sim {
 
+namespace {
+
+// Reads that find the pipe empty return at once: the thread and drain() both
+// take what is there.
+quillon::posix::Fd nonblocking(quillon::posix::Fd fd) {
+    if (fd.valid()) {
+        ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) | O_NONBLOCK);
+    }
+    return fd;
+}
+
+}  // namespace
+
 UartRelay::UartRelay(quillon::posix::Fd pipe_fd, quillon::posix::Fd log_fd,
                      quillon::posix::Fd terminal_fd, std::atomic<int>* log_error)
-    : pipe_fd_(std::move(pipe_fd)),
+    : pipe_fd_(nonblocking(std::move(pipe_fd))),
       log_fd_(std::move(log_fd)),
       terminal_fd_(std::move(terminal_fd)),
       log_error_(log_error),
@@ -33,16 +48,42 @@ void UartRelay::take_activity() {
 }
 
 void UartRelay::copy() {
+    while (true) {
+        pollfd ready{pipe_fd_.get(), POLLIN, 0};
+        if (::poll(&ready, 1, -1) < 0 && errno != EINTR) {
+            break;
+        }
+        const std::lock_guard lock(mutex_);
+        if (!take_pipe()) {
+            break;
+        }
+    }
+    ::eventfd_write(activity_fd_.get(), 1);  // the simulator has ended
+}
+
+void UartRelay::drain() {
+    const std::lock_guard lock(mutex_);
+    if (!ended_) {
+        take_pipe();
+    }
+}
+
+bool UartRelay::take_pipe() {
     std::array<char, 4096> chunk{};
+    bool copied = false;
     while (true) {
         const ssize_t got = ::read(pipe_fd_.get(), chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            ::eventfd_write(activity_fd_.get(), 1);
-            return;  // the simulator has ended
+        if (got < 0 && errno == EAGAIN) {
+            break;
         }
+        if (got <= 0) {
+            ended_ = true;
+            break;
+        }
+        copied = true;
         if (terminal_fd_.valid()) {
             [[maybe_unused]] const auto taken =
                 ::write(terminal_fd_.get(), chunk.data(), static_cast<std::size_t>(got));
@@ -56,8 +97,11 @@ void UartRelay::copy() {
             }
             log_fd_ = quillon::posix::Fd();
         }
+    }
+    if (copied) {
         ::eventfd_write(activity_fd_.get(), 1);
     }
+    return !ended_;
 }
 
 }  // namespace sim

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "posix/fd.h"
@@ -29,15 +30,22 @@ public:
     // and when the simulator has ended: a waiting caller wakes on it.
     int activity_fd() const { return activity_fd_.get(); }
     void take_activity();
+    // Copies what the pipe holds now before returning: output the simulator
+    // wrote before it printed a stop is in the log when the stop is told.
+    void drain();
 
 private:
     void copy();
+    // With `mutex_` held: what the pipe holds now; false once it has ended.
+    bool take_pipe();
 
     quillon::posix::Fd pipe_fd_;
     quillon::posix::Fd log_fd_;
     quillon::posix::Fd terminal_fd_;
     std::atomic<int>* log_error_;
     quillon::posix::Fd activity_fd_;
+    std::mutex mutex_;  // one copier at a time: the thread, or drain()
+    bool ended_ = false;
     std::thread thread_;
 };
 
