@@ -16,7 +16,7 @@
 #include <time.h>
 #include <unistd.h>
 
-static int console = -2; /* -2: not opened yet; -1: none */
+static int console = -2;      /* -2: not opened yet; -1: none */
 static int waiting_seen = -1; /* input found by the last early wake */
 
 static int console_fd(void) {
