@@ -86,6 +86,12 @@ private:
     std::optional<std::uint32_t> return_address();
     // Breakpoints for one run at every line of the function but `line`.
     std::vector<unsigned> other_lines(const cdb::Function& function, unsigned line) const;
+    std::optional<std::uint8_t> stack_pointer();
+    // Runs until a stop that is not in a deeper call of `function` than the
+    // frame whose stack pointer was `sp`.
+    Stop run_in_frame(const std::vector<unsigned>& once, const cdb::Function* function,
+                      std::optional<std::uint8_t> sp, std::optional<std::uint32_t> back,
+                      const Watch& watch);
     // After a return into the middle of a line: on to the next line's start.
     Stop to_line_start(Stop stop, const Watch& watch);
 

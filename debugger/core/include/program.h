@@ -41,6 +41,8 @@ public:
 
     const cdb::DebugInfo& info() const { return info_; }
     const std::filesystem::path& cdb_path() const { return cdb_path_; }
+    // What the user should know before trusting the debug information, or empty.
+    const std::string& warning() const { return warning_; }
 
     Location location(std::uint32_t address) const;
     // "t.c:18", "18" (in `current_file`), "main" or "*0x8a".
@@ -66,6 +68,7 @@ private:
 
     cdb::DebugInfo info_;
     std::filesystem::path cdb_path_;
+    std::string warning_;
     std::vector<std::filesystem::path> source_dirs_;
     std::vector<std::uint8_t> code_;
     std::map<std::uint32_t, const cdb::Line*> by_address_;  // the first line record at each address

@@ -30,6 +30,7 @@ struct Value {
     std::vector<Cell> cells;
     int bit = -1;  // for a bit: which bit of the one cell
     std::vector<std::uint8_t> bytes;
+    bool optimized_out = false;  // the compiler keeps it nowhere at this point
 };
 
 // The function whose locals are in sight, at a code address.
@@ -57,7 +58,8 @@ public:
     std::optional<std::string> assign(const std::string& expression, const std::string& text,
                                       const Frame& frame);
 
-    // "12", "7 '\a'", "{x = 12, y = 7 '\a'}", "{1, 2, 3}"; format 'x' for hexadecimal.
+    // "12", "7 '\a'", "{x = 12, y = 7 '\a'}", "{1, 2, 3}"; a format letter x, d, u,
+    // o, t or c as gdb's print/FMT.
     std::string format(const Value& value, char format = 0) const;
     // The members or elements of a structure or array, read.
     std::vector<Value> parts(const Value& value) const;

@@ -199,16 +199,44 @@ Stop Engine::to_line_start(Stop stop, const Watch& watch) {
     return stop;
 }
 
+std::optional<std::uint8_t> Engine::stack_pointer() {
+    std::uint8_t sp = 0;
+    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1))) {
+        return std::nullopt;
+    }
+    return sp;
+}
+
+// A stop at one of the once-addresses inside a deeper call of the same
+// function (a recursion) is not the line asked for: the 8051's stack grows
+// upwards, so a deeper frame has a higher stack pointer.
+Stop Engine::run_in_frame(const std::vector<unsigned>& once, const cdb::Function* function,
+                          std::optional<std::uint8_t> sp, std::optional<std::uint32_t> back,
+                          const Watch& watch) {
+    Stop stop = run(once, watch);
+    while (sp && stop.reason == Stop::Reason::step && stop.location.function == function) {
+        // At the return address the frame has been left only once the
+        // stack pointer is below its own.
+        const auto now = stack_pointer();
+        if (!now || *now < *sp || (*now == *sp && stop.pc != back)) {
+            break;
+        }
+        stop = run(once, watch);
+    }
+    return stop;
+}
+
 Stop Engine::next(const Watch& watch) {
     const Location here = program_.location(stop_.pc);
     if (here.function == nullptr) {
         return go(watch);
     }
     std::vector<unsigned> once = other_lines(*here.function, here.line);
-    if (const auto back = return_address()) {
+    const auto back = return_address();
+    if (back) {
         once.push_back(*back);
     }
-    return to_line_start(run(std::move(once), watch), watch);
+    return to_line_start(run_in_frame(once, here.function, stack_pointer(), back, watch), watch);
 }
 
 Stop Engine::step(const Watch& watch) {
@@ -235,7 +263,18 @@ Stop Engine::finish(const Watch& watch) {
     if (!back) {
         return go(watch);
     }
-    return run({*back}, watch);
+    // The same return address is reached by deeper calls of a recursion
+    // first: the frame is left when the stack pointer drops below its own.
+    const auto sp = stack_pointer();
+    Stop stop = run({*back}, watch);
+    while (sp && stop.reason == Stop::Reason::step && stop.pc == *back) {
+        const auto now = stack_pointer();
+        if (!now || *now < *sp) {
+            break;
+        }
+        stop = run({*back}, watch);
+    }
+    return stop;
 }
 
 std::optional<Value> Engine::returned(const cdb::Function& function) {
@@ -285,7 +324,11 @@ std::vector<FrameInfo> Engine::backtrace() {
         const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
         const cdb::Function* caller = program_.info().function_at(address);
         if (caller != nullptr && after_call(address)) {
-            frames.push_back({Frame{caller, address}, program_.location(address)});
+            // The call is the instruction before the return address: its line
+            // is the caller's, not the line that may begin at the address.
+            Location location = program_.location(address - 1);
+            location.line_start = false;
+            frames.push_back({Frame{caller, address}, location});
             at -= 2;
         } else {
             --at;

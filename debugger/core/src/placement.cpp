@@ -76,6 +76,12 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         }
     };
     using S = cdb::Space;
+    // SDCC lists a variable it keeps nowhere with no registers or no address.
+    if ((symbol.space == S::registers && symbol.registers.empty()) ||
+        (symbol.space != S::registers && !symbol.address && !symbol.on_stack)) {
+        value.optimized_out = true;
+        return std::nullopt;
+    }
     if (symbol.space == S::registers) {
         std::uint8_t psw = 0;
         if (!target_.read(Space::sfr, kPsw, std::span(&psw, 1))) {
@@ -102,9 +108,7 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         return std::nullopt;
     }
     if (!symbol.address) {
-        return symbol.on_stack ? "it lives on the stack of a reentrant function, which cannot "
-                                 "be read"
-                               : "it has no address (optimised out)";
+        return "it lives on the stack of a reentrant function, which cannot be read";
     }
     const unsigned address = *symbol.address;
     switch (symbol.space) {
@@ -113,6 +117,7 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
             cells_at(Space::idata, address);
             return std::nullopt;
         case S::external:
+        case S::paged:
             cells_at(Space::xdata, address);
             return std::nullopt;
         case S::code:
