@@ -293,13 +293,14 @@ Resolved Program::resolve(const std::string& place, const std::string& current_f
             best = &l;
         }
     }
+    // A line without code lies in the function when the function's lines
+    // (its opening among them) begin at or before it.
     const cdb::Function* owner = best != nullptr ? info_.function_at(best->address) : nullptr;
-    const auto owner_lines =
-        owner != nullptr ? lines_of(*owner) : std::vector<std::pair<std::uint32_t, unsigned>>{};
     const bool inside =
-        !owner_lines.empty() &&
-        std::ranges::min(owner_lines, {}, &std::pair<std::uint32_t, unsigned>::second).second <=
-            *line;
+        owner != nullptr && std::ranges::any_of(info_.lines, [&](const cdb::Line& l) {
+            return in_file(l) && l.line <= *line && owner->entry && owner->exit &&
+                   l.address >= *owner->entry && l.address <= *owner->exit;
+        });
     if (best == nullptr || (best->line != *line && !inside)) {
         resolved.error = "No line " + std::to_string(*line) + " in file \"" + file + "\".";
         return resolved;
