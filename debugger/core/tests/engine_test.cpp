@@ -1,0 +1,259 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The engine, program and values on a fake 8051: memory in arrays, and a run
+// that walks a given path of (pc, sp) until a breakpoint or a one-run stop.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "debug_engine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using debugger::Space;
+
+class FakeTarget : public debugger::Target {
+public:
+    struct Step {
+        unsigned pc;
+        std::uint8_t sp;
+    };
+    std::array<std::uint8_t, 0x100> idata{};
+    std::array<std::uint8_t, 0x100> sfr{};
+    std::array<std::uint8_t, 0x2000> xdata{};
+    std::vector<Step> path;
+    std::size_t at = 0;
+    std::vector<unsigned> breaks;
+    debugger::TargetState now;
+
+    bool read(Space space, unsigned address, std::span<std::uint8_t> bytes) override {
+        for (std::uint8_t& byte : bytes) {
+            const auto cell = memory(space, address++);
+            if (!cell) {
+                return false;
+            }
+            byte = **cell;
+        }
+        return true;
+    }
+    bool write(Space space, unsigned address, std::span<const std::uint8_t> bytes) override {
+        for (const std::uint8_t byte : bytes) {
+            const auto cell = memory(space, address++);
+            if (!cell) {
+                return false;
+            }
+            **cell = byte;
+        }
+        return true;
+    }
+    bool set_break(unsigned address) override {
+        breaks.push_back(address);
+        return true;
+    }
+    bool clear_break(unsigned address) override {
+        std::erase(breaks, address);
+        return true;
+    }
+    bool resume(std::span<const unsigned> once) override {
+        while (++at < path.size()) {
+            const unsigned pc = path[at].pc;
+            if (std::ranges::count(breaks, pc) != 0 || std::ranges::count(once, pc) != 0) {
+                now = {debugger::TargetState::Kind::paused, pc, 0, 0, {}};
+                sfr[0x81] = path[at].sp;
+                return true;
+            }
+        }
+        now = {debugger::TargetState::Kind::exited, 0, 0, 0, {}};
+        return true;
+    }
+    void pause() override {}
+    debugger::TargetState state() override { return now; }
+    void wait(std::chrono::milliseconds) override {}
+
+private:
+    std::optional<std::uint8_t*> memory(Space space, unsigned address) {
+        switch (space) {
+            case Space::idata:
+                return address < idata.size() ? std::optional(&idata[address]) : std::nullopt;
+            case Space::sfr:
+                return address < sfr.size() ? std::optional(&sfr[address]) : std::nullopt;
+            case Space::xdata:
+                return address < xdata.size() ? std::optional(&xdata[address]) : std::nullopt;
+            case Space::code:
+                return std::nullopt;
+        }
+        return std::nullopt;
+    }
+};
+
+// f (0x10 to 0x1F, lines 3 to 7) calls itself at 0x16; main (0x20 to 0x2F,
+// lines 8 to 11) calls f at 0x24; f's line 4 (a static's initialiser) runs
+// in the start-up code at 0x05.
+constexpr const char* kCdb =
+    "M:t\n"
+    "F:G$f$0_0$0({2}DF,SI:S),C,0,0,0,0,0\n"
+    "F:G$main$0_0$0({2}DF,SV:S),C,0,0,0,0,0\n"
+    "S:G$g_s8$0_0$0({1}SC:S),E,0,0\n"
+    "S:G$g_s32$0_0$0({4}SL:S),E,0,0\n"
+    "S:G$g_x$0_0$0({2}SI:U),F,0,0\n"
+    "S:G$flag$0_0$0({1}SX:U),H,0,0\n"
+    "S:Lt.f$n$1_0$1({2}SI:S),R,0,0,[r6,r7]\n"
+    "S:Lt.f$gone$1_0$1({2}SI:S),R,0,0,[]\n"
+    "S:G$g_bits$0_0$0({1}SB0$4:S),E,0,0\n"
+    "L:G$g_s8$0_0$0:30\n"
+    "L:G$g_s32$0_0$0:31\n"
+    "L:G$g_x$0_0$0:1000\n"
+    "L:G$flag$0_0$0:3\n"
+    "L:G$g_bits$0_0$0:35\n"
+    "L:C$t.c$4$1_0$1:5\n"
+    "L:G$f$0$0:10\n"
+    "L:C$t.c$3$0_0$1:10\n"
+    "L:C$t.c$5$1_0$1:13\n"
+    "L:C$t.c$6$1_0$1:16\n"
+    "L:C$t.c$7$1_0$1:1A\n"
+    "L:XG$f$0$0:1C\n"
+    "L:G$main$0$0:20\n"
+    "L:C$t.c$8$0_0$2:20\n"
+    "L:C$t.c$9$1_0$2:22\n"
+    "L:C$t.c$10$1_0$2:27\n"
+    "L:C$t.c$11$1_0$2:2A\n"
+    "L:XG$main$0$0:2C\n";
+
+class Engine : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::path(testing::TempDir()) / "engine_test";
+        fs::create_directories(folder);
+        std::ofstream(folder / "t.cdb") << kCdb;
+        std::vector<std::uint8_t> code(0x40, 0);
+        code[0x16] = 0x12;  // lcall f
+        code[0x24] = 0x12;  // lcall f
+        code[0x1D] = 0x22;  // f's ret, after its epilogue
+        code[0x2E] = 0x22;
+        std::string error;
+        program = debugger::Program::load(folder / "t.ihx", code, {}, error);
+        ASSERT_TRUE(program) << error;
+    }
+    // The 8051 sits at `pc` with `sp`, a return address to main's call above it.
+    void in_f(unsigned pc, std::uint8_t sp) {
+        target.path.insert(target.path.begin(), {pc, sp});
+        target.now = {debugger::TargetState::Kind::paused, pc, 0, 0, {}};
+        target.sfr[0x81] = sp;
+        target.idata[0x08] = 0x27;  // return address 0x0027 pushed at 0x08, 0x09
+        target.idata[0x09] = 0x00;
+    }
+    std::string print(debugger::Engine& engine, const std::string& name, char format = 0) {
+        const auto value = engine.values().evaluate(name, engine.frame());
+        if (const auto* wrong = std::get_if<std::string>(&value)) {
+            return *wrong;
+        }
+        return engine.values().format(std::get<debugger::Value>(value), format);
+    }
+
+    fs::path folder;
+    std::optional<debugger::Program> program;
+    FakeTarget target;
+};
+
+TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
+    in_f(0x13, 0x09);
+    target.idata[0x30] = 0xFB;                             // g_s8 = -5
+    target.idata[0x31] = 0x90, target.idata[0x32] = 0xEE;  // g_s32 = -70000
+    target.idata[0x33] = 0xFE, target.idata[0x34] = 0xFF;  //
+    target.idata[0x35] = 0x0D;                             // g_bits = -3 in 4 bits
+    target.idata[0x20] = 0x08;                             // flag: bit 3 from 0x20
+    target.sfr[0xD0] = 0x08;                               // bank 1, as __using(1)
+    target.idata[0x0E] = 0x85, target.idata[0x0F] = 0xFF;  // n = -123 in bank 1
+    debugger::Engine engine(*program, target);
+    struct Case {
+        const char* name;
+        char format;
+        const char* shown;
+    };
+    for (const Case& c :
+         {Case{"g_s8", 0, "-5 '\\373'"}, Case{"g_s8", 'x', "0xfb"}, Case{"g_s8", 'u', "251"},
+          Case{"g_s8", 't', "11111011"}, Case{"g_s32", 0, "-70000"},
+          Case{"g_s32", 'o', "037777567220"}, Case{"g_bits", 0, "-3 '\\375'"},
+          Case{"g_bits", 'x', "0xfd"}, Case{"flag", 0, "1"}, Case{"n", 0, "-123"},
+          Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"}}) {
+        EXPECT_EQ(print(engine, c.name, c.format), c.shown) << c.name << " /" << c.format;
+    }
+}
+
+TEST_F(Engine, AnXdataWriteIsReadBack) {
+    in_f(0x13, 0x09);
+    debugger::Engine engine(*program, target);
+    ASSERT_EQ(engine.values().assign("g_x", "40000", engine.frame()), std::nullopt);
+    EXPECT_EQ(target.xdata[0x1000], 0x40);
+    EXPECT_EQ(target.xdata[0x1001], 0x9C);
+    EXPECT_EQ(print(engine, "g_x"), "40000");
+}
+
+TEST_F(Engine, BreakpointsStopAfterThePrologueAndInTheirFunction) {
+    debugger::Engine engine(*program, target);
+    const auto at_f = engine.add_breakpoint("f", false);
+    ASSERT_TRUE(std::holds_alternative<debugger::Breakpoint>(at_f));
+    EXPECT_EQ(std::get<debugger::Breakpoint>(at_f).address, 0x13U);
+    // Line 4 runs in the start-up code: the breakpoint goes to f's next line.
+    const auto at_static = engine.add_breakpoint("t.c:4", false);
+    ASSERT_TRUE(std::holds_alternative<debugger::Breakpoint>(at_static));
+    EXPECT_EQ(std::get<debugger::Breakpoint>(at_static).address, 0x13U);
+}
+
+TEST_F(Engine, DeletedBreakpointNoLongerStopsAndNumbersStay) {
+    target.path = {{0x00, 7}, {0x22, 7}, {0x13, 9}, {0x27, 7}, {0x2A, 7}};
+    debugger::Engine engine(*program, target);
+    ASSERT_TRUE(std::holds_alternative<debugger::Breakpoint>(engine.add_breakpoint("f", false)));
+    ASSERT_TRUE(std::holds_alternative<debugger::Breakpoint>(engine.add_breakpoint("11", false)));
+    ASSERT_TRUE(engine.delete_breakpoint(1));
+    const debugger::Stop stop = engine.go({});
+    EXPECT_EQ(stop.reason, debugger::Stop::Reason::breakpoint);
+    EXPECT_EQ(stop.breakpoint, 2);
+    EXPECT_EQ(stop.pc, 0x2AU);
+}
+
+TEST_F(Engine, CallersShowTheLineOfTheirCall) {
+    in_f(0x13, 0x09);
+    debugger::Engine engine(*program, target);
+    const auto frames = engine.backtrace();
+    ASSERT_EQ(frames.size(), 2U);
+    EXPECT_EQ(frames[1].frame.pc, 0x27U);
+    EXPECT_EQ(frames[1].location.line, 9U);  // 0x27 begins line 10; the call is on 9
+}
+
+TEST_F(Engine, NextOverARecursionStaysInItsFrame) {
+    // f at line 6 calls itself: the inner call passes line 7 deeper first.
+    in_f(0x16, 0x09);
+    target.path.insert(target.path.end(), {{0x10, 0x0B}, {0x13, 0x0B}, {0x1A, 0x0B}, {0x1A, 0x09}});
+    debugger::Engine engine(*program, target);
+    const debugger::Stop stop = engine.next({});
+    EXPECT_EQ(stop.pc, 0x1AU);
+    EXPECT_EQ(target.sfr[0x81], 0x09);
+}
+
+TEST_F(Engine, NextStopsAtABreakpointOnTheWay) {
+    in_f(0x13, 0x09);
+    target.path.insert(target.path.end(), {{0x10, 0x0B}, {0x13, 0x0B}, {0x16, 0x09}});
+    debugger::Engine engine(*program, target);
+    ASSERT_TRUE(
+        std::holds_alternative<debugger::Breakpoint>(engine.add_breakpoint("t.c:3", false)));
+    const debugger::Stop stop = engine.next({});
+    EXPECT_EQ(stop.reason, debugger::Stop::Reason::breakpoint);
+    EXPECT_EQ(stop.pc, 0x10U);
+}
+
+TEST_F(Engine, DebugInformationOfAnotherBuildIsRefused) {
+    std::vector<std::uint8_t> code(0x40, 0);  // no return after f's end
+    std::string error;
+    EXPECT_FALSE(debugger::Program::load(folder / "t.ihx", code, {}, error));
+    EXPECT_EQ(error, (folder / "t.cdb").string() + " does not fit " + (folder / "t.ihx").string() +
+                         ": function f ends at 0x001C, where the image holds no return");
+}
+
+}  // namespace
