@@ -373,8 +373,9 @@ void GdbSession::do_info(std::string_view args) {
     if (is("ports", "p")) {
         const debugger::Frame frame = engine_.frame();
         std::string line;
+        // The latches themselves: the firmware need not name them.
         for (const char* port : {"P0", "P1", "P2", "P3"}) {
-            const auto value = engine_.values().evaluate(port, frame);
+            const auto value = engine_.values().evaluate(std::string("$p") + port[1], frame);
             const auto* read = std::get_if<debugger::Value>(&value);
             char text[16];
             std::snprintf(text, sizeof text, "%s=0x%02X", port,
