@@ -54,6 +54,15 @@ public:
     // Where execution of a function's C code begins: its first line's address.
     std::optional<std::uint32_t> first_line(const cdb::Function& function) const;
 
+    // Where a function sets up its frame on the stack: the address of the
+    // frame pointer SDCC keeps in internal RAM, and the first address at which
+    // it points at this function's frame; nothing for a function without one.
+    struct FramePointer {
+        unsigned variable = 0;
+        std::uint32_t set_from = 0;
+    };
+    std::optional<FramePointer> frame_pointer(const cdb::Function& function) const;
+
     // The source file's full path, empty when it is not found.
     std::filesystem::path source_path(const std::string& file) const;
     // The text of a line, without its end; nothing when unknown.

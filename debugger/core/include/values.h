@@ -37,6 +37,9 @@ struct Value {
 struct Frame {
     const cdb::Function* function = nullptr;
     std::uint32_t pc = 0;
+    // For a function with a frame on the stack (reentrant, --stack-auto): the
+    // value its frame pointer holds, which its stack variables are offsets from.
+    std::optional<unsigned> base;
 };
 
 // The size in bytes of the type that starts at `chain[from]`.
@@ -73,7 +76,8 @@ public:
 
 private:
     const cdb::Symbol* find(const std::string& name, const Frame& frame) const;
-    std::optional<std::string> place(const cdb::Symbol& symbol, Value& value);
+    std::optional<std::string> place(const cdb::Symbol& symbol, Value& value,
+                                     const Frame* frame = nullptr);
     bool read(Value& value) const;
 
     const Program& program_;

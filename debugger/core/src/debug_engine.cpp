@@ -302,17 +302,26 @@ std::optional<Value> Engine::returned(const cdb::Function& function) {
 
 // The 8051 keeps no frame pointer: the return addresses on the stack are
 // found as pairs of bytes (low byte below) that point just behind a call.
+// Functions with a frame on the stack each pushed their caller's frame
+// pointer where theirs points.
 std::vector<FrameInfo> Engine::backtrace() {
     std::vector<FrameInfo> frames;
     if (stop_.ended()) {
         return frames;
     }
     frames.push_back(
-        {Frame{program_.info().function_at(stop_.pc), stop_.pc}, program_.location(stop_.pc)});
+        {Frame{program_.info().function_at(stop_.pc), stop_.pc, {}}, program_.location(stop_.pc)});
     std::uint8_t sp = 0;
-    std::array<std::uint8_t, 0x80> iram{};
-    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1)) || !target_.read(Space::idata, 0, iram)) {
+    std::array<std::uint8_t, 0x100> iram{};
+    // An 8052's upper 128 bytes of internal RAM may hold the stack; an 8051 has none.
+    const auto lower = std::span(iram).first(0x80);
+    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1)) ||
+        !target_.read(Space::idata, 0, lower)) {
         return frames;
+    }
+    const bool upper = target_.read(Space::idata, 0x80, std::span(iram).subspan(0x80));
+    if (!upper) {
+        sp = std::min<std::uint8_t>(sp, 0x7F);
     }
     const std::vector<std::uint8_t>& code = program_.code();
     const auto after_call = [&code](std::uint32_t address) {
@@ -320,7 +329,7 @@ std::vector<FrameInfo> Engine::backtrace() {
                (address >= 2 && address - 2 < code.size() &&
                 (code[address - 2] & kAcallMask) == kAcall);
     };
-    for (int at = std::min<int>(sp, 0x7F); at >= 1 && frames.size() < kDeepest;) {
+    for (int at = sp; at >= 1 && frames.size() < kDeepest;) {
         const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
         const cdb::Function* caller = program_.info().function_at(address);
         if (caller != nullptr && after_call(address)) {
@@ -328,21 +337,32 @@ std::vector<FrameInfo> Engine::backtrace() {
             // is the caller's, not the line that may begin at the address.
             Location location = program_.location(address - 1);
             location.line_start = false;
-            frames.push_back({Frame{caller, address}, location});
+            frames.push_back({Frame{caller, address, {}}, location});
             at -= 2;
         } else {
             --at;
         }
     }
+    std::optional<unsigned> bp;
+    for (FrameInfo& info : frames) {
+        const auto pointer = info.frame.function != nullptr
+                                 ? program_.frame_pointer(*info.frame.function)
+                                 : std::nullopt;
+        if (!pointer || info.frame.pc < pointer->set_from) {
+            continue;
+        }
+        bp = bp ? iram[*bp] : iram[pointer->variable];
+        info.frame.base = *bp;
+    }
     return frames;
 }
 
 Frame Engine::frame(std::size_t index) {
-    if (index == 0) {
-        return Frame{program_.info().function_at(stop_.pc), stop_.pc};
-    }
     const auto frames = backtrace();
-    return index < frames.size() ? frames[index].frame : Frame{};
+    if (index < frames.size()) {
+        return frames[index].frame;
+    }
+    return index == 0 ? Frame{program_.info().function_at(stop_.pc), stop_.pc, {}} : Frame{};
 }
 
 }  // namespace debugger

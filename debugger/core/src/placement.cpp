@@ -67,7 +67,8 @@ std::vector<const cdb::Symbol*> Values::globals() const {
     return found;
 }
 
-std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value) {
+std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value,
+                                         const Frame* frame) {
     value.type = symbol.type;
     const unsigned size = symbol.type.size != 0 ? symbol.type.size : 1;
     const auto cells_at = [&value, size](Space space, unsigned address) {
@@ -107,8 +108,24 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         }
         return std::nullopt;
     }
+    if (symbol.on_stack) {
+        if (symbol.space != S::internal_stack) {
+            return "it lives on the external stack (--xstack), which cannot be read";
+        }
+        if (frame == nullptr || !frame->base) {
+            return "its function's frame is not set up here";
+        }
+        // An offset from the frame pointer, within internal RAM.
+        for (unsigned i = 0; i < size; ++i) {
+            value.cells.push_back(
+                {Space::idata, static_cast<unsigned>(static_cast<int>(*frame->base) +
+                                                     symbol.stack_offset + static_cast<int>(i)) &
+                                   0xFF});
+        }
+        return std::nullopt;
+    }
     if (!symbol.address) {
-        return "it lives on the stack of a reentrant function, which cannot be read";
+        return "it has no address";
     }
     const unsigned address = *symbol.address;
     switch (symbol.space) {
@@ -160,10 +177,9 @@ bool Values::read(Value& value) const {
 }
 
 std::variant<Value, std::string> Values::of(const cdb::Symbol& symbol, const Frame& frame) {
-    (void)frame;
     Value value;
     value.name = symbol.name;
-    if (const auto wrong = place(symbol, value)) {
+    if (const auto wrong = place(symbol, value, &frame)) {
         return "cannot read " + symbol.name + ": " + *wrong;
     }
     if (!read(value)) {
@@ -174,7 +190,7 @@ std::variant<Value, std::string> Values::of(const cdb::Symbol& symbol, const Fra
 
 std::vector<std::pair<std::string, std::optional<unsigned>>> Values::registers(std::uint32_t pc) {
     std::vector<std::pair<std::string, std::optional<unsigned>>> shown;
-    const Frame frame{nullptr, pc};
+    const Frame frame{nullptr, pc, {}};
     for (const char* name : {"$r0", "$r1", "$r2", "$r3", "$r4", "$r5", "$r6", "$r7", "$a", "$b",
                              "$psw", "$sp", "$dptr", "$pc"}) {
         const auto value = evaluate(name, frame);

@@ -310,6 +310,27 @@ Resolved Program::resolve(const std::string& place, const std::string& current_f
     return resolved;
 }
 
+std::optional<Program::FramePointer> Program::frame_pointer(const cdb::Function& function) const {
+    // SDCC's prologue for a frame: push _bp; mov _bp,sp (after what an
+    // interrupt handler pushes first).
+    constexpr std::uint8_t kPush = 0xC0;
+    constexpr std::uint8_t kMovDirect = 0x85;
+    constexpr std::uint8_t kSp = 0x81;
+    constexpr std::uint32_t kPrologue = 32;
+    if (!function.entry || !function.exit) {
+        return std::nullopt;
+    }
+    const std::uint32_t end = std::min<std::uint32_t>(
+        {*function.exit, *function.entry + kPrologue, static_cast<std::uint32_t>(code_.size())});
+    for (std::uint32_t at = *function.entry; at + 5 <= end; ++at) {
+        if (code_[at] == kPush && code_[at + 2] == kMovDirect && code_[at + 3] == kSp &&
+            code_[at + 4] == code_[at + 1]) {
+            return FramePointer{code_[at + 1], at + 5};
+        }
+    }
+    return std::nullopt;
+}
+
 fs::path Program::source_path(const std::string& file) const {
     std::error_code ec;
     if (fs::path(file).is_absolute() && fs::is_regular_file(file, ec)) {

@@ -99,6 +99,8 @@ constexpr const char* kCdb =
     "M:t\n"
     "F:G$f$0_0$0({2}DF,SI:S),C,0,0,0,0,0\n"
     "F:G$main$0_0$0({2}DF,SV:S),C,0,0,0,0,0\n"
+    "F:G$r$0_0$0({2}DF,SI:S),C,0,0,0,0,0\n"
+    "S:Lt.r$p$1_0$3({2}SI:S),B,1,-4\n"
     "S:G$g_s8$0_0$0({1}SC:S),E,0,0\n"
     "S:G$g_s32$0_0$0({4}SL:S),E,0,0\n"
     "S:G$g_x$0_0$0({2}SI:U),F,0,0\n"
@@ -123,7 +125,11 @@ constexpr const char* kCdb =
     "L:C$t.c$9$1_0$2:22\n"
     "L:C$t.c$10$1_0$2:27\n"
     "L:C$t.c$11$1_0$2:2A\n"
-    "L:XG$main$0$0:2C\n";
+    "L:XG$main$0$0:2C\n"
+    "L:G$r$0$0:30\n"
+    "L:C$t.c$13$0_0$3:30\n"
+    "L:C$t.c$14$1_0$3:35\n"
+    "L:XG$r$0$0:38\n";
 
 class Engine : public testing::Test {
 protected:
@@ -136,6 +142,15 @@ protected:
         code[0x24] = 0x12;  // lcall f
         code[0x1D] = 0x22;  // f's ret, after its epilogue
         code[0x2E] = 0x22;
+        // r, reentrant: push _bp; mov _bp,sp with _bp at 0x34.
+        for (const auto& [at, byte] : {std::pair{0x30, 0xC0},
+                                       {0x31, 0x34},
+                                       {0x32, 0x85},
+                                       {0x33, 0x81},
+                                       {0x34, 0x34},
+                                       {0x39, 0x22}}) {
+            code[at] = static_cast<std::uint8_t>(byte);
+        }
         std::string error;
         program = debugger::Program::load(folder / "t.ihx", code, {}, error);
         ASSERT_TRUE(program) << error;
@@ -184,6 +199,25 @@ TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
           Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"}}) {
         EXPECT_EQ(print(engine, c.name, c.format), c.shown) << c.name << " /" << c.format;
     }
+}
+
+TEST_F(Engine, AReentrantFunctionsParameterIsReadAndSetInItsFrame) {
+    // main called r(-2): p at 0x07, the return address at 0x09, the caller's
+    // frame pointer saved at 0x0B, where r's points.
+    target.now = {debugger::TargetState::Kind::paused, 0x35, 0, 0, {}};
+    target.sfr[0x81] = 0x0B;
+    target.idata[0x34] = 0x0B;
+    target.idata[0x07] = 0xFE, target.idata[0x08] = 0xFF;
+    target.idata[0x09] = 0x27, target.idata[0x0A] = 0x00;
+    debugger::Engine engine(*program, target);
+    EXPECT_EQ(print(engine, "p"), "-2");
+    ASSERT_EQ(engine.values().assign("p", "300", engine.frame()), std::nullopt);
+    EXPECT_EQ(target.idata[0x07], 0x2C);
+    EXPECT_EQ(target.idata[0x08], 0x01);
+    // Before its prologue has run, its frame is not there to read.
+    target.now.pc = 0x30;
+    debugger::Engine early(*program, target);
+    EXPECT_EQ(print(early, "p"), "cannot read p: its function's frame is not set up here");
 }
 
 TEST_F(Engine, AnXdataWriteIsReadBack) {
