@@ -6,6 +6,7 @@ print x
 print y
 next
 print sum
+print x
 step
 bt
 finish

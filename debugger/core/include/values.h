@@ -40,6 +40,7 @@ struct Frame {
     // For a function with a frame on the stack (reentrant, --stack-auto): the
     // value its frame pointer holds, which its stack variables are offsets from.
     std::optional<unsigned> base;
+    bool caller = false;  // an outer frame: its pc is where a call returns to
 };
 
 // The size in bytes of the type that starts at `chain[from]`.
@@ -79,6 +80,10 @@ private:
     std::optional<std::string> place(const cdb::Symbol& symbol, Value& value,
                                      const Frame* frame = nullptr);
     bool read(Value& value) const;
+    // Why the registers SDCC names for a variable may hold something else at
+    // the frame's pc, or nothing when they hold it.
+    std::optional<std::string> registers_in_doubt(const cdb::Symbol& symbol,
+                                                  const Frame& frame) const;
 
     const Program& program_;
     Target& target_;

@@ -337,7 +337,7 @@ std::vector<FrameInfo> Engine::backtrace() {
             // is the caller's, not the line that may begin at the address.
             Location location = program_.location(address - 1);
             location.line_start = false;
-            frames.push_back({Frame{caller, address, {}}, location});
+            frames.push_back({Frame{caller, address, {}, true}, location});
             at -= 2;
         } else {
             --at;

@@ -83,6 +83,11 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         value.optimized_out = true;
         return std::nullopt;
     }
+    if (symbol.space == S::registers && frame != nullptr) {
+        if (auto doubt = registers_in_doubt(symbol, *frame)) {
+            return doubt;
+        }
+    }
     if (symbol.space == S::registers) {
         std::uint8_t psw = 0;
         if (!target_.read(Space::sfr, kPsw, std::span(&psw, 1))) {
@@ -156,6 +161,44 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         default:
             return "it lives on a stack, which cannot be read";
     }
+}
+
+std::optional<std::string> Values::registers_in_doubt(const cdb::Symbol& symbol,
+                                                      const Frame& frame) const {
+    if (frame.function == nullptr || symbol.scope.kind != cdb::Scope::Kind::local) {
+        return std::nullopt;
+    }
+    std::string kept;
+    for (const std::string& reg : symbol.registers) {
+        kept += (kept.empty() ? "" : ", ") + reg;
+    }
+    // A caller saved what it keeps in registers before the call, and the
+    // called function has used them since.
+    if (frame.caller) {
+        return "it is kept in " + kept + ", which the functions called since have used";
+    }
+    // SDCC names one set of registers for a variable's whole function, but
+    // hands them to other values outside its live range, which it does not
+    // record. Right after the prologue the parameters are surely there; later
+    // only while no other value of the function may share them.
+    const auto first = program_.first_line(*frame.function);
+    if (first && frame.pc <= *first) {
+        return std::nullopt;
+    }
+    for (const cdb::Symbol* other : locals(frame)) {
+        if (other == &symbol || other->space != cdb::Space::registers) {
+            continue;
+        }
+        const bool shares =
+            other->registers.empty() || std::ranges::any_of(other->registers, [&](const auto& r) {
+                return std::ranges::find(symbol.registers, r) != symbol.registers.end();
+            });
+        if (shares) {
+            return "it is kept in " + kept + " only over lines SDCC does not record, and " +
+                   other->name + " may hold them here";
+        }
+    }
+    return std::nullopt;
 }
 
 bool Values::read(Value& value) const {

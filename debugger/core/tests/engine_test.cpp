@@ -199,6 +199,14 @@ TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
           Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"}}) {
         EXPECT_EQ(print(engine, c.name, c.format), c.shown) << c.name << " /" << c.format;
     }
+    // Past f's first line its registers may hold `gone`, which SDCC does not place.
+    target.path = {{0x13, 0x09}, {0x16, 0x09}};
+    target.at = 0;
+    ASSERT_TRUE(std::holds_alternative<debugger::Breakpoint>(engine.add_breakpoint("6", false)));
+    ASSERT_EQ(engine.go({}).pc, 0x16U);
+    EXPECT_EQ(print(engine, "n"),
+              "cannot read n: it is kept in r6, r7 only over lines SDCC does "
+              "not record, and gone may hold them here");
 }
 
 TEST_F(Engine, AReentrantFunctionsParameterIsReadAndSetInItsFrame) {
