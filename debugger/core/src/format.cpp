@@ -4,6 +4,7 @@
 #include "values.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -238,9 +239,16 @@ std::string Values::format(const Value& value, char format) const {
             if (format != 0) {
                 return integer_text(raw, size, true, false, format);
             }
-            std::uint32_t bits = static_cast<std::uint32_t>(raw);
+            const auto bits = static_cast<std::uint32_t>(raw);
             float number = 0;
             std::memcpy(&number, &bits, sizeof number);
+            // gdb shows a NaN's payload: nan(0x400000), -nan(0x400000).
+            if (std::isnan(number)) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%snan(0x%x)", (bits >> 31) != 0 ? "-" : "",
+                              bits & 0x7FFFFFU);
+                return text;
+            }
             // gdb's 9 significant digits: enough to give back the float's every bit.
             char text[32];
             std::snprintf(text, sizeof text, "%.9g", static_cast<double>(number));

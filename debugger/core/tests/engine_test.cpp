@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -108,11 +109,13 @@ constexpr const char* kCdb =
     "S:Lt.f$n$1_0$1({2}SI:S),R,0,0,[r6,r7]\n"
     "S:Lt.f$gone$1_0$1({2}SI:S),R,0,0,[]\n"
     "S:G$g_bits$0_0$0({1}SB0$4:S),E,0,0\n"
+    "S:G$g_f$0_0$0({4}SF:S),E,0,0\n"
     "L:G$g_s8$0_0$0:30\n"
     "L:G$g_s32$0_0$0:31\n"
     "L:G$g_x$0_0$0:1000\n"
     "L:G$flag$0_0$0:3\n"
     "L:G$g_bits$0_0$0:35\n"
+    "L:G$g_f$0_0$0:38\n"
     "L:C$t.c$4$1_0$1:5\n"
     "L:G$f$0$0:10\n"
     "L:C$t.c$3$0_0$1:10\n"
@@ -209,6 +212,24 @@ TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
               "not record, and gone may hold them here");
 }
 
+TEST_F(Engine, FloatsHaveGdbsNineDigits) {
+    in_f(0x13, 0x09);
+    debugger::Engine engine(*program, target);
+    for (const auto& [bits, shown] :
+         {std::pair<std::uint32_t, const char*>{0x40490FDB, "3.14159274"},
+          {0x3DCCCCCD, "0.100000001"},
+          {0x4CEB79A3, "123456792"},
+          {0xFF800000, "-inf"},
+          {0x7FC00000, "nan(0x400000)"},
+          {0xFFC00000, "-nan(0x400000)"}}) {
+        for (unsigned i = 0; i < 4; ++i) {
+            target.idata[0x38 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        }
+        EXPECT_EQ(print(engine, "g_f"), shown);
+    }
+    EXPECT_EQ(print(engine, "g_f", 'x'), "0xffc00000");
+}
+
 TEST_F(Engine, AReentrantFunctionsParameterIsReadAndSetInItsFrame) {
     // main called r(-2): p at 0x07, the return address at 0x09, the caller's
     // frame pointer saved at 0x0B, where r's points.
@@ -288,6 +309,32 @@ TEST_F(Engine, NextStopsAtABreakpointOnTheWay) {
     const debugger::Stop stop = engine.next({});
     EXPECT_EQ(stop.reason, debugger::Stop::Reason::breakpoint);
     EXPECT_EQ(stop.pc, 0x10U);
+}
+
+TEST_F(Engine, ACdbWrittenApartFromItsImageIsToldOf) {
+    struct Case {
+        int image_later;  // seconds
+        std::string warning;
+    };
+    const std::string cdb = (folder / "t.cdb").string();
+    const std::string image = (folder / "t.ihx").string();
+    for (const Case& c :
+         {Case{1, ""}, Case{-1, ""},
+          Case{-30, cdb + " was written 30 s after " + image +
+                        ": the image may be left from an earlier build, and its variables may "
+                        "not be where the debug information says (link again)"},
+          Case{30, image + " was written 30 s after " + cdb +
+                       ": the debug information may come from another build (build with sdcc "
+                       "--debug again)"}}) {
+        std::ofstream(folder / "t.ihx") << ":00000001FF\n";
+        fs::last_write_time(folder / "t.ihx", fs::last_write_time(folder / "t.cdb") +
+                                                  std::chrono::seconds(c.image_later));
+        std::vector<std::uint8_t> code(0x40, 0x22);
+        std::string error;
+        const auto loaded = debugger::Program::load(folder / "t.ihx", code, {}, error);
+        ASSERT_TRUE(loaded) << error;
+        EXPECT_EQ(loaded->warning(), c.warning) << c.image_later;
+    }
 }
 
 TEST_F(Engine, DebugInformationOfAnotherBuildIsRefused) {
