@@ -234,15 +234,23 @@ unsigned Program::header_line(const cdb::Function& function) const {
 }
 
 std::optional<std::uint32_t> Program::first_line(const cdb::Function& function) const {
-    // The function's opening line holds its entry; its body starts at the
-    // next line, as a debugger stops after the prologue.
-    const unsigned header = header_line(function);
-    for (const auto& [address, line] : lines_of(function)) {
-        if (line != header) {
-            return address;
+    // gdb's rule: a function's code after its prologue begins at its second
+    // line record, whatever line that is (a function on one line has
+    // several); where two records share the entry there is no prologue.
+    if (!function.entry || !function.exit) {
+        return function.entry;
+    }
+    std::size_t at_entry = 0;
+    std::optional<std::uint32_t> second;
+    for (const cdb::Line& line : info_.lines) {
+        if (line.address == *function.entry) {
+            ++at_entry;
+        } else if (line.address > *function.entry && line.address <= *function.exit &&
+                   (!second || line.address < *second)) {
+            second = line.address;
         }
     }
-    return function.entry;
+    return at_entry >= 2 || !second ? function.entry : second;
 }
 
 Resolved Program::resolve(const std::string& place, const std::string& current_file) const {
