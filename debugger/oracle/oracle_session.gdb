@@ -1,7 +1,9 @@
+break main
 break helper
 break oracle-names.c:10
 break oracle_program.c:46
 run
+next 3
 print x
 print y
 next

@@ -415,17 +415,20 @@ void GdbSession::do_step(std::string_view args, bool into) {
         io_.out << "Invalid number \"" << trim(args) << "\".\n";
         return;
     }
-    for (unsigned i = 0; i < *count; ++i) {
-        if (!running_or_say()) {
-            return;
-        }
-        const Stop before = engine_.last_stop();
-        const Stop& stop = into ? engine_.step(io_.watch) : engine_.next(io_.watch);
-        report(stop, before);
+    if (!running_or_say()) {
+        return;
+    }
+    // As gdb, only where the last step ends is shown, as seen from where it began.
+    Stop before = engine_.last_stop();
+    Stop stop = before;
+    for (unsigned i = 0; i < *count && !stop.ended(); ++i) {
+        before = engine_.last_stop();
+        stop = into ? engine_.step(io_.watch) : engine_.next(io_.watch);
         if (stop.reason != Stop::Reason::step) {
-            return;
+            break;
         }
     }
+    report(stop, before);
 }
 
 void GdbSession::do_finish(std::string_view) {
