@@ -30,6 +30,12 @@ print/x g_node
 print/t g_node.bits
 print g_node.bits.sb
 print/x g_s32
+tbreak depth
+continue
+step
+step
+bt
+finish
 continue
 print calls
 bt

@@ -55,7 +55,7 @@ bool chatter(const std::string& line) {
 // lists in a frame (SDCC records no parameter list), and the numbers of the
 // value history (a value that cannot be told takes none).
 std::vector<std::string> normalised(const std::string& text) {
-    static const std::regex breakpoint_at(R"(^(Breakpoint \d+ at )0x[0-9a-f]+:)");
+    static const std::regex breakpoint_at(R"(^((Temporary b|B)reakpoint \d+ at )0x[0-9a-f]+:)");
     static const std::regex frame_address(R"(0x[0-9a-f]+ in )");
     static const std::regex arguments(R"(^(.*\b\w+) \([^)]*\) at )");
     static const std::regex history(R"(\$\d+ = )");

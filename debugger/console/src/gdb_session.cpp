@@ -236,11 +236,12 @@ void GdbSession::show_location(const Stop& stop, bool with_function) {
     listed_ = at.line;
 }
 
-void GdbSession::report(const Stop& stop, const Stop& before) {
+void GdbSession::report(const Stop& stop, const Stop& before, bool with_frame) {
     io_.before_output();
     switch (stop.reason) {
         case Stop::Reason::breakpoint:
-            io_.out << "\nBreakpoint " << stop.breakpoint << ", ";
+            io_.out << (stop.temporary ? "\nTemporary breakpoint " : "\nBreakpoint ")
+                    << stop.breakpoint << ", ";
             show_location(stop, true);
             return;
         case Stop::Reason::pause:
@@ -249,7 +250,10 @@ void GdbSession::report(const Stop& stop, const Stop& before) {
             return;
         case Stop::Reason::entry:
         case Stop::Reason::step:
-            show_location(stop, stop.location.function != before.location.function);
+            // A new call, of another function or the same one, is shown with its frame.
+            show_location(stop, with_frame || stop.location.function != before.location.function ||
+                                    (stop.sp && before.sp && stop.location.function != nullptr &&
+                                     *stop.sp > *before.sp));
             return;
         case Stop::Reason::exited:
             io_.out << "firmware result " << stop.result << '\n';
@@ -444,7 +448,7 @@ void GdbSession::do_finish(std::string_view) {
     const cdb::Function* leaving = frames[0].frame.function;
     const Stop before = engine_.last_stop();
     const Stop stop = engine_.finish(io_.watch);
-    report(stop, before);
+    report(stop, before, true);
     if (stop.reason == Stop::Reason::step && leaving != nullptr) {
         if (const auto value = engine_.returned(*leaving)) {
             io_.out << "Value returned is $" << ++history_ << " = "

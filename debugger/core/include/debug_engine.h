@@ -34,10 +34,14 @@ struct Stop {
     Reason reason = Reason::entry;
     std::uint32_t pc = 0;
     Location location;
-    int breakpoint = 0;  // for Reason::breakpoint
-    int result = 0;      // for Reason::exited
+    int breakpoint = 0;      // for Reason::breakpoint
+    bool temporary = false;  // the breakpoint was, and is gone
+    int result = 0;          // for Reason::exited
     std::uint64_t cycles = 0;
     std::string text;  // for Reason::failed
+    // The stack pointer at a pause: two stops in one function are in the
+    // same call when it is the same.
+    std::optional<unsigned> sp;
 
     // True when the firmware's run is over.
     bool ended() const { return reason >= Reason::exited; }

@@ -114,10 +114,12 @@ Stop Engine::stop_from(const TargetState& state, bool pause_asked) {
             break;
     }
     stop.reason = pause_asked ? Stop::Reason::pause : Stop::Reason::step;
+    stop.sp = stack_pointer();
     for (Breakpoint& b : breakpoints_) {
         if (b.address == state.pc) {
             stop.reason = Stop::Reason::breakpoint;
             stop.breakpoint = b.number;
+            stop.temporary = b.temporary;
             ++b.hits;
             break;
         }
@@ -169,9 +171,11 @@ Stop Engine::go(const Watch& watch) {
 }
 
 std::vector<unsigned> Engine::other_lines(const cdb::Function& function, unsigned line) const {
+    // The prologue's line is reached only by a new call, which stops after it.
+    const std::uint32_t body = program_.first_line(function).value_or(0);
     std::vector<unsigned> addresses;
     for (const auto& [address, at_line] : program_.lines_of(function)) {
-        if (at_line != line) {
+        if (at_line != line && address >= body) {
             addresses.push_back(address);
         }
     }
@@ -246,7 +250,7 @@ Stop Engine::step(const Watch& watch) {
     }
     std::vector<unsigned> once = other_lines(*here.function, here.line);
     for (const cdb::Function& function : program_.info().functions) {
-        if (&function != here.function && function.entry) {
+        if (function.entry) {  // its own too: a recursion
             if (const auto first = program_.first_line(function)) {
                 once.push_back(*first);
             }
