@@ -91,6 +91,10 @@ private:
     // Breakpoints for one run at every line of the function but `line`.
     std::vector<unsigned> other_lines(const cdb::Function& function, unsigned line) const;
     std::optional<std::uint8_t> stack_pointer();
+    // How many bytes an interrupt handler's prologue pushed, when the 8051 is
+    // past it and the prologue is one this can read.
+    std::optional<unsigned> pushes_before_body(const cdb::Function& function,
+                                               std::uint32_t pc) const;
     // Runs until a stop that is not in a deeper call of `function` than the
     // frame whose stack pointer was `sp`.
     Stop run_in_frame(const std::vector<unsigned>& once, const cdb::Function* function,

@@ -333,7 +333,23 @@ std::vector<FrameInfo> Engine::backtrace() {
                (address >= 2 && address - 2 < code.size() &&
                 (code[address - 2] & kAcallMask) == kAcall);
     };
-    for (int at = sp; at >= 1 && frames.size() < kDeepest;) {
+    int at = sp;
+    // An interrupt handler was not called: what it interrupted is found below
+    // what its prologue pushed, and is shown where it stands, not at a call.
+    if (const cdb::Function* handler = frames[0].frame.function;
+        handler != nullptr && handler->interrupt) {
+        if (const auto pushed = pushes_before_body(*handler, stop_.pc); pushed && sp > *pushed) {
+            at = sp - static_cast<int>(*pushed);
+            const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
+            if (const cdb::Function* interrupted = program_.info().function_at(address)) {
+                Location location = program_.location(address);
+                location.line_start = false;
+                frames.push_back({Frame{interrupted, address, {}, true}, location});
+                at -= 2;
+            }
+        }
+    }
+    for (; at >= 1 && frames.size() < kDeepest;) {
         const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
         const cdb::Function* caller = program_.info().function_at(address);
         if (caller != nullptr && after_call(address)) {
@@ -359,6 +375,33 @@ std::vector<FrameInfo> Engine::backtrace() {
         info.frame.base = *bp;
     }
     return frames;
+}
+
+std::optional<unsigned> Engine::pushes_before_body(const cdb::Function& function,
+                                                   std::uint32_t pc) const {
+    // SDCC's handler prologues: push direct, and mov direct,#data or
+    // mov direct,direct to switch the register bank.
+    constexpr std::uint8_t kPush = 0xC0;
+    constexpr std::uint8_t kMovImmediate = 0x75;
+    constexpr std::uint8_t kMovDirect = 0x85;
+    const auto body = program_.first_line(function);
+    if (!function.entry || !body || pc < *body) {
+        return std::nullopt;
+    }
+    const std::vector<std::uint8_t>& code = program_.code();
+    unsigned pushed = 0;
+    std::uint32_t at = *function.entry;
+    while (at < *body && at < code.size()) {
+        if (code[at] == kPush) {
+            ++pushed;
+            at += 2;
+        } else if (code[at] == kMovImmediate || code[at] == kMovDirect) {
+            at += 3;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return at == *body ? std::optional(pushed) : std::nullopt;
 }
 
 Frame Engine::frame(std::size_t index) {

@@ -101,6 +101,7 @@ constexpr const char* kCdb =
     "F:G$f$0_0$0({2}DF,SI:S),C,0,0,0,0,0\n"
     "F:G$main$0_0$0({2}DF,SV:S),C,0,0,0,0,0\n"
     "F:G$r$0_0$0({2}DF,SI:S),C,0,0,0,0,0\n"
+    "F:G$isr$0_0$0({2}DF,SV:S),C,0,0,1,1,1\n"
     "S:Lt.r$p$1_0$3({2}SI:S),B,1,-4\n"
     "S:G$g_s8$0_0$0({1}SC:S),E,0,0\n"
     "S:G$g_s32$0_0$0({4}SL:S),E,0,0\n"
@@ -132,7 +133,11 @@ constexpr const char* kCdb =
     "L:G$r$0$0:30\n"
     "L:C$t.c$13$0_0$3:30\n"
     "L:C$t.c$14$1_0$3:35\n"
-    "L:XG$r$0$0:38\n";
+    "L:XG$r$0$0:38\n"
+    "L:G$isr$0$0:40\n"
+    "L:C$t.c$20$0_0$4:40\n"
+    "L:C$t.c$21$1_0$4:47\n"
+    "L:XG$isr$0$0:48\n";
 
 class Engine : public testing::Test {
 protected:
@@ -140,7 +145,7 @@ protected:
         folder = fs::path(testing::TempDir()) / "engine_test";
         fs::create_directories(folder);
         std::ofstream(folder / "t.cdb") << kCdb;
-        std::vector<std::uint8_t> code(0x40, 0);
+        std::vector<std::uint8_t> code(0x50, 0);
         code[0x16] = 0x12;  // lcall f
         code[0x24] = 0x12;  // lcall f
         code[0x1D] = 0x22;  // f's ret, after its epilogue
@@ -154,6 +159,11 @@ protected:
                                        {0x39, 0x22}}) {
             code[at] = static_cast<std::uint8_t>(byte);
         }
+        // isr, __using(1): push acc; push psw; mov psw,#8; ...; reti.
+        constexpr std::array<std::uint8_t, 7> kHandlerPrologue{0xC0, 0xE0, 0xC0, 0xD0,
+                                                               0x75, 0xD0, 0x08};
+        std::ranges::copy(kHandlerPrologue, code.begin() + 0x40);
+        code[0x49] = 0x32;
         std::string error;
         program = debugger::Program::load(folder / "t.ihx", code, {}, error);
         ASSERT_TRUE(program) << error;
@@ -290,6 +300,18 @@ TEST_F(Engine, CallersShowTheLineOfTheirCall) {
     EXPECT_EQ(frames[1].location.line, 9U);  // 0x27 begins line 10; the call is on 9
 }
 
+TEST_F(Engine, AnInterruptHandlerShowsWhatItInterrupted) {
+    // main was at 0x22 (line 9); the handler pushed two bytes above its return address.
+    target.now = {debugger::TargetState::Kind::paused, 0x47, 0, 0, {}};
+    target.sfr[0x81] = 0x0D;
+    target.idata[0x0A] = 0x22, target.idata[0x0B] = 0x00;
+    debugger::Engine engine(*program, target);
+    const auto frames = engine.backtrace();
+    ASSERT_EQ(frames.size(), 2U);
+    EXPECT_EQ(frames[1].frame.pc, 0x22U);
+    EXPECT_EQ(frames[1].location.line, 9U);
+}
+
 TEST_F(Engine, NextOverARecursionStaysInItsFrame) {
     // f at line 6 calls itself: the inner call passes line 7 deeper first.
     in_f(0x16, 0x09);
@@ -329,7 +351,7 @@ TEST_F(Engine, ACdbWrittenApartFromItsImageIsToldOf) {
         std::ofstream(folder / "t.ihx") << ":00000001FF\n";
         fs::last_write_time(folder / "t.ihx", fs::last_write_time(folder / "t.cdb") +
                                                   std::chrono::seconds(c.image_later));
-        std::vector<std::uint8_t> code(0x40, 0x22);
+        std::vector<std::uint8_t> code(0x50, 0x22);
         std::string error;
         const auto loaded = debugger::Program::load(folder / "t.ihx", code, {}, error);
         ASSERT_TRUE(loaded) << error;
