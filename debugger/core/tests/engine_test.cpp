@@ -111,12 +111,14 @@ constexpr const char* kCdb =
     "S:Lt.f$gone$1_0$1({2}SI:S),R,0,0,[]\n"
     "S:G$g_bits$0_0$0({1}SB0$4:S),E,0,0\n"
     "S:G$g_f$0_0$0({4}SF:S),E,0,0\n"
+    "S:G$g_far$0_0$0({2}SI:S),F,0,0\n"
     "L:G$g_s8$0_0$0:30\n"
     "L:G$g_s32$0_0$0:31\n"
     "L:G$g_x$0_0$0:1000\n"
     "L:G$flag$0_0$0:3\n"
     "L:G$g_bits$0_0$0:35\n"
     "L:G$g_f$0_0$0:38\n"
+    "L:G$g_far$0_0$0:3000\n"
     "L:C$t.c$4$1_0$1:5\n"
     "L:G$f$0$0:10\n"
     "L:C$t.c$3$0_0$1:10\n"
@@ -209,7 +211,8 @@ TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
           Case{"g_s8", 't', "11111011"}, Case{"g_s32", 0, "-70000"},
           Case{"g_s32", 'o', "037777567220"}, Case{"g_bits", 0, "-3 '\\375'"},
           Case{"g_bits", 'x', "0xfd"}, Case{"flag", 0, "1"}, Case{"n", 0, "-123"},
-          Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"}}) {
+          Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"},
+          Case{"g_far", 0, "cannot read g_far from the 8051"}}) {
         EXPECT_EQ(print(engine, c.name, c.format), c.shown) << c.name << " /" << c.format;
     }
     // Past f's first line its registers may hold `gone`, which SDCC does not place.
