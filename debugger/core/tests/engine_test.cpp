@@ -34,24 +34,14 @@ public:
     debugger::TargetState now;
 
     bool read(Space space, unsigned address, std::span<std::uint8_t> bytes) override {
-        for (std::uint8_t& byte : bytes) {
-            const auto cell = memory(space, address++);
-            if (!cell) {
-                return false;
-            }
-            byte = **cell;
-        }
-        return true;
+        const std::span<std::uint8_t> from = memory(space, address, bytes.size());
+        std::ranges::copy(from, bytes.begin());
+        return from.size() == bytes.size();
     }
     bool write(Space space, unsigned address, std::span<const std::uint8_t> bytes) override {
-        for (const std::uint8_t byte : bytes) {
-            const auto cell = memory(space, address++);
-            if (!cell) {
-                return false;
-            }
-            **cell = byte;
-        }
-        return true;
+        const std::span<std::uint8_t> to = memory(space, address, bytes.size());
+        std::ranges::copy(bytes.first(to.size()), to.begin());
+        return to.size() == bytes.size();
     }
     bool set_break(unsigned address) override {
         breaks.push_back(address);
@@ -78,18 +68,14 @@ public:
     void wait(std::chrono::milliseconds) override {}
 
 private:
-    std::optional<std::uint8_t*> memory(Space space, unsigned address) {
-        switch (space) {
-            case Space::idata:
-                return address < idata.size() ? std::optional(&idata[address]) : std::nullopt;
-            case Space::sfr:
-                return address < sfr.size() ? std::optional(&sfr[address]) : std::nullopt;
-            case Space::xdata:
-                return address < xdata.size() ? std::optional(&xdata[address]) : std::nullopt;
-            case Space::code:
-                return std::nullopt;
-        }
-        return std::nullopt;
+    // The bytes asked for, or none where they lie outside the space (the
+    // code space cannot be read).
+    std::span<std::uint8_t> memory(Space space, unsigned address, std::size_t size) {
+        std::span<std::uint8_t> all = space == Space::idata   ? std::span(idata)
+                                      : space == Space::sfr   ? std::span(sfr)
+                                      : space == Space::xdata ? std::span(xdata)
+                                                              : std::span<std::uint8_t>();
+        return address + size <= all.size() ? all.subspan(address, size) : all.first(0);
     }
 };
 
