@@ -34,8 +34,18 @@ std::string hex4(std::uint32_t value) {
 // epilogue and ends where the next function begins.
 constexpr std::uint32_t kEpilogue = 64;
 
+// With --peep-return SDCC ends a function in a jump instead: a last call
+// made ljmp, or the loop of one that never returns.
+constexpr bool jumps(std::uint8_t opcode) {
+    constexpr std::uint8_t kLjmp = 0x02;
+    constexpr std::uint8_t kSjmp = 0x80;
+    constexpr std::uint8_t kAjmpMask = 0x1F;
+    constexpr std::uint8_t kAjmp = 0x01;
+    return opcode == kLjmp || opcode == kSjmp || (opcode & kAjmpMask) == kAjmp;
+}
+
 // Whether the image holds this build's code for the function: its range lies
-// in the image and a return follows its end (or it runs into the next one).
+// in the image and a return follows its end (or a jump, or the next function).
 // Every build SDCC makes passes; the debug information of another build
 // mostly does not.
 std::string misfit(const cdb::DebugInfo& info, const std::vector<std::uint8_t>& code) {
@@ -55,7 +65,7 @@ std::string misfit(const cdb::DebugInfo& info, const std::vector<std::uint8_t>& 
         const auto tail =
             std::span(code).subspan(exit, std::min<std::size_t>(kEpilogue, code.size() - exit));
         if (std::ranges::none_of(tail, [](std::uint8_t b) { return b == kRet || b == kReti; }) &&
-            !starts_function(exit)) {
+            !jumps(code[exit]) && !starts_function(exit)) {
             return "function " + function.name + " ends at " + hex4(exit) +
                    ", where the image holds no return";
         }
