@@ -49,6 +49,9 @@ std::unique_ptr<DebugBoard> DebugBoard::start(Context& ctx, const DebugSetup& se
     if (!board->program_) {
         return nullptr;
     }
+    if (!board->program_->warning().empty()) {
+        ctx.err << kProgramName << ": warning: " << board->program_->warning() << '\n';
+    }
     const std::uint16_t checksum = get_chsum();
     progress_begin("upload");
     if (write_ram() == 0) {

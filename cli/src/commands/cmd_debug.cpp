@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 #include "command.h"
 #include "dap_server.h"
@@ -104,8 +105,22 @@ int run_debug(Context& ctx) {
     const bool interactive = !batch && ::isatty(STDIN_FILENO) != 0;
     SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}};
     io.over = [&timed_out] { return timed_out; };
-    io.before_output = [&board, &ctx, &in_run] {
+    // The UART's bytes reach its log through a relay: at a stop after the
+    // firmware printed, the last of them may still be on the way. They are
+    // let in until the log has been still for a moment, so that a report
+    // never cuts a line of the firmware's in two.
+    bool printed = false;
+    io.before_output = [&board, &ctx, &in_run, &printed] {
         in_run = false;
+        if (!board->uart().copy_new(ctx.out).empty() || printed) {
+            using namespace std::chrono_literals;
+            const auto until = std::chrono::steady_clock::now() + 300ms;
+            for (int still = 0; still < 3 && std::chrono::steady_clock::now() < until;) {
+                std::this_thread::sleep_for(10ms);
+                still = board->uart().copy_new(ctx.out).empty() ? still + 1 : 0;
+            }
+            printed = false;
+        }
         board->uart().copy_new(ctx.out);
         board->uart().close_line(ctx.out);
     };
@@ -114,7 +129,9 @@ int run_debug(Context& ctx) {
             in_run = true;
             run_began = Clock::now();
         }
-        board->uart().copy_new(ctx.out);
+        if (!board->uart().copy_new(ctx.out).empty()) {
+            printed = true;
+        }
         if (g_interrupted != 0) {
             g_interrupted = 0;
             return true;

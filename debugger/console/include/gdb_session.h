@@ -41,7 +41,8 @@ public:
 private:
     struct Entry;
 
-    void report(const debugger::Stop& stop, const debugger::Stop& before);
+    // `with_frame`: the frame is shown even where the stop stays in its function.
+    void report(const debugger::Stop& stop, const debugger::Stop& before, bool with_frame = false);
     void show_location(const debugger::Stop& stop, bool with_function);
     std::string where(const debugger::Location& location) const;
     void print_value(const std::string& expression, char format);

@@ -236,11 +236,12 @@ void GdbSession::show_location(const Stop& stop, bool with_function) {
     listed_ = at.line;
 }
 
-void GdbSession::report(const Stop& stop, const Stop& before) {
+void GdbSession::report(const Stop& stop, const Stop& before, bool with_frame) {
     io_.before_output();
     switch (stop.reason) {
         case Stop::Reason::breakpoint:
-            io_.out << "\nBreakpoint " << stop.breakpoint << ", ";
+            io_.out << (stop.temporary ? "\nTemporary breakpoint " : "\nBreakpoint ")
+                    << stop.breakpoint << ", ";
             show_location(stop, true);
             return;
         case Stop::Reason::pause:
@@ -249,7 +250,10 @@ void GdbSession::report(const Stop& stop, const Stop& before) {
             return;
         case Stop::Reason::entry:
         case Stop::Reason::step:
-            show_location(stop, stop.location.function != before.location.function);
+            // A new call, of another function or the same one, is shown with its frame.
+            show_location(stop, with_frame || stop.location.function != before.location.function ||
+                                    (stop.sp && before.sp && stop.location.function != nullptr &&
+                                     *stop.sp > *before.sp));
             return;
         case Stop::Reason::exited:
             io_.out << "firmware result " << stop.result << '\n';
@@ -373,8 +377,9 @@ void GdbSession::do_info(std::string_view args) {
     if (is("ports", "p")) {
         const debugger::Frame frame = engine_.frame();
         std::string line;
+        // The latches themselves: the firmware need not name them.
         for (const char* port : {"P0", "P1", "P2", "P3"}) {
-            const auto value = engine_.values().evaluate(port, frame);
+            const auto value = engine_.values().evaluate(std::string("$p") + port[1], frame);
             const auto* read = std::get_if<debugger::Value>(&value);
             char text[16];
             std::snprintf(text, sizeof text, "%s=0x%02X", port,
@@ -414,17 +419,20 @@ void GdbSession::do_step(std::string_view args, bool into) {
         io_.out << "Invalid number \"" << trim(args) << "\".\n";
         return;
     }
-    for (unsigned i = 0; i < *count; ++i) {
-        if (!running_or_say()) {
-            return;
-        }
-        const Stop before = engine_.last_stop();
-        const Stop& stop = into ? engine_.step(io_.watch) : engine_.next(io_.watch);
-        report(stop, before);
+    if (!running_or_say()) {
+        return;
+    }
+    // As gdb, only where the last step ends is shown, as seen from where it began.
+    Stop before = engine_.last_stop();
+    Stop stop = before;
+    for (unsigned i = 0; i < *count && !stop.ended(); ++i) {
+        before = engine_.last_stop();
+        stop = into ? engine_.step(io_.watch) : engine_.next(io_.watch);
         if (stop.reason != Stop::Reason::step) {
-            return;
+            break;
         }
     }
+    report(stop, before);
 }
 
 void GdbSession::do_finish(std::string_view) {
@@ -440,7 +448,7 @@ void GdbSession::do_finish(std::string_view) {
     const cdb::Function* leaving = frames[0].frame.function;
     const Stop before = engine_.last_stop();
     const Stop stop = engine_.finish(io_.watch);
-    report(stop, before);
+    report(stop, before, true);
     if (stop.reason == Stop::Reason::step && leaving != nullptr) {
         if (const auto value = engine_.returned(*leaving)) {
             io_.out << "Value returned is $" << ++history_ << " = "

@@ -61,6 +61,7 @@ enum class Space : char {
     data = 'E',      // internal RAM, 0x00 to 0x7F, direct
     external = 'F',  // __xdata
     idata = 'G',     // internal RAM, indirect
+    paged = 'P',     // __pdata: one page of external RAM, at its full address
     bit = 'H',
     sfr = 'I',
     sbit = 'J',

@@ -34,10 +34,14 @@ struct Stop {
     Reason reason = Reason::entry;
     std::uint32_t pc = 0;
     Location location;
-    int breakpoint = 0;  // for Reason::breakpoint
-    int result = 0;      // for Reason::exited
+    int breakpoint = 0;      // for Reason::breakpoint
+    bool temporary = false;  // the breakpoint was, and is gone
+    int result = 0;          // for Reason::exited
     std::uint64_t cycles = 0;
     std::string text;  // for Reason::failed
+    // The stack pointer at a pause: two stops in one function are in the
+    // same call when it is the same.
+    std::optional<unsigned> sp;
 
     // True when the firmware's run is over.
     bool ended() const { return reason >= Reason::exited; }
@@ -86,6 +90,16 @@ private:
     std::optional<std::uint32_t> return_address();
     // Breakpoints for one run at every line of the function but `line`.
     std::vector<unsigned> other_lines(const cdb::Function& function, unsigned line) const;
+    std::optional<std::uint8_t> stack_pointer();
+    // How many bytes an interrupt handler's prologue pushed, when the 8051 is
+    // past it and the prologue is one this can read.
+    std::optional<unsigned> pushes_before_body(const cdb::Function& function,
+                                               std::uint32_t pc) const;
+    // Runs until a stop that is not in a deeper call of `function` than the
+    // frame whose stack pointer was `sp`.
+    Stop run_in_frame(const std::vector<unsigned>& once, const cdb::Function* function,
+                      std::optional<std::uint8_t> sp, std::optional<std::uint32_t> back,
+                      const Watch& watch);
     // After a return into the middle of a line: on to the next line's start.
     Stop to_line_start(Stop stop, const Watch& watch);
 

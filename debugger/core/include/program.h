@@ -41,6 +41,8 @@ public:
 
     const cdb::DebugInfo& info() const { return info_; }
     const std::filesystem::path& cdb_path() const { return cdb_path_; }
+    // What the user should know before trusting the debug information, or empty.
+    const std::string& warning() const { return warning_; }
 
     Location location(std::uint32_t address) const;
     // "t.c:18", "18" (in `current_file`), "main" or "*0x8a".
@@ -51,6 +53,15 @@ public:
     std::vector<std::pair<std::uint32_t, unsigned>> lines_of(const cdb::Function& function) const;
     // Where execution of a function's C code begins: its first line's address.
     std::optional<std::uint32_t> first_line(const cdb::Function& function) const;
+
+    // Where a function sets up its frame on the stack: the address of the
+    // frame pointer SDCC keeps in internal RAM, and the first address at which
+    // it points at this function's frame; nothing for a function without one.
+    struct FramePointer {
+        unsigned variable = 0;
+        std::uint32_t set_from = 0;
+    };
+    std::optional<FramePointer> frame_pointer(const cdb::Function& function) const;
 
     // The source file's full path, empty when it is not found.
     std::filesystem::path source_path(const std::string& file) const;
@@ -66,6 +77,7 @@ private:
 
     cdb::DebugInfo info_;
     std::filesystem::path cdb_path_;
+    std::string warning_;
     std::vector<std::filesystem::path> source_dirs_;
     std::vector<std::uint8_t> code_;
     std::map<std::uint32_t, const cdb::Line*> by_address_;  // the first line record at each address

@@ -30,12 +30,17 @@ struct Value {
     std::vector<Cell> cells;
     int bit = -1;  // for a bit: which bit of the one cell
     std::vector<std::uint8_t> bytes;
+    bool optimized_out = false;  // the compiler keeps it nowhere at this point
 };
 
 // The function whose locals are in sight, at a code address.
 struct Frame {
     const cdb::Function* function = nullptr;
     std::uint32_t pc = 0;
+    // For a function with a frame on the stack (reentrant, --stack-auto): the
+    // value its frame pointer holds, which its stack variables are offsets from.
+    std::optional<unsigned> base;
+    bool caller = false;  // an outer frame: its pc is where a call returns to
 };
 
 // The size in bytes of the type that starts at `chain[from]`.
@@ -57,7 +62,8 @@ public:
     std::optional<std::string> assign(const std::string& expression, const std::string& text,
                                       const Frame& frame);
 
-    // "12", "7 '\a'", "{x = 12, y = 7 '\a'}", "{1, 2, 3}"; format 'x' for hexadecimal.
+    // "12", "7 '\a'", "{x = 12, y = 7 '\a'}", "{1, 2, 3}"; a format letter x, d, u,
+    // o, t or c as gdb's print/FMT.
     std::string format(const Value& value, char format = 0) const;
     // The members or elements of a structure or array, read.
     std::vector<Value> parts(const Value& value) const;
@@ -71,8 +77,13 @@ public:
 
 private:
     const cdb::Symbol* find(const std::string& name, const Frame& frame) const;
-    std::optional<std::string> place(const cdb::Symbol& symbol, Value& value);
+    std::optional<std::string> place(const cdb::Symbol& symbol, Value& value,
+                                     const Frame* frame = nullptr);
     bool read(Value& value) const;
+    // Why the registers SDCC names for a variable may hold something else at
+    // the frame's pc, or nothing when they hold it.
+    std::optional<std::string> registers_in_doubt(const cdb::Symbol& symbol,
+                                                  const Frame& frame) const;
 
     const Program& program_;
     Target& target_;

@@ -216,7 +216,7 @@ void placement_of(Cursor& cursor, Symbol& symbol) {
     cursor.expect(',');
     const std::string_view space = cursor.until(",");
     if (space.size() != 1 ||
-        std::string_view("ABCDEFGHIJRZ").find(space[0]) == std::string_view::npos) {
+        std::string_view("ABCDEFGHIJPRZ").find(space[0]) == std::string_view::npos) {
         throw Fail{"unknown address space '" + std::string(space) + "'"};
     }
     symbol.space = static_cast<Space>(space[0]);

@@ -114,10 +114,12 @@ Stop Engine::stop_from(const TargetState& state, bool pause_asked) {
             break;
     }
     stop.reason = pause_asked ? Stop::Reason::pause : Stop::Reason::step;
+    stop.sp = stack_pointer();
     for (Breakpoint& b : breakpoints_) {
         if (b.address == state.pc) {
             stop.reason = Stop::Reason::breakpoint;
             stop.breakpoint = b.number;
+            stop.temporary = b.temporary;
             ++b.hits;
             break;
         }
@@ -169,9 +171,11 @@ Stop Engine::go(const Watch& watch) {
 }
 
 std::vector<unsigned> Engine::other_lines(const cdb::Function& function, unsigned line) const {
+    // The prologue's line is reached only by a new call, which stops after it.
+    const std::uint32_t body = program_.first_line(function).value_or(0);
     std::vector<unsigned> addresses;
     for (const auto& [address, at_line] : program_.lines_of(function)) {
-        if (at_line != line) {
+        if (at_line != line && address >= body) {
             addresses.push_back(address);
         }
     }
@@ -199,16 +203,44 @@ Stop Engine::to_line_start(Stop stop, const Watch& watch) {
     return stop;
 }
 
+std::optional<std::uint8_t> Engine::stack_pointer() {
+    std::uint8_t sp = 0;
+    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1))) {
+        return std::nullopt;
+    }
+    return sp;
+}
+
+// A stop at one of the once-addresses inside a deeper call of the same
+// function (a recursion) is not the line asked for: the 8051's stack grows
+// upwards, so a deeper frame has a higher stack pointer.
+Stop Engine::run_in_frame(const std::vector<unsigned>& once, const cdb::Function* function,
+                          std::optional<std::uint8_t> sp, std::optional<std::uint32_t> back,
+                          const Watch& watch) {
+    Stop stop = run(once, watch);
+    while (sp && stop.reason == Stop::Reason::step && stop.location.function == function) {
+        // At the return address the frame has been left only once the
+        // stack pointer is below its own.
+        const auto now = stack_pointer();
+        if (!now || *now < *sp || (*now == *sp && stop.pc != back)) {
+            break;
+        }
+        stop = run(once, watch);
+    }
+    return stop;
+}
+
 Stop Engine::next(const Watch& watch) {
     const Location here = program_.location(stop_.pc);
     if (here.function == nullptr) {
         return go(watch);
     }
     std::vector<unsigned> once = other_lines(*here.function, here.line);
-    if (const auto back = return_address()) {
+    const auto back = return_address();
+    if (back) {
         once.push_back(*back);
     }
-    return to_line_start(run(std::move(once), watch), watch);
+    return to_line_start(run_in_frame(once, here.function, stack_pointer(), back, watch), watch);
 }
 
 Stop Engine::step(const Watch& watch) {
@@ -218,7 +250,7 @@ Stop Engine::step(const Watch& watch) {
     }
     std::vector<unsigned> once = other_lines(*here.function, here.line);
     for (const cdb::Function& function : program_.info().functions) {
-        if (&function != here.function && function.entry) {
+        if (function.entry) {  // its own too: a recursion
             if (const auto first = program_.first_line(function)) {
                 once.push_back(*first);
             }
@@ -235,7 +267,18 @@ Stop Engine::finish(const Watch& watch) {
     if (!back) {
         return go(watch);
     }
-    return run({*back}, watch);
+    // The same return address is reached by deeper calls of a recursion
+    // first: the frame is left when the stack pointer drops below its own.
+    const auto sp = stack_pointer();
+    Stop stop = run({*back}, watch);
+    while (sp && stop.reason == Stop::Reason::step && stop.pc == *back) {
+        const auto now = stack_pointer();
+        if (!now || *now < *sp) {
+            break;
+        }
+        stop = run({*back}, watch);
+    }
+    return stop;
 }
 
 std::optional<Value> Engine::returned(const cdb::Function& function) {
@@ -263,17 +306,26 @@ std::optional<Value> Engine::returned(const cdb::Function& function) {
 
 // The 8051 keeps no frame pointer: the return addresses on the stack are
 // found as pairs of bytes (low byte below) that point just behind a call.
+// Functions with a frame on the stack each pushed their caller's frame
+// pointer where theirs points.
 std::vector<FrameInfo> Engine::backtrace() {
     std::vector<FrameInfo> frames;
     if (stop_.ended()) {
         return frames;
     }
     frames.push_back(
-        {Frame{program_.info().function_at(stop_.pc), stop_.pc}, program_.location(stop_.pc)});
+        {Frame{program_.info().function_at(stop_.pc), stop_.pc, {}}, program_.location(stop_.pc)});
     std::uint8_t sp = 0;
-    std::array<std::uint8_t, 0x80> iram{};
-    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1)) || !target_.read(Space::idata, 0, iram)) {
+    std::array<std::uint8_t, 0x100> iram{};
+    // An 8052's upper 128 bytes of internal RAM may hold the stack; an 8051 has none.
+    const auto lower = std::span(iram).first(0x80);
+    if (!target_.read(Space::sfr, kSp, std::span(&sp, 1)) ||
+        !target_.read(Space::idata, 0, lower)) {
         return frames;
+    }
+    const bool upper = target_.read(Space::idata, 0x80, std::span(iram).subspan(0x80));
+    if (!upper) {
+        sp = std::min<std::uint8_t>(sp, 0x7F);
     }
     const std::vector<std::uint8_t>& code = program_.code();
     const auto after_call = [&code](std::uint32_t address) {
@@ -281,25 +333,83 @@ std::vector<FrameInfo> Engine::backtrace() {
                (address >= 2 && address - 2 < code.size() &&
                 (code[address - 2] & kAcallMask) == kAcall);
     };
-    for (int at = std::min<int>(sp, 0x7F); at >= 1 && frames.size() < kDeepest;) {
+    int at = sp;
+    // An interrupt handler was not called: what it interrupted is found below
+    // what its prologue pushed, and is shown where it stands, not at a call.
+    if (const cdb::Function* handler = frames[0].frame.function;
+        handler != nullptr && handler->interrupt) {
+        if (const auto pushed = pushes_before_body(*handler, stop_.pc); pushed && sp > *pushed) {
+            at = sp - static_cast<int>(*pushed);
+            const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
+            if (const cdb::Function* interrupted = program_.info().function_at(address)) {
+                Location location = program_.location(address);
+                location.line_start = false;
+                frames.push_back({Frame{interrupted, address, {}, true}, location});
+                at -= 2;
+            }
+        }
+    }
+    for (; at >= 1 && frames.size() < kDeepest;) {
         const std::uint32_t address = static_cast<std::uint32_t>(iram[at] << 8 | iram[at - 1]);
         const cdb::Function* caller = program_.info().function_at(address);
         if (caller != nullptr && after_call(address)) {
-            frames.push_back({Frame{caller, address}, program_.location(address)});
+            // The call is the instruction before the return address: its line
+            // is the caller's, not the line that may begin at the address.
+            Location location = program_.location(address - 1);
+            location.line_start = false;
+            frames.push_back({Frame{caller, address, {}, true}, location});
             at -= 2;
         } else {
             --at;
         }
     }
+    std::optional<unsigned> bp;
+    for (FrameInfo& info : frames) {
+        const auto pointer = info.frame.function != nullptr
+                                 ? program_.frame_pointer(*info.frame.function)
+                                 : std::nullopt;
+        if (!pointer || info.frame.pc < pointer->set_from) {
+            continue;
+        }
+        bp = bp ? iram[*bp] : iram[pointer->variable];
+        info.frame.base = *bp;
+    }
     return frames;
 }
 
-Frame Engine::frame(std::size_t index) {
-    if (index == 0) {
-        return Frame{program_.info().function_at(stop_.pc), stop_.pc};
+std::optional<unsigned> Engine::pushes_before_body(const cdb::Function& function,
+                                                   std::uint32_t pc) const {
+    // SDCC's handler prologues: push direct, and mov direct,#data or
+    // mov direct,direct to switch the register bank.
+    constexpr std::uint8_t kPush = 0xC0;
+    constexpr std::uint8_t kMovImmediate = 0x75;
+    constexpr std::uint8_t kMovDirect = 0x85;
+    const auto body = program_.first_line(function);
+    if (!function.entry || !body || pc < *body) {
+        return std::nullopt;
     }
+    const std::vector<std::uint8_t>& code = program_.code();
+    unsigned pushed = 0;
+    std::uint32_t at = *function.entry;
+    while (at < *body && at < code.size()) {
+        if (code[at] == kPush) {
+            ++pushed;
+            at += 2;
+        } else if (code[at] == kMovImmediate || code[at] == kMovDirect) {
+            at += 3;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return at == *body ? std::optional(pushed) : std::nullopt;
+}
+
+Frame Engine::frame(std::size_t index) {
     const auto frames = backtrace();
-    return index < frames.size() ? frames[index].frame : Frame{};
+    if (index < frames.size()) {
+        return frames[index].frame;
+    }
+    return index == 0 ? Frame{program_.info().function_at(stop_.pc), stop_.pc, {}} : Frame{};
 }
 
 }  // namespace debugger

@@ -71,7 +71,8 @@ std::variant<Value, std::string> Values::evaluate(const std::string& expression,
         } else {
             const std::pair<const char*, unsigned> named[] = {
                 {"sp", kSp},   {"a", kAcc},   {"acc", kAcc}, {"b", kB},
-                {"psw", kPsw}, {"dpl", kDpl}, {"dph", kDph}};
+                {"psw", kPsw}, {"dpl", kDpl}, {"dph", kDph}, {"p0", 0x80},
+                {"p1", 0x90},  {"p2", 0xA0},  {"p3", 0xB0}};
             const auto found =
                 std::ranges::find(named, reg, [](const auto& n) { return std::string(n.first); });
             if (found != std::end(named)) {

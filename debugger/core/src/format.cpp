@@ -4,8 +4,10 @@
 #include "values.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "value_bytes.h"
 
@@ -54,6 +56,91 @@ std::string hex_text(std::uint64_t value) {
     return text;
 }
 
+std::string digits(std::uint64_t value, unsigned base) {
+    std::string text;
+    do {
+        text.insert(text.begin(), static_cast<char>('0' + value % base));
+        value /= base;
+    } while (value != 0);
+    return text;
+}
+
+// An integer of `size` bytes as gdb prints it with a format letter: /x, /o
+// and /t show its bytes, /d and /u read them as signed and unsigned, /c as
+// a character; without a letter its own signedness decides and a char shows
+// its character too.
+std::string integer_text(std::uint64_t bits, unsigned size, bool is_signed, bool character,
+                         char format) {
+    const unsigned width = std::clamp(size, 1U, 8U) * 8;
+    const std::uint64_t all = width >= 64 ? bits : bits & ((std::uint64_t{1} << width) - 1);
+    const std::int64_t signed_value = as_signed(all, width / 8);
+    switch (format) {
+        case 'x':
+            return hex_text(all);
+        case 'o':
+            return all == 0 ? "0" : "0" + digits(all, 8);
+        case 't':
+            return digits(all, 2);
+        case 'd':
+            return std::to_string(signed_value);
+        case 'u':
+            return std::to_string(all);
+        case 'c': {
+            const auto low = static_cast<std::uint8_t>(all);
+            const std::int64_t shown = is_signed ? static_cast<std::int8_t>(low) : low;
+            return std::to_string(shown) + " '" + char_text(low, '\'') + "'";
+        }
+        default:
+            break;
+    }
+    std::string text = is_signed ? std::to_string(signed_value) : std::to_string(all);
+    if (character) {
+        text += " '" + char_text(static_cast<unsigned char>(all), '\'') + "'";
+    }
+    return text;
+}
+
+// gdb's threshold: a run of more than this many equal characters is shown as
+// one with its count.
+constexpr std::size_t kRepeats = 10;
+
+// A char array as gdb prints it: one NUL at its end is the terminator and
+// not shown, long runs are counted: "node", 'a' <repeats 13 times>, "b".
+std::string string_text(std::span<const std::uint8_t> bytes) {
+    if (!bytes.empty() && bytes.back() == 0) {
+        bytes = bytes.first(bytes.size() - 1);
+    }
+    if (bytes.empty()) {
+        return "\"\"";
+    }
+    std::string text;
+    std::string quoted;
+    const auto flush = [&] {
+        if (!quoted.empty()) {
+            text += (text.empty() ? "\"" : ", \"") + quoted + "\"";
+            quoted.clear();
+        }
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t run = 1;
+        while (i + run < bytes.size() && bytes[i + run] == bytes[i]) {
+            ++run;
+        }
+        if (run > kRepeats) {
+            flush();
+            text += (text.empty() ? "'" : ", '") + char_text(bytes[i], '\'') + "' <repeats " +
+                    std::to_string(run) + " times>";
+        } else {
+            for (std::size_t k = 0; k < run; ++k) {
+                quoted += char_text(bytes[i], '"');
+            }
+        }
+        i += run;
+    }
+    flush();
+    return text;
+}
+
 }  // namespace
 
 std::vector<Value> Values::parts(const Value& value) const {
@@ -70,6 +157,7 @@ std::vector<Value> Values::parts(const Value& value) const {
         for (unsigned i = offset; i < offset + size && i < value.bytes.size(); ++i) {
             piece.bytes.push_back(value.bytes[i]);
         }
+        piece.optimized_out = value.optimized_out;
     };
     if (outer.kind == Kind::array) {
         const cdb::Type element = rest_of(info, value.type, 1);
@@ -95,21 +183,21 @@ std::vector<Value> Values::parts(const Value& value) const {
 }
 
 std::string Values::format(const Value& value, char format) const {
+    if (value.optimized_out) {
+        return "<optimized out>";
+    }
     if (value.type.chain.empty()) {
         return "<no type>";
     }
     const cdb::Declarator& outer = value.type.chain.front();
     const std::uint64_t raw = little_endian(value.bytes);
+    const auto size = static_cast<unsigned>(value.bytes.size());
     switch (outer.kind) {
         case Kind::array: {
             const bool characters = value.type.chain.size() == 2 &&
                                     value.type.chain[1].kind == Kind::char_ && format == 0;
             if (characters) {
-                std::string text = "\"";
-                for (const std::uint8_t byte : value.bytes) {
-                    text += char_text(byte, '"');
-                }
-                return text + "\"";
+                return string_text(value.bytes);
             }
             std::string text = "{";
             for (const Value& piece : parts(value)) {
@@ -126,45 +214,54 @@ std::string Values::format(const Value& value, char format) const {
             return text + "}";
         }
         case Kind::pointer:
-        case Kind::function:
-            return hex_text(value.bytes.size() > 2 ? (raw & 0xFFFF) : raw);
+        case Kind::function: {
+            // A generic pointer's third byte says which space it points into.
+            const std::uint64_t address = size > 2 ? (raw & 0xFFFF) : raw;
+            return format == 0 ? hex_text(address)
+                               : integer_text(address, std::min(size, 2U), false, false, format);
+        }
         case Kind::sbit:
+            return integer_text(value.bit >= 0 ? (raw >> value.bit) & 1 : raw & 1, 1, false, false,
+                                format);
         case Kind::bit_field: {
-            unsigned bits = 0;
-            if (value.bit >= 0) {
-                bits = (raw >> value.bit) & 1;
-            } else {
-                bits = static_cast<unsigned>((raw >> outer.offset) & ((1ULL << outer.width) - 1));
+            std::uint64_t bits =
+                value.bit >= 0 ? (raw >> value.bit) & 1
+                               : (raw >> outer.offset) & ((std::uint64_t{1} << outer.width) - 1);
+            // A signed field's top bit is its sign, as in the type it was declared with.
+            if (value.type.is_signed && value.bit < 0 && outer.width > 0 && outer.width < 64 &&
+                (bits >> (outer.width - 1)) != 0) {
+                bits |= ~((std::uint64_t{1} << outer.width) - 1);
             }
-            return format == 'x' ? hex_text(bits) : std::to_string(bits);
+            const unsigned field_size = value.type.size != 0 ? value.type.size : 1;
+            return integer_text(bits, field_size, value.type.is_signed, field_size == 1, format);
         }
         case Kind::float_: {
-            std::uint32_t bits = static_cast<std::uint32_t>(raw);
+            if (format != 0) {
+                return integer_text(raw, size, true, false, format);
+            }
+            const auto bits = static_cast<std::uint32_t>(raw);
             float number = 0;
             std::memcpy(&number, &bits, sizeof number);
+            // gdb shows a NaN's payload: nan(0x400000), -nan(0x400000).
+            if (std::isnan(number)) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%snan(0x%x)", (bits >> 31) != 0 ? "-" : "",
+                              bits & 0x7FFFFFU);
+                return text;
+            }
+            // gdb's 9 significant digits: enough to give back the float's every bit.
             char text[32];
-            std::snprintf(text, sizeof text, "%g", static_cast<double>(number));
+            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(number));
             return text;
         }
         case Kind::void_:
             return "void";
-        case Kind::char_: {
-            if (format == 'x') {
-                return hex_text(raw & 0xFF);
-            }
-            const std::int64_t number =
-                value.type.is_signed ? as_signed(raw, 1) : static_cast<std::int64_t>(raw);
-            return std::to_string(number) + " '" +
-                   char_text(static_cast<unsigned char>(raw), '\'') + "'";
-        }
+        case Kind::char_:
+            return integer_text(raw, 1, value.type.is_signed, true, format);
         case Kind::int_:
         case Kind::short_int:
         case Kind::long_int:
-            if (format == 'x') {
-                return hex_text(raw);
-            }
-            return value.type.is_signed ? std::to_string(as_signed(raw, value.bytes.size()))
-                                        : std::to_string(raw);
+            return integer_text(raw, size, value.type.is_signed, false, format);
     }
     return "?";
 }

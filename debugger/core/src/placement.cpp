@@ -67,7 +67,8 @@ std::vector<const cdb::Symbol*> Values::globals() const {
     return found;
 }
 
-std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value) {
+std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value,
+                                         const Frame* frame) {
     value.type = symbol.type;
     const unsigned size = symbol.type.size != 0 ? symbol.type.size : 1;
     const auto cells_at = [&value, size](Space space, unsigned address) {
@@ -76,6 +77,17 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         }
     };
     using S = cdb::Space;
+    // SDCC lists a variable it keeps nowhere with no registers or no address.
+    if ((symbol.space == S::registers && symbol.registers.empty()) ||
+        (symbol.space != S::registers && !symbol.address && !symbol.on_stack)) {
+        value.optimized_out = true;
+        return std::nullopt;
+    }
+    if (symbol.space == S::registers && frame != nullptr) {
+        if (auto doubt = registers_in_doubt(symbol, *frame)) {
+            return doubt;
+        }
+    }
     if (symbol.space == S::registers) {
         std::uint8_t psw = 0;
         if (!target_.read(Space::sfr, kPsw, std::span(&psw, 1))) {
@@ -101,10 +113,24 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
         }
         return std::nullopt;
     }
+    if (symbol.on_stack) {
+        if (symbol.space != S::internal_stack) {
+            return "it lives on the external stack (--xstack), which cannot be read";
+        }
+        if (frame == nullptr || !frame->base) {
+            return "its function's frame is not set up here";
+        }
+        // An offset from the frame pointer, within internal RAM.
+        for (unsigned i = 0; i < size; ++i) {
+            value.cells.push_back(
+                {Space::idata, static_cast<unsigned>(static_cast<int>(*frame->base) +
+                                                     symbol.stack_offset + static_cast<int>(i)) &
+                                   0xFF});
+        }
+        return std::nullopt;
+    }
     if (!symbol.address) {
-        return symbol.on_stack ? "it lives on the stack of a reentrant function, which cannot "
-                                 "be read"
-                               : "it has no address (optimised out)";
+        return "it has no address";
     }
     const unsigned address = *symbol.address;
     switch (symbol.space) {
@@ -113,6 +139,7 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
             cells_at(Space::idata, address);
             return std::nullopt;
         case S::external:
+        case S::paged:
             cells_at(Space::xdata, address);
             return std::nullopt;
         case S::code:
@@ -136,6 +163,44 @@ std::optional<std::string> Values::place(const cdb::Symbol& symbol, Value& value
     }
 }
 
+std::optional<std::string> Values::registers_in_doubt(const cdb::Symbol& symbol,
+                                                      const Frame& frame) const {
+    if (frame.function == nullptr || symbol.scope.kind != cdb::Scope::Kind::local) {
+        return std::nullopt;
+    }
+    std::string kept;
+    for (const std::string& reg : symbol.registers) {
+        kept += (kept.empty() ? "" : ", ") + reg;
+    }
+    // A caller saved what it keeps in registers before the call, and the
+    // called function has used them since.
+    if (frame.caller) {
+        return "it is kept in " + kept + ", which the functions called since have used";
+    }
+    // SDCC names one set of registers for a variable's whole function, but
+    // hands them to other values outside its live range, which it does not
+    // record. Right after the prologue the parameters are surely there; later
+    // only while no other value of the function may share them.
+    const auto first = program_.first_line(*frame.function);
+    if (first && frame.pc <= *first) {
+        return std::nullopt;
+    }
+    for (const cdb::Symbol* other : locals(frame)) {
+        if (other == &symbol || other->space != cdb::Space::registers) {
+            continue;
+        }
+        const bool shares =
+            other->registers.empty() || std::ranges::any_of(other->registers, [&](const auto& r) {
+                return std::ranges::find(symbol.registers, r) != symbol.registers.end();
+            });
+        if (shares) {
+            return "it is kept in " + kept + " only over lines SDCC does not record, and " +
+                   other->name + " may hold them here";
+        }
+    }
+    return std::nullopt;
+}
+
 bool Values::read(Value& value) const {
     value.bytes.assign(value.cells.size(), 0);
     for (std::size_t i = 0; i < value.cells.size();) {
@@ -155,10 +220,9 @@ bool Values::read(Value& value) const {
 }
 
 std::variant<Value, std::string> Values::of(const cdb::Symbol& symbol, const Frame& frame) {
-    (void)frame;
     Value value;
     value.name = symbol.name;
-    if (const auto wrong = place(symbol, value)) {
+    if (const auto wrong = place(symbol, value, &frame)) {
         return "cannot read " + symbol.name + ": " + *wrong;
     }
     if (!read(value)) {
@@ -169,7 +233,7 @@ std::variant<Value, std::string> Values::of(const cdb::Symbol& symbol, const Fra
 
 std::vector<std::pair<std::string, std::optional<unsigned>>> Values::registers(std::uint32_t pc) {
     std::vector<std::pair<std::string, std::optional<unsigned>>> shown;
-    const Frame frame{nullptr, pc};
+    const Frame frame{nullptr, pc, {}};
     for (const char* name : {"$r0", "$r1", "$r2", "$r3", "$r4", "$r5", "$r6", "$r7", "$a", "$b",
                              "$psw", "$sp", "$dptr", "$pc"}) {
         const auto value = evaluate(name, frame);

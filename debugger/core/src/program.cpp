@@ -3,11 +3,14 @@
 #include "program.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <span>
 #include <sstream>
 
 namespace debugger {
@@ -25,18 +28,76 @@ std::string hex4(std::uint32_t value) {
     return text;
 }
 
-// A function's last instruction returns: where the image holds something
-// else there, the debug information belongs to another build.
+// SDCC marks a function's end at its exit label, before the epilogue that
+// moves the result into place, pops what the prologue pushed and returns:
+// the return follows within this many bytes. A naked function has no
+// epilogue and ends where the next function begins.
+constexpr std::uint32_t kEpilogue = 64;
+
+// With --peep-return SDCC ends a function in a jump instead: a last call
+// made ljmp, or the loop of one that never returns.
+constexpr bool jumps(std::uint8_t opcode) {
+    constexpr std::uint8_t kLjmp = 0x02;
+    constexpr std::uint8_t kSjmp = 0x80;
+    constexpr std::uint8_t kAjmpMask = 0x1F;
+    constexpr std::uint8_t kAjmp = 0x01;
+    return opcode == kLjmp || opcode == kSjmp || (opcode & kAjmpMask) == kAjmp;
+}
+
+// Whether the image holds this build's code for the function: its range lies
+// in the image and a return follows its end (or a jump, or the next function).
+// Every build SDCC makes passes; the debug information of another build
+// mostly does not.
 std::string misfit(const cdb::DebugInfo& info, const std::vector<std::uint8_t>& code) {
+    const auto starts_function = [&info](std::uint32_t address) {
+        return std::ranges::any_of(
+            info.functions, [address](const cdb::Function& f) { return f.entry == address; });
+    };
     for (const cdb::Function& function : info.functions) {
         if (!function.entry || !function.exit) {
             continue;
         }
-        if (*function.exit >= code.size() || *function.entry > *function.exit ||
-            (code[*function.exit] != kRet && code[*function.exit] != kReti)) {
-            return "function " + function.name + " ends at " + hex4(*function.exit) +
+        const std::uint32_t exit = *function.exit;
+        if (*function.entry >= code.size() || exit >= code.size() || *function.entry > exit) {
+            return "function " + function.name + " lies at " + hex4(*function.entry) + " to " +
+                   hex4(exit) + ", outside the image's " + std::to_string(code.size()) + " bytes";
+        }
+        const auto tail =
+            std::span(code).subspan(exit, std::min<std::size_t>(kEpilogue, code.size() - exit));
+        if (std::ranges::none_of(tail, [](std::uint8_t b) { return b == kRet || b == kReti; }) &&
+            !jumps(code[exit]) && !starts_function(exit)) {
+            return "function " + function.name + " ends at " + hex4(exit) +
                    ", where the image holds no return";
         }
+    }
+    return {};
+}
+
+// SDCC's linker writes the image and its debug information together: far
+// apart, the image is older than its .cdb (a link that stopped before
+// replacing it) or the two come from different builds.
+constexpr auto kSameLink = std::chrono::seconds(2);
+
+std::string written_apart(const fs::path& image, const fs::path& cdb) {
+    std::error_code ec_image;
+    std::error_code ec_cdb;
+    const auto image_time = fs::last_write_time(image, ec_image);
+    const auto cdb_time = fs::last_write_time(cdb, ec_cdb);
+    if (ec_image || ec_cdb) {
+        return {};
+    }
+    const auto apart = std::chrono::duration_cast<std::chrono::seconds>(cdb_time - image_time);
+    if (apart > kSameLink) {
+        return cdb.string() + " was written " + std::to_string(apart.count()) + " s after " +
+               image.string() +
+               ": the image may be left from an earlier build, and its variables may not be "
+               "where the debug information says (link again)";
+    }
+    if (-apart > kSameLink) {
+        return image.string() + " was written " + std::to_string(-apart.count()) + " s after " +
+               cdb.string() +
+               ": the debug information may come from another build (build with sdcc --debug "
+               "again)";
     }
     return {};
 }
@@ -48,6 +109,49 @@ std::optional<unsigned> number(std::string_view text, int base = 10) {
         return std::nullopt;
     }
     return value;
+}
+
+// SDCC names a module, and the file of its C line records, after the source
+// with every character that may not stand in a C name made '_'
+// ("scott-struct1.c" gives "scott_struct1.c"); only its assembler line
+// records ("L:A$scott-struct1$93:0") keep the real name.
+std::string as_module(std::string_view name) {
+    std::string module(name);
+    for (char& c : module) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) {
+            c = '_';
+        }
+    }
+    return module;
+}
+
+void restore_file_names(std::string_view text, std::vector<cdb::Line>& lines) {
+    std::map<std::string, std::string> real;  // module name -> the source's stem
+    constexpr std::string_view kAsm = "L:A$";
+    for (std::size_t at = text.find(kAsm); at != std::string_view::npos;
+         at = text.find(kAsm, at + 1)) {
+        if (at != 0 && text[at - 1] != '\n') {
+            continue;
+        }
+        const std::size_t from = at + kAsm.size();
+        const std::size_t end = text.find('$', from);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        const std::string stem(text.substr(from, end - from));
+        if (as_module(stem) != stem) {
+            real.emplace(as_module(stem), stem);
+        }
+    }
+    if (real.empty()) {
+        return;
+    }
+    for (cdb::Line& line : lines) {
+        fs::path file(line.file);
+        if (const auto found = real.find(file.stem().string()); found != real.end()) {
+            line.file = file.replace_filename(found->second + file.extension().string()).string();
+        }
+    }
 }
 
 }  // namespace
@@ -70,11 +174,13 @@ std::optional<Program> Program::load(const fs::path& image, const std::vector<st
         return std::nullopt;
     }
     program.info_ = std::move(read.info);
+    restore_file_names(text.str(), program.info_.lines);
     program.code_ = bytes;
     if (const std::string wrong = misfit(program.info_, bytes); !wrong.empty()) {
         error = program.cdb_path_.string() + " does not fit " + image.string() + ": " + wrong;
         return std::nullopt;
     }
+    program.warning_ = written_apart(image, program.cdb_path_);
     program.source_dirs_.push_back(image.has_parent_path() ? image.parent_path() : fs::path("."));
     program.source_dirs_.insert(program.source_dirs_.end(), source_dirs.begin(), source_dirs.end());
     // Where a function's code begins, its opening line and its first
@@ -138,15 +244,23 @@ unsigned Program::header_line(const cdb::Function& function) const {
 }
 
 std::optional<std::uint32_t> Program::first_line(const cdb::Function& function) const {
-    // The function's opening line holds its entry; its body starts at the
-    // next line, as a debugger stops after the prologue.
-    const unsigned header = header_line(function);
-    for (const auto& [address, line] : lines_of(function)) {
-        if (line != header) {
-            return address;
+    // gdb's rule: a function's code after its prologue begins at its second
+    // line record, whatever line that is (a function on one line has
+    // several); where two records share the entry there is no prologue.
+    if (!function.entry || !function.exit) {
+        return function.entry;
+    }
+    std::size_t at_entry = 0;
+    std::optional<std::uint32_t> second;
+    for (const cdb::Line& line : info_.lines) {
+        if (line.address == *function.entry) {
+            ++at_entry;
+        } else if (line.address > *function.entry && line.address <= *function.exit &&
+                   (!second || line.address < *second)) {
+            second = line.address;
         }
     }
-    return function.entry;
+    return at_entry >= 2 || !second ? function.entry : second;
 }
 
 Resolved Program::resolve(const std::string& place, const std::string& current_file) const {
@@ -186,21 +300,25 @@ Resolved Program::resolve(const std::string& place, const std::string& current_f
     }
     // The line itself or, where it has no code, the next one that has, as
     // long as both lie in the same function.
+    // A line whose code the start-up runs (a function's static initialiser)
+    // lies outside every function: the breakpoint goes to the next line with
+    // code in one.
     const cdb::Line* best = nullptr;
     for (const cdb::Line& l : info_.lines) {
-        if (in_file(l) && l.line >= *line &&
+        if (in_file(l) && l.line >= *line && info_.function_at(l.address) != nullptr &&
             (best == nullptr || l.line < best->line ||
              (l.line == best->line && l.address < best->address))) {
             best = &l;
         }
     }
+    // A line without code lies in the function when the function's lines
+    // (its opening among them) begin at or before it.
     const cdb::Function* owner = best != nullptr ? info_.function_at(best->address) : nullptr;
-    const auto owner_lines =
-        owner != nullptr ? lines_of(*owner) : std::vector<std::pair<std::uint32_t, unsigned>>{};
     const bool inside =
-        !owner_lines.empty() &&
-        std::ranges::min(owner_lines, {}, &std::pair<std::uint32_t, unsigned>::second).second <=
-            *line;
+        owner != nullptr && std::ranges::any_of(info_.lines, [&](const cdb::Line& l) {
+            return in_file(l) && l.line <= *line && owner->entry && owner->exit &&
+                   l.address >= *owner->entry && l.address <= *owner->exit;
+        });
     if (best == nullptr || (best->line != *line && !inside)) {
         resolved.error = "No line " + std::to_string(*line) + " in file \"" + file + "\".";
         return resolved;
@@ -208,6 +326,27 @@ Resolved Program::resolve(const std::string& place, const std::string& current_f
     resolved.address = best->address;
     resolved.location = location(best->address);
     return resolved;
+}
+
+std::optional<Program::FramePointer> Program::frame_pointer(const cdb::Function& function) const {
+    // SDCC's prologue for a frame: push _bp; mov _bp,sp (after what an
+    // interrupt handler pushes first).
+    constexpr std::uint8_t kPush = 0xC0;
+    constexpr std::uint8_t kMovDirect = 0x85;
+    constexpr std::uint8_t kSp = 0x81;
+    constexpr std::uint32_t kPrologue = 32;
+    if (!function.entry || !function.exit) {
+        return std::nullopt;
+    }
+    const std::uint32_t end = std::min<std::uint32_t>(
+        {*function.exit, *function.entry + kPrologue, static_cast<std::uint32_t>(code_.size())});
+    for (std::uint32_t at = *function.entry; at + 5 <= end; ++at) {
+        if (code_[at] == kPush && code_[at + 2] == kMovDirect && code_[at + 3] == kSp &&
+            code_[at + 4] == code_[at + 1]) {
+            return FramePointer{code_[at + 1], at + 5};
+        }
+    }
+    return std::nullopt;
 }
 
 fs::path Program::source_path(const std::string& file) const {
