@@ -124,7 +124,7 @@ TEST_F(CliDebug, BatchSessionBreaksPrintsStepsSetsAndEndsWithTheVerdict) {
         "\n.*\n"
         "\\$3 = 1 '\\\\001'\n"
         "\\$4 = 1\n"
-        "\\$5 = \"\\\\001\\\\000\\\\000\\\\000\"\n" +
+        "\\$5 = \"\\\\001\\\\000\\\\000\"\n" +
         std::to_string(line_of("the call")) +
         "\t.*\n"
         "scaled \\(\\) at debug_firmware.c:" +

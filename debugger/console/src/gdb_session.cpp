@@ -455,8 +455,12 @@ void GdbSession::print_value(const std::string& expression, char format) {
         io_.out << *wrong << '\n';
         return;
     }
-    io_.out << "$" << ++history_ << " = "
-            << engine_.values().format(std::get<debugger::Value>(value), format) << '\n';
+    const auto& read = std::get<debugger::Value>(value);
+    if (!read.type.chain.empty() && read.type.chain.front().kind == cdb::Declarator::Kind::void_) {
+        io_.out << "$" << ++history_ << " = void\n";
+        return;
+    }
+    io_.out << "$" << ++history_ << " = " << engine_.values().show(read, format) << '\n';
 }
 
 void GdbSession::do_print(std::string_view args, char format) {
@@ -465,17 +469,6 @@ void GdbSession::do_print(std::string_view args, char format) {
     }
     if (trim(args).empty()) {
         io_.out << "The history is empty.\n";
-        return;
-    }
-    const std::size_t equals = args.find('=');
-    if (equals != std::string_view::npos && args.find("==") == std::string_view::npos) {
-        const std::string target(trim(args.substr(0, equals)));
-        if (const auto wrong = engine_.values().assign(
-                target, std::string(trim(args.substr(equals + 1))), engine_.frame())) {
-            io_.out << *wrong << '\n';
-            return;
-        }
-        print_value(target, format);
         return;
     }
     print_value(std::string(args), format);
@@ -489,17 +482,11 @@ void GdbSession::do_set(std::string_view args) {
             break;
         }
     }
-    const std::size_t equals = args.find('=');
-    if (equals == std::string_view::npos) {
-        io_.out << "A syntax error in expression, near `" << args << "'.\n";
-        return;
-    }
     if (!running_or_say()) {
         return;
     }
-    if (const auto wrong =
-            engine_.values().assign(std::string(trim(args.substr(0, equals))),
-                                    std::string(trim(args.substr(equals + 1))), engine_.frame())) {
+    const auto value = engine_.values().evaluate(std::string(args), engine_.frame());
+    if (const auto* wrong = std::get_if<std::string>(&value)) {
         io_.out << *wrong << '\n';
     }
 }
