@@ -99,10 +99,10 @@ std::string Values::pointer_text(const Value& value, char format) const {
             return text + " <error: Cannot access memory at address " + hex_text(address + i) + ">";
         }
         if (chars.bytes[0] == 0) {
-            return text + " " + string_text(string);
+            return text + symbol_at(info, space, address) + " " + string_text(string);
         }
         if (i == kStringLimit) {
-            return text + " " + string_text(string) + "...";
+            return text + symbol_at(info, space, address) + " " + string_text(string) + "...";
         }
         string += static_cast<char>(chars.bytes[0]);
     }

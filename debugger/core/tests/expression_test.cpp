@@ -158,7 +158,7 @@ constexpr auto kReads = std::to_array<Case>({
     {"*(arr+2)", "3"},
     {"&arr[3] - &arr[1]", "2"},
     {"*dp", "200 '\\310'"},
-    {"dp", "0x10 \"\\310\\375\\377\\240\\206\\001\""},
+    {"dp", "0x10 <u> \"\\310\\375\\377\\240\\206\\001\""},
     {"p->next->tag", "98 'b'"},
     {"*p->next", "{next = 0x0, v = 7, tag = 98 'b'}"},
     {"n1.next->v", "7"},
@@ -330,7 +330,7 @@ TEST_F(Expressions, AssignmentWritesTheTypesBytes) {
          Space::idata,
          0x08,
          {0x00, 0x01, 0x80}},
-        {"dp = &i", "0x11 \"\\375\\377\\240\\206\\001\"", Space::idata, 0x1A, {0x11}},
+        {"dp = &i", "0x11 <i> \"\\375\\377\\240\\206\\001\"", Space::idata, 0x1A, {0x11}},
         {"n1 = n2", "{next = 0x0, v = 7, tag = 98 'b'}", Space::xdata, 0x441, {0, 0, 0, 7, 0, 'b'}},
     };
     for (const Write& w : writes) {
