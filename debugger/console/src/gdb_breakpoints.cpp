@@ -171,7 +171,8 @@ void GdbSession::do_info_breakpoints(std::string_view) {
             io_.out << "\tstop only if " << b.condition << '\n';
         }
         if (b.hits > 0) {
-            io_.out << '\t' << (code ? "breakpoint" : "watchpoint") << " already hit " << b.hits
+            // gdb's words for watchpoints too.
+            io_.out << "\tbreakpoint already hit " << b.hits
                     << (b.hits == 1 ? " time\n" : " times\n");
         }
         if (b.ignore > 0) {

@@ -667,6 +667,7 @@ Value Evaluator::register_value(const std::string& name) {
     if (name == "$pc") {
         cdb::Type function = scalar(Kind::void_, false);
         function.chain.insert(function.chain.begin(), declarator(Kind::function));
+        function.chain.front().count = 1;  // "void (*)()", as gdb types it
         return pointer_value(pointer_to(function, 'C'), Space::code, frame_.pc);
     }
     auto value = values_.evaluate_register(name, frame_);

@@ -62,8 +62,10 @@ std::string type_name(const cdb::Type& type) {
                 if (declarator.starts_with("*")) {
                     declarator = "(" + declarator + ")";
                 }
-                declarator +=
-                    d.kind == Kind::array ? "[" + std::to_string(d.count) + "]" : "(void)";
+                // A function's count of 1 marks one without a prototype, as gdb types $pc.
+                declarator += d.kind == Kind::array ? "[" + std::to_string(d.count) + "]"
+                              : d.count == 1        ? "()"
+                                                    : "(void)";
                 break;
             case Kind::pointer:
                 declarator = "*" + declarator;

@@ -245,6 +245,7 @@ constexpr auto kReads = std::to_array<Case>({
     {"f / 0", "inf"},
     {"f && 1", "1"},
     {"$nonexist", "void"},
+    {"$pc", "(void (*)()) 0x0"},
 });
 
 TEST_F(Expressions, ReadAsGdbPrintsThem) {
