@@ -473,6 +473,16 @@ cdb::Type Evaluator::type_name_here() {
 }
 
 Value Evaluator::unary() {
+    // Each nesting of parentheses or unary operators passes here: a bound
+    // keeps a line of thousands of them from exhausting the stack.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } nesting(depth_);
+    if (depth_ > kDeepest) {
+        fail("Expression too complex: more than " + std::to_string(kDeepest) + " levels.");
+    }
     const Token& token = peek();
     if (token.kind == Token::Kind::name && token.text == "sizeof") {
         ++next_;
@@ -542,11 +552,10 @@ Value Evaluator::postfix(Value value) {
             const Value index = comma();
             expect("]");
             value = subscript(value, index);
-        } else if (accept(".") || (peek().text == "->" && peek().kind == Token::Kind::punct)) {
-            const bool arrow = tokens_[next_ - 1].text != ".";
-            if (arrow) {
-                ++next_;
-            }
+        } else if (peek().kind == Token::Kind::punct &&
+                   (peek().text == "." || peek().text == "->")) {
+            const bool arrow = peek().text == "->";
+            ++next_;
             if (peek().kind != Token::Kind::name) {
                 syntax_error();
             }

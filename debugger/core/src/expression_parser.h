@@ -82,6 +82,8 @@ private:
     std::vector<Token> tokens_;
     std::size_t next_ = 0;
     int dead_ = 0;  // inside the side of && || ?: or sizeof that is not run
+    int depth_ = 0;
+    static constexpr int kDeepest = 256;
 };
 
 }  // namespace debugger::detail

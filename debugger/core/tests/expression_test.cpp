@@ -303,6 +303,16 @@ TEST_F(Expressions, RefusedInGdbsWords) {
     }
 }
 
+TEST_F(Expressions, DeepNestingIsRefusedNotACrash) {
+    EXPECT_EQ(print(std::string(100000, '(') + "1" + std::string(100000, ')')),
+              "Expression too complex: more than 256 levels.");
+    std::string negated;
+    for (int i = 0; i < 200; ++i) {
+        negated += "- ";
+    }
+    EXPECT_EQ(print(negated + "1"), "1");
+}
+
 // Assignments print the new value and leave exactly those bytes in memory.
 struct Write {
     const char* expression;
