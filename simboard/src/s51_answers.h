@@ -31,6 +31,10 @@ struct StopLine {
 // The last stop the text tells of, once its closing prompt has come too.
 std::optional<StopLine> find_stop(std::string_view text);
 
+// One line of `dc` as "59 f0\tMOVX   @DPTR,A": its address, bytes and text in
+// hexadecimal; nothing for a label line ("0x0000    <.reset>:") or another.
+std::optional<std::string> disassembly_line(std::string_view line);
+
 // The clocks that "state" printed: "Total time since last reset= ... (N clks)".
 std::optional<std::uint64_t> clocks_in(std::string_view text);
 

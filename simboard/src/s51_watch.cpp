@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "s51_answers.h"
 #include "s51_commands.h"
 #include "s51_cpu.h"
 #include "s51_session.h"
@@ -35,11 +36,6 @@ const char* event_space(int space) {
         default:
             return nullptr;
     }
-}
-
-bool is_hex_byte(std::string_view word) {
-    return word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])) != 0 &&
-           std::isxdigit(static_cast<unsigned char>(word[1])) != 0;
 }
 
 }  // namespace
@@ -116,50 +112,14 @@ std::vector<std::string> S51Cpu::disassemble(unsigned address, unsigned count) {
     if (!said) {
         return lines;
     }
-    // "0x0059  ? f0       MOVX   @DPTR,A\033[0K": the address, marks, the bytes, the text.
     std::istringstream in(*said);
     for (std::string line; std::getline(in, line) && lines.size() < count;) {
-        line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
-        if (const std::size_t escape = line.find('\033'); escape != std::string::npos) {
-            line.erase(escape);
-        }
-        const std::size_t nul = line.rfind('\0');
-        if (nul != std::string::npos) {
-            line.erase(0, nul + 1);
-        }
-        if (!line.starts_with("0x")) {
-            continue;
-        }
-        std::istringstream words(line);
-        std::string word;
-        words >> word;
-        const unsigned at = static_cast<unsigned>(std::stoul(word, nullptr, 16));
-        std::string bytes;
-        std::streampos text_at = words.tellg();
-        bool any = false;
-        while (words >> word) {
-            if (is_hex_byte(word)) {
-                bytes += " " + word;
-                any = true;
-                text_at = words.tellg();
-            } else if (any) {
-                break;
+        if (auto instruction = disassembly_line(line); instruction) {
+            if (std::stoul(instruction->substr(0, instruction->find(' ')), nullptr, 16) >=
+                address) {
+                lines.push_back(std::move(*instruction));
             }
         }
-        if (!any) {
-            continue;  // a label line: "0x0000    <.reset>:"
-        }
-        std::string text = line.substr(static_cast<std::size_t>(text_at));
-        text.erase(0, text.find_first_not_of(' '));
-        while (!text.empty() && text.back() == ' ') {
-            text.pop_back();
-        }
-        if (at < address) {
-            continue;
-        }
-        char head[8];
-        std::snprintf(head, sizeof head, "%x", at);
-        lines.push_back(head + bytes + "\t" + text);
     }
     return lines;
 }
