@@ -305,10 +305,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "print samples\nprint say\n",
                 "Continue the firmware up to the given location"}},
         Script{"kill_and_run_again_advance",
-               "break {at:after the loop}\nrun\nset var sum = 7\nkill\nprint sum\nrun\n"
+               "set pagination off\nset confirm off\nbreak {at:after the loop}\nrun\n"
+               "set var sum = 7\nkill\nprint sum\nrun\n"
                "print sum\nadvance {line:last.channel = 3}\nprint sum == 16 ? 'y' : 'n'\n"
                "continue\n",
-               {"[Inferior 1 (process 1) killed]\nThe program is not being run.\n",
+               {"Breakpoint 1 at 0x",
+                "[Inferior 1 (process 1) killed]\nThe program is not being run.\n",
                 "Starting program: ", "\nBreakpoint 1, main () at {at:after the loop}\n",
                 "$1 = 16\n", "$2 = 121 'y'\n", "firmware result 0\n"}}),
     [](const auto& info) { return std::string(info.param.label); });

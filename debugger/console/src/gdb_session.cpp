@@ -420,11 +420,23 @@ void GdbSession::do_print(std::string_view args, char format) {
 
 void GdbSession::do_set(std::string_view args) {
     args = trim(args);
+    bool variable = false;
     for (const std::string_view word : {"variable ", "var "}) {
         if (args.starts_with(word)) {
             args = trim(args.substr(word.size()));
+            variable = true;
             break;
         }
+    }
+    // gdb's own settings that scripts and editors send first: the console
+    // has no pages, asks nothing and wraps nothing, so they change nothing.
+    static constexpr auto kSettings = std::to_array<std::string_view>(
+        {"pagination", "confirm", "height", "width", "verbose", "print", "listsize", "breakpoint",
+         "style", "annotate", "prompt", "logging", "trace-commands"});
+    const auto [word, rest] = text::split_word(args);
+    if (!variable && std::ranges::find(kSettings, word) != kSettings.end() &&
+        rest.find('=') == std::string_view::npos) {
+        return;
     }
     if (!running_or_say()) {
         return;
