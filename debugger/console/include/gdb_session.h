@@ -124,7 +124,6 @@ private:
 
     debugger::Engine& engine_;
     SessionIo io_;
-    int history_ = 0;  // the $N of print
     std::size_t selected_ = 0;
     std::vector<Display> displays_;
     int next_display_ = 1;

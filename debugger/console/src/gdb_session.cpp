@@ -387,7 +387,7 @@ void GdbSession::do_finish(std::string_view) {
     report(stop, before);
     if (stop.reason == Stop::Reason::step && leaving != nullptr) {
         if (const auto value = engine_.returned(*leaving)) {
-            io_.out << "Value returned is $" << ++history_ << " = "
+            io_.out << "Value returned is $" << engine_.values().remember(*value) << " = "
                     << engine_.values().format(*value) << '\n';
         }
     }
@@ -401,10 +401,11 @@ void GdbSession::print_value(const std::string& expression, char format) {
     }
     const auto& read = std::get<debugger::Value>(value);
     if (!read.type.chain.empty() && read.type.chain.front().kind == cdb::Declarator::Kind::void_) {
-        io_.out << "$" << ++history_ << " = void\n";
+        io_.out << "$" << engine_.values().remember(read) << " = void\n";
         return;
     }
-    io_.out << "$" << ++history_ << " = " << engine_.values().show(read, format) << '\n';
+    io_.out << "$" << engine_.values().remember(read) << " = "
+            << engine_.values().show(read, format) << '\n';
 }
 
 void GdbSession::do_print(std::string_view args, char format) {

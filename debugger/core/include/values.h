@@ -55,6 +55,9 @@ public:
     // A C expression ("*p", "a[i] + 1", "(uint8_t)x", "v = 1.5", "$r7", ...):
     // its value, or what is wrong in gdb's words.
     std::variant<Value, std::string> evaluate(const std::string& expression, const Frame& frame);
+    // Keeps a printed value as gdb's $N (the number returned); expressions
+    // read it back as $N, $ and $$N.
+    int remember(Value value);
     // "$r7", "$a", "$dptr", ...: the register read; an empty text for a name no register has.
     std::variant<Value, std::string> evaluate_register(const std::string& name, const Frame& frame);
     // The variable as a value, read.
@@ -89,6 +92,7 @@ private:
 
     const Program& program_;
     Target& target_;
+    std::vector<Value> history_;
 };
 
 }  // namespace debugger

@@ -52,6 +52,12 @@ std::variant<Value, std::string> Values::evaluate_register(const std::string& na
     return value;
 }
 
+int Values::remember(Value value) {
+    value.cells.clear();  // a value of the past, not the place it came from
+    history_.push_back(std::move(value));
+    return static_cast<int>(history_.size());
+}
+
 std::optional<std::string> Values::assign(const std::string& expression, const std::string& text,
                                           const Frame& frame) {
     auto result = evaluate(expression + " = (" + text + ")", frame);

@@ -679,6 +679,26 @@ Value Evaluator::register_value(const std::string& name) {
         function.chain.front().count = 1;  // "void (*)()", as gdb types it
         return pointer_value(pointer_to(function, 'C'), Space::code, frame_.pc);
     }
+    // The value history: $3, $ (the last), $$ and $$2 (counted back).
+    const std::string_view rest = std::string_view(name).substr(1);
+    const bool back = rest.starts_with("$");
+    const std::string_view digits = back ? rest.substr(1) : rest;
+    if (digits.find_first_not_of("0123456789") == std::string_view::npos) {
+        const auto& history = values_.history_;
+        const long n = digits.empty() ? (back ? 1 : 0) : std::stol(std::string(digits));
+        const long index = back || digits.empty() ? static_cast<long>(history.size()) - n : n;
+        if (index < 1 || index > static_cast<long>(history.size())) {
+            if (history.empty()) {
+                Value none;
+                none.type = scalar(Kind::void_, false);
+                return none;
+            }
+            fail("History has not yet reached $" + std::to_string(index) + ".");
+        }
+        Value past = history[static_cast<std::size_t>(index - 1)];
+        past.name = "$" + std::to_string(index);
+        return past;
+    }
     auto value = values_.evaluate_register(name, frame_);
     if (auto* wrong = std::get_if<std::string>(&value)) {
         if (wrong->empty()) {
@@ -983,7 +1003,8 @@ Value Evaluator::convert(const Value& value, const cdb::Type& type) {
 
 Value Evaluator::assign(const Value& target, const Value& value) {
     if (target.cells.empty()) {
-        fail("Left operand of assignment is not an lvalue.");
+        fail(target.name.starts_with("$") ? "Left operand of assignment is not a modifiable lvalue."
+                                          : "Left operand of assignment is not an lvalue.");
     }
     const Kind kind = kind_of(target.type);
     if (kind == Kind::array || kind == Kind::function ||

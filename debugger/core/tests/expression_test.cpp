@@ -356,6 +356,19 @@ TEST_F(Expressions, AssignmentWritesTheTypesBytes) {
     }
 }
 
+TEST_F(Expressions, HistoryValuesAreReadBack) {
+    EXPECT_EQ(print("$"), "void") << "an empty history";
+    for (const char* expression : {"i", "p->v", "f"}) {
+        values_->remember(std::get<debugger::Value>(values_->evaluate(expression, {})));
+    }
+    EXPECT_EQ(print("$1 + $2"), "2");
+    EXPECT_EQ(print("$"), "2.5");
+    EXPECT_EQ(print("$$"), "5");
+    EXPECT_EQ(print("$$2"), "-3");
+    EXPECT_EQ(print("$9"), "History has not yet reached $9.");
+    EXPECT_EQ(print("$1 = 4"), "Left operand of assignment is not a modifiable lvalue.");
+}
+
 TEST_F(Expressions, AssignTakesAnExpressionForTheValue) {
     EXPECT_EQ(values_->assign("f", "1.25", {}), std::nullopt);
     EXPECT_EQ(print("f"), "1.25");
