@@ -121,26 +121,7 @@ void GdbSession::do_x(std::string_view args, std::string_view format) {
         const Kind kind = v.type.chain.empty() ? Kind::void_ : v.type.chain.front().kind;
         if (kind == Kind::pointer) {
             // Where the pointer points: its own space, as the expression reads it.
-            const auto spot =
-                engine_.values().evaluate("&*(" + std::string(args) + ")", selected_frame());
-            const auto* p = std::get_if<debugger::Value>(&spot);
-            const auto text = p != nullptr ? engine_.values().format(*p, 'x') : std::string();
-            address = static_cast<unsigned>(std::stoul(text.empty() ? "0" : text, nullptr, 16));
-            const char letter = v.type.chain.front().space;
-            if (letter == 'C') {
-                space = Space::code;
-            } else if (letter == 'D' || letter == 'I') {
-                space = Space::idata;
-            } else if (letter == 'G') {
-                const auto tag = v.bytes.size() > 2 ? v.bytes[2] : 0;
-                space = tag >= 0x80   ? Space::code
-                        : tag >= 0x60 ? Space::xdata
-                        : tag >= 0x40 ? Space::idata
-                                      : Space::xdata;
-                address &= tag >= 0x40 && tag < 0x60 ? 0xFFu : 0xFFFFu;
-            } else {
-                space = Space::xdata;
-            }
+            std::tie(space, address) = engine_.values().points_to(v);
         } else if ((kind == Kind::array || kind == Kind::structure || kind == Kind::function) &&
                    (!v.cells.empty() || kind == Kind::function)) {
             space = kind == Kind::function ? Space::code : v.cells.front().space;

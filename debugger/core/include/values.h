@@ -71,6 +71,8 @@ public:
     // A whole value as `print` shows it: a pointer with its type before it,
     // "(struct node *) 0x441 <head>".
     std::string show(const Value& value, char format = 0) const;
+    // Where a pointer points: the space its kind or tag byte names, and the address.
+    std::pair<Space, unsigned> points_to(const Value& pointer) const;
     // The members or elements of a structure or array, read.
     std::vector<Value> parts(const Value& value) const;
 

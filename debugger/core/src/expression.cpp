@@ -23,14 +23,19 @@ std::variant<Value, std::string> Values::evaluate_register(const std::string& na
     const std::string reg = name.substr(1);
     Value value;
     value.name = name;
-    const std::pair<const char*, unsigned> named[] = {{"sp", kSp},  {"a", kAcc},   {"acc", kAcc},
-                                                      {"b", kB},    {"psw", kPsw}, {"dpl", kDpl},
-                                                      {"dph", kDph}};
+    const std::pair<const char*, unsigned> named[] = {{"a", kAcc},   {"acc", kAcc}, {"b", kB},
+                                                      {"psw", kPsw}, {"dpl", kDpl}, {"dph", kDph}};
     const auto found =
         std::ranges::find(named, reg, [](const auto& n) { return std::string(n.first); });
     if (found != std::end(named)) {
         value.cells.push_back({Space::sfr, found->second});
         value.type = byte_type();
+    } else if (reg == "sp") {
+        // A pointer into internal RAM, where the stack is, as gdb types $sp.
+        value.cells.push_back({Space::sfr, kSp});
+        value.type.chain = {cdb::Declarator{Kind::pointer, 0, 'I', {}, 0, 0},
+                            cdb::Declarator{Kind::void_, 0, 0, {}, 0, 0}};
+        value.type.size = 1;
     } else if (reg == "dptr") {
         value.cells = {{Space::sfr, kDpl}, {Space::sfr, kDph}};
         value.type = byte_type(2);

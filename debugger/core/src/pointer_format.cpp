@@ -109,6 +109,12 @@ std::string Values::pointer_text(const Value& value, char format) const {
     return text;
 }
 
+std::pair<Space, unsigned> Values::points_to(const Value& pointer) const {
+    std::uint8_t page = 0;
+    target_.read(Space::sfr, kP2, std::span(&page, 1));
+    return pointer_target(pointer, page);
+}
+
 std::string Values::show(const Value& value, char format) const {
     if (value.type.chain.empty() || value.type.chain.front().kind != Kind::pointer || format != 0) {
         return this->format(value, format);

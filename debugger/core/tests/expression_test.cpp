@@ -113,6 +113,7 @@ protected:
         target_.put(Space::idata, 0x18, {0xA3, 0x01});               // fp = handler
         target_.put(Space::idata, 0x1A, {0x10});                     // dp = &u
         target_.put(Space::idata, 0x20, {0x02});                     // flag = 1
+        target_.put(Space::sfr, 0x81, {0x10});                       // SP
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -246,6 +247,8 @@ constexpr auto kReads = std::to_array<Case>({
     {"f && 1", "1"},
     {"$nonexist", "void"},
     {"$pc", "(void (*)()) 0x0"},
+    {"$sp", "(void *) 0x10 <u>"},
+    {"*(unsigned char *)$sp", "200 '\\310'"},
 });
 
 TEST_F(Expressions, ReadAsGdbPrintsThem) {
