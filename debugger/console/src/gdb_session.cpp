@@ -253,13 +253,11 @@ void GdbSession::do_info(std::string_view args) {
         sub->act(*this, rest);
         return;
     }
-    const auto is = [sub](std::string_view name, std::string_view) {
-        return sub->names[0] == name;
-    };
+    const auto is = [sub](std::string_view name) { return sub->names[0] == name; };
     if (!running_or_say()) {
         return;
     }
-    if (is("registers", "r")) {
+    if (is("registers")) {
         for (const auto& [name, value] : engine_.values().registers(engine_.last_stop().pc)) {
             char line[64];
             if (value) {
@@ -271,7 +269,7 @@ void GdbSession::do_info(std::string_view args) {
         }
         return;
     }
-    if (is("locals", "lo")) {
+    if (is("locals")) {
         const debugger::Frame frame = selected_frame();
         const auto locals = engine_.values().locals(frame);
         if (locals.empty()) {
@@ -287,7 +285,7 @@ void GdbSession::do_info(std::string_view args) {
         }
         return;
     }
-    if (is("ports", "p")) {
+    if (is("ports")) {
         const debugger::Frame frame = engine_.frame();
         std::string line;
         for (const char* port : {"P0", "P1", "P2", "P3"}) {
