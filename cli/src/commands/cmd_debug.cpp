@@ -103,7 +103,8 @@ int run_debug(Context& ctx) {
     Clock::time_point run_began{};
     bool in_run = false;
     const bool interactive = !batch && ::isatty(STDIN_FILENO) != 0;
-    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}, {}, {}};
+    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {},
+                 {},      {},      {}};
     io.over = [&timed_out] { return timed_out; };
     io.before_output = [&board, &ctx, &in_run] {
         in_run = false;
