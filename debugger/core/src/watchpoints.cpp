@@ -11,6 +11,8 @@ namespace debugger {
 
 namespace {
 
+constexpr unsigned kPsw = 0xD0;
+
 std::vector<Access> accesses(Breakpoint::Kind kind) {
     switch (kind) {
         case Breakpoint::Kind::watch:
@@ -46,6 +48,19 @@ std::variant<Breakpoint, std::string> Engine::add_watchpoint(const std::string& 
         if (cell.space == Space::sfr ||
             (cell.space == Space::code && kind == Breakpoint::Kind::watch)) {
             return "Expression cannot be implemented with read/access watchpoint.";
+        }
+    }
+    // ucsim's watches see a byte's direct and indirect accesses, not those
+    // through R0 to R7: a register variable would change unseen.
+    std::uint8_t psw = 0;
+    if (target_.read(Space::sfr, kPsw, std::span(&psw, 1))) {
+        const unsigned bank = (psw >> 3) & 3;
+        for (const Cell& cell : watched.cells) {
+            if (cell.space == Space::idata && cell.address / 8 == bank && cell.address < 0x20) {
+                return "Cannot watch " + expression + ": it is kept in register r" +
+                       std::to_string(cell.address % 8) +
+                       ", whose writes the simulator's watches do not see.";
+            }
         }
     }
     Breakpoint breakpoint;

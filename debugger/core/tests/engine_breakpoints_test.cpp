@@ -160,6 +160,11 @@ TEST_F(EngineBreakpoints, WatchTheTargetCannotTakeIsRefusedAndForgotten) {
     EXPECT_EQ(
         std::get<std::string>(engine_->add_watchpoint("5", debugger::Breakpoint::Kind::watch, {})),
         "Cannot watch constant value `5'.");
+    target_.takes_watches = true;
+    EXPECT_EQ(std::get<std::string>(
+                  engine_->add_watchpoint("$r7", debugger::Breakpoint::Kind::watch, {})),
+              "Cannot watch $r7: it is kept in register r7, whose writes the simulator's watches "
+              "do not see.");
 }
 
 }  // namespace
