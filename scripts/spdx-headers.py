@@ -38,7 +38,7 @@ def comment(path):
         return ("<!-- ", " -->")
     if ext == ".scd":
         return ("; ", "")
-    if ext in (".cmake", ".txt", ".sh", ".py", ".in", ".desktop", ".install", ".docs",
+    if ext in (".cmake", ".txt", ".sh", ".py", ".in", ".desktop", ".install", ".docs", ".gdb",
                ".symbols") or name in ("control", "rules", ".gitignore", ".clang-format") \
             or "/completion/" in path:
         return ("# ", "")

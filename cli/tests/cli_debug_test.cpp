@@ -200,8 +200,16 @@ TEST_F(CliDebug, FullnameMarksEachStopForEditors) {
     const ProcessResult r =
         session(scratch, "break " + at("scaled body") + "\nrun\nquit\n", {"--fullname"});
     EXPECT_EQ(r.exit_code, 6) << "a script that ends before the firmware\n" << describe(r);
+    // gdb's marker holds the character offset of the line's start, as Emacs reads it.
+    std::ifstream in(std::string(QUILLON_FIRMWARE_SOURCE_DIR) + "/" + kSource);
+    std::size_t offset = 0;
+    std::string text;
+    for (unsigned n = 1; n < line_of("scaled body") && std::getline(in, text); ++n) {
+        offset += text.size() + 1;
+    }
     const std::string marker = "\032\032" + source_dir() + "/" + kSource + ":" +
-                               std::to_string(line_of("scaled body")) + ":1:beg:0x";
+                               std::to_string(line_of("scaled body")) + ":" +
+                               std::to_string(offset) + ":beg:0x";
     EXPECT_NE(r.out.find(marker), std::string::npos) << describe(r);
     EXPECT_NE(r.out.find("the session ended before the firmware's result\n"), std::string::npos);
 }
@@ -231,6 +239,100 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"no_such_function", "break nowhere",
                             "Function \"nowhere\" not defined."},
                     BadCase{"unknown_command", "frobnicate", "Undefined command: \"frobnicate\"."}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// gdb's commands in scripts, with what gdb prints for the same C built for
+// the host (the 8051's addresses aside), each part in the order given.
+struct Script {
+    const char* label;
+    const char* lines;  // {at:MARKER} is FILE:LINE of the marker, {line:MARKER} its line
+    std::vector<const char*> says;
+};
+
+std::string with_lines(std::string text) {
+    for (const std::string key : {"{at:", "{line:"}) {
+        for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
+            const std::size_t end = text.find('}', at);
+            const std::string marker = text.substr(at + key.size(), end - at - key.size());
+            text.replace(at, end - at + 1,
+                         key == "{at:" ? qcli::at(marker) : std::to_string(line_of(marker)));
+        }
+    }
+    return text;
+}
+
+class CliDebugScript : public CliDebug, public testing::WithParamInterface<Script> {};
+
+TEST_P(CliDebugScript, AnswersAsGdb) {
+    const ProcessResult r = session(scratch, with_lines(GetParam().lines));
+    std::size_t from = 0;
+    for (const char* says : GetParam().says) {
+        const std::size_t found = r.out.find(with_lines(says), from);
+        ASSERT_NE(found, std::string::npos) << "missing, in order: " << with_lines(says) << "\n"
+                                            << describe(r);
+        from = found;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliDebugScript,
+    testing::Values(
+        Script{"watchpoints_conditions_ignore",
+               "break\ntbreak main\nrun\nwatch sum\nawatch samples[1]\nrwatch last.value\n"
+               "continue\ncontinue\ndelete\nbreak {at:scaled body} if sum == 4\n"
+               "info breakpoints\ncontinue\nprint sum\ncondition 5\nignore 5 1\ncontinue\n",
+               {"No default breakpoint address now.\n", "Temporary breakpoint 1 at 0x",
+                "\nTemporary breakpoint 1, main () at debug_firmware.c:",
+                "Hardware watchpoint 2: sum\n",
+                "Hardware access (read/write) watchpoint 3: samples[1]\n",
+                "Hardware read watchpoint 4: last.value\n",
+                "\nHardware watchpoint 2: sum\n\nOld value = 0\nNew value = 1\n"
+                "main () at debug_firmware.c:{line:the call}\n",
+                "\nHardware access (read/write) watchpoint 3: samples[1]\n\n"
+                "Old value = 0 '\\000'\nNew value = 2 '\\002'\n",
+                "\tstop only if sum == 4\n", "\nBreakpoint 5, scaled () at {at:scaled body}\n",
+                "$1 = 4\n", "Breakpoint 5 now unconditional.\n",
+                "Will ignore next crossing of breakpoint 5.\n", "firmware result 0\n"}},
+        Script{"frames_memory_types_sources",
+               "break {at:scaled body}\nrun\nup\nprint samples\nprint &samples[1]\n"
+               "print *&samples[0] + 1\ndown\ndown\nframe 5\nx/4xb &samples\nx/2i $pc\n"
+               "whatis last\nptype last\nprint &last\nprint scaled\nprint sizeof(last)\n"
+               "display sum\ndisplay/x last.value\ninfo display\nnext\nundisplay 1\n"
+               "list {line:scaled body},{line:scaled body}\ninfo line {line:scaled body}\n"
+               "complete info b\ncomplete print sa\nhelp advance\n",
+               {"#1  0x",
+                " in main () at {at:the call}\n",
+                "$1 = \"\\001\\000\\000\"\n",
+                "$2 = 0x1801 <samples+1> \"\"\n",
+                "$3 = 2\n",
+                "#0  scaled () at {at:scaled body}\n",
+                "Bottom (innermost) frame selected; you cannot go down.\n",
+                "No frame at level 5.\n",
+                "0x1800 <samples>:\t0x01\t0x00\t0x00\t0x00\n",
+                "=> 0x",
+                "type = struct reading\n",
+                "type = struct reading {\n    int value;\n    unsigned char channel;\n}\n",
+                "(struct reading *) 0x",
+                " <last>\n",
+                "{int (void)} 0x",
+                " <scaled>\n",
+                "$6 = 3\n",
+                "Num Enb Expression\n1:   y  sum\n2:   y  /x last.value\n",
+                "1: sum = 0\n2: /x last.value = 0x0\n",
+                "{line:scaled body}\t",
+                "Line {line:scaled body} of \"debug_firmware.c\" starts at address 0x",
+                "info breakpoints\n",
+                "print samples\nprint say\n",
+                "Continue the firmware up to the given location"}},
+        Script{"kill_and_run_again_advance",
+               "set pagination off\nset confirm off\nbreak {at:after the loop}\nrun\n"
+               "set var sum = 7\nkill\nprint sum\nrun\n"
+               "print sum\nadvance {line:last.channel = 3}\nprint sum == 16 ? 'y' : 'n'\n"
+               "continue\n",
+               {"Breakpoint 1 at 0x",
+                "[Inferior 1 (process 1) killed]\nThe program is not being run.\n",
+                "Starting program: ", "\nBreakpoint 1, main () at {at:after the loop}\n",
+                "$1 = 16\n", "$2 = 121 'y'\n", "firmware result 0\n"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(CliDebug, ImageWithoutFittingDebugInformationIsRefusedAtOnce) {

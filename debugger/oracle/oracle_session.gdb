@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Quillon developers
+# SPDX-License-Identifier: GPL-2.0-or-later
 break main
 break helper
 break oracle-names.c:10

@@ -3,6 +3,7 @@
 #include "s51_answers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <regex>
 
 #include "intel_hex_image.h"
@@ -21,7 +22,7 @@ std::optional<StopLine> find_stop(std::string_view text) {
         return std::nullopt;
     }
     static const std::regex stop_line(R"(^Stop at 0x([0-9a-fA-F]+): \((\d+)\) ([^\r\n]*))");
-    static const std::regex event_line(R"(Event `\w+' at (\w+)\[)");
+    static const std::regex event_line(R"(Event `(\w+)' at (\w+)\[(?:0x([0-9a-fA-F]+))?)");
     const std::string rest(text.substr(at, text.find('\0', at) - at));
     std::smatch found;
     if (!std::regex_search(rest, found, stop_line)) {
@@ -33,7 +34,11 @@ std::optional<StopLine> find_stop(std::string_view text) {
     stop.reason = found[3].str();
     stop.begin = at;
     if (std::smatch event; std::regex_search(rest, event, event_line)) {
-        stop.event_space = event[1].str();
+        stop.event_kind = event[1].str();
+        stop.event_space = event[2].str();
+        if (event[3].matched) {
+            stop.event_address = static_cast<unsigned>(std::stoul(event[3].str(), nullptr, 16));
+        }
     }
     return stop;
 }
@@ -103,6 +108,61 @@ std::string unexpected_answer(std::string_view answer, const std::vector<std::st
         }
     }
     return {};
+}
+
+namespace {
+
+bool is_hex_byte(std::string_view word) {
+    return word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])) != 0 &&
+           std::isxdigit(static_cast<unsigned char>(word[1])) != 0;
+}
+
+}  // namespace
+
+// "0x0059  ? f0       MOVX   @DPTR,A\033[0K": the address, marks of a
+// breakpoint (F) or of code not run yet (?), the bytes, the text.
+std::optional<std::string> disassembly_line(std::string_view line) {
+    if (const std::size_t nul = line.rfind('\0'); nul != std::string_view::npos) {
+        line.remove_prefix(nul + 1);
+    }
+    line = line.substr(0, line.find_first_of("\033\r"));
+    if (!line.starts_with("0x")) {
+        return std::nullopt;
+    }
+    std::size_t at = line.find(' ');
+    const std::string_view address =
+        line.substr(2, at == std::string_view::npos ? line.npos : at - 2);
+    if (address.empty() ||
+        address.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::size_t text_at = std::string_view::npos;
+    while (at != std::string_view::npos && at < line.size()) {
+        const std::size_t start = line.find_first_not_of(' ', at);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        const std::string_view word = line.substr(start, end - start);
+        if (is_hex_byte(word)) {
+            bytes += " " + std::string(word);
+        } else if (!bytes.empty()) {
+            text_at = start;
+            break;
+        }
+        at = end;
+    }
+    if (bytes.empty()) {
+        return std::nullopt;
+    }
+    std::string text(text_at == std::string_view::npos ? std::string_view{} : line.substr(text_at));
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    const std::size_t first = address.find_first_not_of('0');
+    return std::string(first == std::string_view::npos ? "0" : address.substr(first)) + bytes +
+           "\t" + text;
 }
 
 }  // namespace sim

@@ -23,11 +23,17 @@ struct StopLine {
     int code = 0;
     std::string reason;       // "Event break"
     std::string event_space;  // for an event break: "sfr", "variables", ...
-    std::size_t begin = 0;    // where "Stop at" starts in the text
+    std::string event_kind;   // "read" or "write"
+    unsigned event_address = 0;
+    std::size_t begin = 0;  // where "Stop at" starts in the text
 };
 
 // The last stop the text tells of, once its closing prompt has come too.
 std::optional<StopLine> find_stop(std::string_view text);
+
+// One line of `dc` as "59 f0\tMOVX   @DPTR,A": its address, bytes and text in
+// hexadecimal; nothing for a label line ("0x0000    <.reset>:") or another.
+std::optional<std::string> disassembly_line(std::string_view line);
 
 // The clocks that "state" printed: "Total time since last reset= ... (N clks)".
 std::optional<std::uint64_t> clocks_in(std::string_view text);

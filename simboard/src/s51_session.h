@@ -12,9 +12,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "child_process.h"
@@ -80,6 +82,9 @@ public:
     // the next one, so that thousands cost a few writes, not an exchange each.
     std::set<unsigned> to_set;
     std::vector<int> to_delete;
+    // The watches: space, address and access ('r' or 'w'), and their breakpoint numbers.
+    std::map<std::tuple<int, unsigned, char>, int> watches;
+    std::optional<std::tuple<int, unsigned, char>> watched;  // the one of this pause
 
     // Takes a snapshot from the answers to kSnapshot in `text`.
     void note_snapshot(std::string_view text);

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -103,7 +104,8 @@ int run_debug(Context& ctx) {
     Clock::time_point run_began{};
     bool in_run = false;
     const bool interactive = !batch && ::isatty(STDIN_FILENO) != 0;
-    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}};
+    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {},
+                 {},      {},      {}};
     io.over = [&timed_out] { return timed_out; };
     // The UART's bytes reach its log through a relay: at a stop after the
     // firmware printed, the last of them may still be on the way. They are
@@ -142,6 +144,15 @@ int run_debug(Context& ctx) {
         }
         return false;
     };
+    io.interrupted = [] {
+        if (g_interrupted == 0) {
+            return false;
+        }
+        g_interrupted = 0;
+        std::clearerr(stdin);  // the read that Ctrl+C broke; the next one goes on
+        return true;
+    };
+    io.restart = [&board, &ctx](std::string& error) { return board->restart(ctx, error); };
     GdbSession session(board->engine(), io);
     {
         const InterruptPauses interrupt(interactive);

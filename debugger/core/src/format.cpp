@@ -106,7 +106,7 @@ constexpr std::size_t kRepeats = 10;
 
 // A char array as gdb prints it: one NUL at its end is the terminator and
 // not shown, long runs are counted: "node", 'a' <repeats 13 times>, "b".
-std::string string_text(std::span<const std::uint8_t> bytes) {
+std::string char_array_text(std::span<const std::uint8_t> bytes) {
     if (!bytes.empty() && bytes.back() == 0) {
         bytes = bytes.first(bytes.size() - 1);
     }
@@ -142,6 +142,11 @@ std::string string_text(std::span<const std::uint8_t> bytes) {
 }
 
 }  // namespace
+
+std::string detail::string_text(std::string_view bytes) {
+    return char_array_text(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
 
 std::vector<Value> Values::parts(const Value& value) const {
     std::vector<Value> pieces;
@@ -197,7 +202,7 @@ std::string Values::format(const Value& value, char format) const {
             const bool characters = value.type.chain.size() == 2 &&
                                     value.type.chain[1].kind == Kind::char_ && format == 0;
             if (characters) {
-                return string_text(value.bytes);
+                return char_array_text(value.bytes);
             }
             std::string text = "{";
             for (const Value& piece : parts(value)) {
@@ -214,12 +219,8 @@ std::string Values::format(const Value& value, char format) const {
             return text + "}";
         }
         case Kind::pointer:
-        case Kind::function: {
-            // A generic pointer's third byte says which space it points into.
-            const std::uint64_t address = size > 2 ? (raw & 0xFFFF) : raw;
-            return format == 0 ? hex_text(address)
-                               : integer_text(address, std::min(size, 2U), false, false, format);
-        }
+        case Kind::function:
+            return pointer_text(value, format);
         case Kind::sbit:
             return integer_text(value.bit >= 0 ? (raw >> value.bit) & 1 : raw & 1, 1, false, false,
                                 format);
@@ -233,7 +234,9 @@ std::string Values::format(const Value& value, char format) const {
                 bits |= ~((std::uint64_t{1} << outer.width) - 1);
             }
             const unsigned field_size = value.type.size != 0 ? value.type.size : 1;
-            return integer_text(bits, field_size, value.type.is_signed, field_size == 1, format);
+            // A bit of the bit area is a number; a char's bit-field shows its character.
+            return integer_text(bits, field_size, value.type.is_signed,
+                                field_size == 1 && value.bit < 0, format);
         }
         case Kind::float_: {
             if (format != 0) {

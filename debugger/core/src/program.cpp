@@ -283,6 +283,17 @@ Resolved Program::resolve(const std::string& place, const std::string& current_f
     const auto line = number(colon == std::string::npos ? place : place.substr(colon + 1));
     if (!line) {
         const cdb::Function* named = function(place);
+        if (colon != std::string::npos) {
+            // "t.c:twice": the function of that module, for a static name two modules share.
+            const std::string name = place.substr(colon + 1);
+            const std::string module = fs::path(file).stem().string();
+            const auto found = std::ranges::find_if(info_.functions, [&](const cdb::Function& f) {
+                return f.name == name && f.entry &&
+                       (f.scope.file == module ||
+                        fs::path(location(*f.entry).file).stem().string() == module);
+            });
+            named = found != info_.functions.end() ? &*found : nullptr;
+        }
         if (named == nullptr) {
             resolved.error = "Function \"" + place + "\" not defined.";
             return resolved;

@@ -198,7 +198,7 @@ TEST_F(Engine, ValuesAreTheBytesTheMemoryHolds) {
           Case{"g_s32", 'o', "037777567220"}, Case{"g_bits", 0, "-3 '\\375'"},
           Case{"g_bits", 'x', "0xfd"}, Case{"flag", 0, "1"}, Case{"n", 0, "-123"},
           Case{"n", 'x', "0xff85"}, Case{"gone", 0, "<optimized out>"},
-          Case{"g_far", 0, "cannot read g_far from the 8051"}}) {
+          Case{"g_far", 0, "Cannot access memory at address 0x3000"}}) {
         EXPECT_EQ(print(engine, c.name, c.format), c.shown) << c.name << " /" << c.format;
     }
     // Past f's first line its registers may hold `gone`, which SDCC does not place.
