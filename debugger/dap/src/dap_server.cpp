@@ -15,10 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "debug_board.h"
 #include "posix/write_all.h"
 
-namespace qcli {
+namespace dap {
 
 namespace {
 
@@ -105,8 +104,7 @@ private:
 
 class Server {
 public:
-    Server(Context& ctx, int in_fd, int out_fd)
-        : options_(ctx.options), channel_(in_fd, out_fd), ctx_{options_, console_, errors_} {}
+    Server(Host& host, int in_fd, int out_fd) : host_(host), channel_(in_fd, out_fd) {}
 
     int serve() {
         while (!done_) {
@@ -152,10 +150,8 @@ private:
     }
     // What the board's set-up and take-back said, as the console and errors.
     void flush_texts() {
-        output("console", console_.str());
-        output("stderr", errors_.str());
-        console_.str({});
-        errors_.str({});
+        output("console", host_.take_console());
+        output("stderr", host_.take_errors());
     }
 
     void handle(const json& request) {
@@ -224,9 +220,9 @@ private:
             refuse(request, "the firmware is launched already");
             return;
         }
-        DebugSetup setup;
-        setup.image = args.value("program", "");
-        if (setup.image.empty()) {
+        Launch setup;
+        setup.program = args.value("program", "");
+        if (setup.program.empty()) {
             refuse(request, "launch needs \"program\": the image built with sdcc --debug");
             return;
         }
@@ -242,8 +238,8 @@ private:
         setup.uart_in = args.value("uartIn", "");
         stop_on_entry_ = args.value("stopOnEntry", false);
         std::string error;
-        int code = kExitOk;
-        board_ = DebugBoard::start(ctx_, setup, error, code);
+        int code = 0;
+        board_ = host_.launch(setup, error, code);
         flush_texts();
         if (!board_) {
             refuse(request, error.empty() ? "the firmware could not be loaded" : error);
@@ -304,7 +300,7 @@ private:
     }
 
     json source(const std::string& file) const {
-        const auto path = board_->program().source_path(file);
+        const auto path = board_->engine().program().source_path(file);
         json described{{"name", file}};
         if (!path.empty()) {
             described["path"] = path.string();
@@ -376,13 +372,13 @@ private:
         ended_ = true;
         const Stop stop = board_->engine().last_stop();
         if (stop.reason == Stop::Reason::exited) {
-            console_ << "firmware result " << stop.result << '\n';
+            output("console", "firmware result " + std::to_string(stop.result) + "\n");
         } else if (stop.reason == Stop::Reason::budget) {
-            console_ << "the budget ran out without a result from the firmware\n";
+            output("console", "the budget ran out without a result from the firmware\n");
         } else if (stop.reason == Stop::Reason::failed) {
-            errors_ << "quillon-cli: " << stop.text << '\n';
+            output("stderr", "quillon-cli: " + stop.text + "\n");
         }
-        exit_code_ = board_->finish(ctx_, false);
+        exit_code_ = board_->finish(false);
         flush_texts();
         event("exited", {{"exitCode", exit_code_}});
         event("terminated");
@@ -523,27 +519,24 @@ private:
                                         : args.value("value", "")}});
     }
 
-    Options options_;
+    Host& host_;
     Channel channel_;
-    std::ostringstream console_;
-    std::ostringstream errors_;
-    Context ctx_;
     int seq_ = 0;
-    std::unique_ptr<DebugBoard> board_;
+    std::unique_ptr<Board> board_;
     std::map<std::string, std::vector<int>> by_file_;
     std::vector<int> functions_;
     std::vector<debugger::Value> children_;
     bool stop_on_entry_ = false;
     bool done_ = false;
     bool ended_ = false;
-    int exit_code_ = kExitOk;
+    int exit_code_ = 0;
 };
 
 }  // namespace
 
-int run_dap_server(Context& ctx, int in_fd, int out_fd) {
-    Server server(ctx, in_fd, out_fd);
+int serve(Host& host, int in_fd, int out_fd) {
+    Server server(host, in_fd, out_fd);
     return server.serve();
 }
 
-}  // namespace qcli
+}  // namespace dap
