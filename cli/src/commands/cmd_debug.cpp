@@ -75,7 +75,7 @@ private:
 
 class DapHost : public dap::Host {
 public:
-    explicit DapHost(const Options& options) : options_(options) {}
+    DapHost(const Options& options, std::ostream& err) : options_(options), err_(err) {}
     std::unique_ptr<dap::Board> launch(const dap::Launch& launch, std::string& error,
                                        int& code) override {
         const DebugSetup setup{launch.program, launch.source_dirs, launch.cycles, launch.uart_in};
@@ -88,6 +88,9 @@ public:
     }
     std::string take_console() override { return take(console_); }
     std::string take_errors() override { return take(errors_); }
+    void complain(const std::string& message) override {
+        err_ << kProgramName << ": " << message << '\n';
+    }
 
 private:
     static std::string take(std::ostringstream& stream) {
@@ -100,6 +103,7 @@ private:
     std::ostringstream console_;
     std::ostringstream errors_;
     Context ctx_{options_, console_, errors_};
+    std::ostream& err_;
 };
 
 }  // namespace
@@ -116,7 +120,7 @@ int run_debug(Context& ctx) {
                 "--dap takes the image from the editor's launch request, and no --batch",
                 kExitUsage);
         }
-        DapHost host(options);
+        DapHost host(options, ctx.err);
         return dap::serve(host, STDIN_FILENO, STDOUT_FILENO);
     }
     if (options.args.size() != 1) {

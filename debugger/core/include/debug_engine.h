@@ -60,12 +60,18 @@ public:
     // (or until it is hit once, when temporary); or what is wrong.
     std::variant<Breakpoint, std::string> add_breakpoint(const std::string& place, bool temporary);
     bool delete_breakpoint(int number);
+    // Many at once with one exchange with the target, as an editor sends a
+    // file's breakpoints together.
+    std::vector<std::variant<Breakpoint, std::string>> add_breakpoints(
+        const std::vector<std::string>& places);
+    void delete_breakpoints(const std::vector<int>& numbers);
     const std::vector<Breakpoint>& breakpoints() const { return breakpoints_; }
 
-    Stop go(const Watch& watch);      // runs on until a breakpoint or the end
-    Stop next(const Watch& watch);    // to the next line of this function, over calls
-    Stop step(const Watch& watch);    // to the next line, into calls
-    Stop finish(const Watch& watch);  // until this function returns
+    Stop go(const Watch& watch);                // runs on until a breakpoint or the end
+    Stop next(const Watch& watch);              // to the next line of this function, over calls
+    Stop step(const Watch& watch);              // to the next line, into calls
+    Stop finish(const Watch& watch);            // until this function returns
+    Stop step_instruction(const Watch& watch);  // one machine instruction
     const Stop& last_stop() const { return stop_; }
     // The value the function that `finish` left returned, for its type.
     std::optional<Value> returned(const cdb::Function& function);

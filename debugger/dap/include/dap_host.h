@@ -46,6 +46,8 @@ public:
     // What the host printed since the last look: status lines and errors.
     virtual std::string take_console() = 0;
     virtual std::string take_errors() = 0;
+    // A message for the user on standard error, as the program's own.
+    virtual void complain(const std::string& message) = 0;
 };
 
 }  // namespace dap

@@ -1,26 +1,35 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+// The protocol's requests, each one row of a table, on the engine of the
+// board the host launched.
 #include "dap_server.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "posix/write_all.h"
+#include "arguments.h"
+#include "breakpoint_rules.h"
+#include "channel.h"
+#include "memory_reference.h"
+#include "uart_text.h"
 
 namespace dap {
 
 namespace {
 
+using debugger::Space;
 using debugger::Stop;
 using nlohmann::json;
 
@@ -31,75 +40,85 @@ constexpr int kPorts = 3;
 constexpr int kFirstLocals = 1000;  // + the frame's index
 constexpr int kFirstChild = 10000;
 
-// Messages framed as the protocol frames them: a Content-Length header, an
-// empty line, and that many bytes of JSON.
-class Channel {
-public:
-    Channel(int in_fd, int out_fd) : in_(in_fd), out_(out_fd) {}
+// The 8051's clock on the simulated board, for a budget given in seconds.
+constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
-    // The next whole message, waiting up to `timeout_ms` (-1: for ever);
-    // nothing when none came, `closed` once the input has ended.
-    std::optional<json> receive(int timeout_ms) {
-        while (true) {
-            if (auto message = take()) {
-                return message;
-            }
-            if (closed_) {
-                return std::nullopt;
-            }
-            pollfd ready{in_, POLLIN, 0};
-            const int polled = ::poll(&ready, 1, timeout_ms);
-            if (polled < 0 && errno == EINTR) {
-                continue;
-            }
-            if (polled <= 0) {
-                return std::nullopt;
-            }
-            char chunk[65536];
-            const ssize_t got = ::read(in_, chunk, sizeof chunk);
-            if (got <= 0) {
-                closed_ = got == 0 || errno != EINTR;
-                continue;
-            }
-            buffer_.append(chunk, static_cast<std::size_t>(got));
-            timeout_ms = 0;
-        }
-    }
-    bool closed() const { return closed_; }
+// The Ports scope: the port latches first, then the peripherals' registers.
+struct Sfr {
+    const char* name;
+    unsigned address;
+};
+constexpr std::array kPortsScope{
+    Sfr{"P0", 0x80},   Sfr{"P1", 0x90},   Sfr{"P2", 0xA0},  Sfr{"P3", 0xB0},  Sfr{"TCON", 0x88},
+    Sfr{"TMOD", 0x89}, Sfr{"TL0", 0x8A},  Sfr{"TH0", 0x8C}, Sfr{"TL1", 0x8B}, Sfr{"TH1", 0x8D},
+    Sfr{"SCON", 0x98}, Sfr{"SBUF", 0x99}, Sfr{"IE", 0xA8},  Sfr{"IP", 0xB8},  Sfr{"PCON", 0x87},
+};
 
-    void send(const json& message) {
-        const std::string body = message.dump();
-        const std::string framed =
-            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        quillon::posix::write_all(out_, framed.data(), framed.size());
-    }
+std::string hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*x", digits, value);
+    return text;
+}
 
-private:
-    std::optional<json> take() {
-        const std::size_t end = buffer_.find("\r\n\r\n");
-        if (end == std::string::npos) {
-            return std::nullopt;
-        }
-        std::size_t length = 0;
-        std::istringstream headers(buffer_.substr(0, end));
-        for (std::string line; std::getline(headers, line);) {
-            if (line.rfind("Content-Length:", 0) == 0) {
-                length = std::stoul(line.substr(15));
-            }
-        }
-        if (buffer_.size() < end + 4 + length) {
-            return std::nullopt;
-        }
-        const std::string body = buffer_.substr(end + 4, length);
-        buffer_.erase(0, end + 4 + length);
-        json message = json::parse(body, nullptr, false);
-        return message.is_discarded() ? json::object() : message;
-    }
+// A request the server tells apart: its seq, its command, its arguments.
+struct Call {
+    const json& message;
+    int seq;
+    std::string command;
+    Arguments args;
+};
 
-    int in_;
-    int out_;
-    std::string buffer_;
-    bool closed_ = false;
+class Server;
+using Handler = void (Server::*)(const Call&);
+
+// When a request may come: before launch, while the 8051 runs, after the
+// firmware's end.
+enum When : unsigned { kBeforeLaunch = 1, kRunning = 2, kStopped = 4, kEnded = 8 };
+constexpr unsigned kAlways = kBeforeLaunch | kRunning | kStopped | kEnded;
+constexpr unsigned kLaunched = kStopped | kEnded;
+
+struct Request {
+    std::string_view name;
+    Handler handle;
+    unsigned when;
+};
+
+// What initialize announces: exactly the requests and options served.
+constexpr std::array<std::string_view, 18> kCapabilities{
+    "supportsConfigurationDoneRequest",
+    "supportsFunctionBreakpoints",
+    "supportsConditionalBreakpoints",
+    "supportsHitConditionalBreakpoints",
+    "supportsLogPoints",
+    "supportsInstructionBreakpoints",
+    "supportsSteppingGranularity",
+    "supportsEvaluateForHovers",
+    "supportsSetVariable",
+    "supportsTerminateRequest",
+    "supportTerminateDebuggee",
+    "supportsRestartRequest",
+    "supportsReadMemoryRequest",
+    "supportsWriteMemoryRequest",
+    "supportsLoadedSourcesRequest",
+    "supportsBreakpointLocationsRequest",
+    "supportsDelayedStackTraceLoading",
+    "supportsValueFormattingOptions",
+};
+
+// A breakpoint as the editor set it, kept over a restart.
+struct Placed {
+    int id = 0;
+    std::string place;  // for the engine: "t.c:18", "main", "*0x8a"
+    BreakpointRule rule;
+    int engine = 0;  // its number in the engine, 0 when it has no code
+    json shown;      // the answer's entry for it
+};
+
+// A value shown with members or elements, and how to name them again.
+struct Child {
+    debugger::Value value;
+    std::string path;  // "where", "where.x", "table[2]"
+    debugger::Frame frame;
 };
 
 class Server {
@@ -108,242 +127,555 @@ public:
 
     int serve() {
         while (!done_) {
-            auto message = channel_.receive(-1);
-            if (!message) {
+            auto incoming = channel_.receive(-1);
+            if (!incoming) {
                 if (channel_.closed()) {
                     break;
                 }
                 continue;
             }
-            handle(*message);
+            take(*incoming);
         }
-        end_board();
+        if (!channel_.broken().empty()) {
+            host_.complain("the editor's messages cannot be followed: " + channel_.broken());
+            if (!board_) {
+                exit_code_ = kExitBadStream;
+            }
+        }
+        if (detach_ && board_ && !ended_) {
+            run_detached();
+        }
+        end_session(true);
         return exit_code_;
     }
 
+    // The table: a new request is one row.
+    static const std::array<Request, 26> kRequests;
+
 private:
+    // ---- messages ----
+
     void event(const std::string& name, json body = json::object()) {
         channel_.send(
             {{"seq", ++seq_}, {"type", "event"}, {"event", name}, {"body", std::move(body)}});
     }
-    void respond(const json& request, json body = json::object()) {
-        channel_.send({{"seq", ++seq_},
-                       {"type", "response"},
-                       {"request_seq", request.value("seq", 0)},
-                       {"success", true},
-                       {"command", request.value("command", "")},
-                       {"body", std::move(body)}});
+    void answer(int request_seq, const std::string& command, bool success, json body,
+                const std::string& message = {}) {
+        json response{{"seq", ++seq_},      {"type", "response"}, {"request_seq", request_seq},
+                      {"success", success}, {"command", command}, {"body", std::move(body)}};
+        if (!success) {
+            response["message"] = message;
+            response["body"] = {{"error", {{"id", 1}, {"format", message}, {"showUser", true}}}};
+        }
+        channel_.send(response);
     }
-    void refuse(const json& request, const std::string& message) {
-        channel_.send({{"seq", ++seq_},
-                       {"type", "response"},
-                       {"request_seq", request.value("seq", 0)},
-                       {"success", false},
-                       {"command", request.value("command", "")},
-                       {"message", message},
-                       {"body", {{"error", {{"id", 1}, {"format", message}}}}}});
+    void respond(const Call& call, json body = json::object()) {
+        answer(call.seq, call.command, true, std::move(body));
+    }
+    void refuse(const Call& call, const std::string& message) {
+        answer(call.seq, call.command, false, json::object(), message);
     }
     void output(const std::string& category, const std::string& text) {
         if (!text.empty()) {
-            event("output", {{"category", category}, {"output", text}});
+            event("output", {{"category", category}, {"output", valid_utf8(text)}});
         }
     }
-    // What the board's set-up and take-back said, as the console and errors.
+    // What the host's set-up and take-back said.
     void flush_texts() {
         output("console", host_.take_console());
         output("stderr", host_.take_errors());
     }
+    void pump_uart(bool all) {
+        if (!board_ || ended_) {
+            return;
+        }
+        const auto now = UartText::Clock::now();
+        uart_.add(board_->new_uart_text(), now);
+        output("stdout", all ? uart_.all() : uart_.due(now));
+    }
 
-    void handle(const json& request) {
-        const std::string command = request.value("command", "");
-        const json args = request.value("arguments", json::object());
+    // ---- telling requests apart ----
+
+    unsigned state() const {
+        if (!board_) {
+            return kBeforeLaunch;
+        }
+        if (ended_) {
+            return kEnded;
+        }
+        return running_ ? kRunning : kStopped;
+    }
+
+    void take(const Channel::Incoming& incoming) {
+        if (!incoming.skipped.empty()) {
+            host_.complain(incoming.skipped);
+            output("stderr", incoming.skipped + "\n");
+            return;
+        }
+        const json& message = incoming.message;
+        const json* type = message.contains("type") ? &message["type"] : nullptr;
+        if (type != nullptr && type->is_string() && *type != "request") {
+            return;  // the editor's answer to a request of ours, or an event: none are made
+        }
+        const json* seq = message.contains("seq") ? &message["seq"] : nullptr;
+        const bool seq_ok = seq != nullptr && seq->is_number_integer() &&
+                            seq->get<std::int64_t>() >= 0 &&
+                            seq->get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max();
+        const int request_seq = seq_ok ? seq->get<int>() : 0;
+        const json* command = message.contains("command") ? &message["command"] : nullptr;
+        const std::string name =
+            command != nullptr && command->is_string() ? command->get<std::string>() : "";
+        const auto refuse_here = [&](const std::string& why) {
+            answer(request_seq, name, false, json::object(), why);
+        };
+        if (type == nullptr || !type->is_string()) {
+            refuse_here("a message needs \"type\": \"request\"");
+            return;
+        }
+        if (!seq_ok) {
+            refuse_here("a request needs \"seq\", a whole number");
+            return;
+        }
+        if (name.empty()) {
+            refuse_here("a request needs \"command\", the request's name as a string");
+            return;
+        }
+        static const json no_arguments = json::object();
+        const json& arguments = message.contains("arguments") ? message["arguments"] : no_arguments;
+        if (!arguments.is_object()) {
+            refuse_here(name + ": arguments must be an object");
+            return;
+        }
+        const auto found = std::ranges::find(kRequests, name, &Request::name);
+        if (found == kRequests.end()) {
+            refuse_here("unsupported request " + name);
+            return;
+        }
+        const Call call{message, request_seq, name, Arguments(name + ": ", arguments)};
+        const unsigned now = state();
+        if ((found->when & now) == 0) {
+            refuse_here(name + ": " +
+                        (now == kBeforeLaunch ? "launch first: no firmware is loaded"
+                         : now == kRunning    ? "the 8051 is running: pause it first"
+                         : now == kEnded      ? "the firmware's run is over"
+                                              : "not while the 8051 is stopped"));
+            return;
+        }
         try {
-            if (command == "initialize") {
-                respond(request, {{"supportsConfigurationDoneRequest", true},
-                                  {"supportsEvaluateForHovers", true},
-                                  {"supportsSetVariable", true},
-                                  {"supportsTerminateRequest", true}});
-            } else if (command == "launch") {
-                launch(request, args);
-            } else if (command == "disconnect" || command == "terminate") {
-                respond(request);
-                done_ = true;
-            } else if (!board_) {
-                refuse(request, "launch first: no firmware is loaded");
-            } else if (command == "setBreakpoints") {
-                set_breakpoints(request, args);
-            } else if (command == "setFunctionBreakpoints") {
-                set_function_breakpoints(request, args);
-            } else if (command == "configurationDone") {
-                respond(request);
-                if (stop_on_entry_) {
-                    stopped("entry", board_->engine().last_stop());
-                } else {
-                    go([this](const Watch& w) { return board_->engine().go(w); });
-                }
-            } else if (command == "threads") {
-                respond(request, {{"threads", json::array({{{"id", kThread}, {"name", "8051"}}})}});
-            } else if (command == "stackTrace") {
-                stack_trace(request);
-            } else if (command == "scopes") {
-                scopes(request, args);
-            } else if (command == "variables") {
-                variables(request, args);
-            } else if (command == "evaluate") {
-                evaluate(request, args);
-            } else if (command == "setVariable") {
-                set_variable(request, args);
-            } else if (command == "continue") {
-                respond(request, {{"allThreadsContinued", true}});
-                go([this](const Watch& w) { return board_->engine().go(w); });
-            } else if (command == "next") {
-                respond(request);
-                go([this](const Watch& w) { return board_->engine().next(w); });
-            } else if (command == "stepIn") {
-                respond(request);
-                go([this](const Watch& w) { return board_->engine().step(w); });
-            } else if (command == "stepOut") {
-                respond(request);
-                go([this](const Watch& w) { return board_->engine().finish(w); });
-            } else if (command == "pause") {
-                respond(request);  // already paused: nothing to do
-            } else {
-                refuse(request, "unsupported request " + command);
-            }
+            (this->*found->handle)(call);
+        } catch (const BadArgument& e) {
+            refuse(call, e.what());
         } catch (const std::exception& e) {
-            refuse(request, e.what());
+            refuse(call, name + ": " + e.what());
         }
     }
 
-    void launch(const json& request, const json& args) {
+    // ---- start and end ----
+
+    void initialize(const Call& call) {
+        json capabilities = json::object();
+        for (const std::string_view name : kCapabilities) {
+            capabilities[std::string(name)] = true;
+        }
+        respond(call, capabilities);
+    }
+
+    void launch(const Call& call) {
         if (board_) {
-            refuse(request, "the firmware is launched already");
+            refuse(call, "launch: the firmware is launched already");
             return;
         }
+        const Arguments& args = call.args;
         Launch setup;
-        setup.program = args.value("program", "");
+        setup.program = args.text("program");
         if (setup.program.empty()) {
-            refuse(request, "launch needs \"program\": the image built with sdcc --debug");
+            refuse(call, "launch needs \"program\": the image built with sdcc --debug");
             return;
         }
-        for (const auto& dir : args.value("sourceDirs", json::array())) {
-            setup.source_dirs.push_back(dir.get<std::string>());
+        const json& dirs = args.array("sourceDirs");
+        for (std::size_t i = 0; i < dirs.size(); ++i) {
+            if (!dirs[i].is_string()) {
+                throw BadArgument("launch: sourceDirs[" + std::to_string(i) + "] must be a string");
+            }
+            setup.source_dirs.push_back(dirs[i].get<std::string>());
         }
-        if (args.contains("cycles")) {
-            setup.cycles = args["cycles"].get<std::uint64_t>();
-        } else if (args.contains("simTime")) {
+        if (args.has("cycles") && args.has("simTime")) {
+            throw BadArgument("launch: cycles and simTime both set the budget: give one of them");
+        }
+        setup.cycles = args.count("cycles", 0, 1);
+        if (args.has("simTime")) {
             setup.cycles = static_cast<std::uint64_t>(
-                std::llround(args["simTime"].get<double>() * (11059200.0 / 12)));
+                std::llround(args.number("simTime", 0) * kCyclesPerSecond));
         }
-        setup.uart_in = args.value("uartIn", "");
-        stop_on_entry_ = args.value("stopOnEntry", false);
+        setup.uart_in = args.text("uartIn");
+        stop_on_entry_ = args.flag("stopOnEntry", false);
+        launched_with_ = setup;
         std::string error;
         int code = 0;
         board_ = host_.launch(setup, error, code);
         flush_texts();
         if (!board_) {
-            refuse(request, error.empty() ? "the firmware could not be loaded" : error);
+            refuse(call, error.empty() ? "launch: the firmware could not be loaded" : error);
             exit_code_ = code;
+            // Nothing will run: the editor ends the session as for an end.
+            event("terminated");
             return;
         }
-        respond(request);
+        respond(call);
         event("initialized");
     }
 
-    void set_breakpoints(const json& request, const json& args) {
-        const std::string path = args.value("source", json::object()).value("path", "");
+    void configuration_done(const Call& call) {
+        respond(call);
+        if (!ended_) {
+            begin();
+        }
+    }
+
+    // The run's start: at the entry stop, or running on.
+    void begin() {
+        if (stop_on_entry_) {
+            stopped("entry", board_->engine().last_stop());
+        } else {
+            go(&debugger::Engine::go);
+        }
+    }
+
+    void disconnect(const Call& call) {
+        // A launched firmware ends with the session unless told to run on.
+        const bool terminate = call.args.flag("terminateDebuggee", true);
+        respond(call);
+        pause_asked_ = running_;
+        done_ = true;
+        detach_ = !terminate;
+    }
+
+    void terminate(const Call& call) {
+        respond(call);
+        if (running_) {
+            pause_asked_ = true;
+        }
+        done_ = true;
+    }
+
+    // disconnect with terminateDebuggee false: the firmware runs on to its
+    // result without breakpoints, as `run` would run it.
+    void run_detached() {
+        debugger::Engine& engine = board_->engine();
+        std::vector<int> numbers;
+        for (const auto& b : engine.breakpoints()) {
+            numbers.push_back(b.number);
+        }
+        engine.delete_breakpoints(numbers);
+        const Stop stop = engine.go([this] {
+            pump_uart(false);
+            while (channel_.receive(0)) {
+            }
+            return channel_.closed();
+        });
+        pump_uart(true);
+        if (stop.ended()) {
+            end_session(false);
+        }
+    }
+
+    // The firmware ended (`early` false), or the session ends before it.
+    void end_session(bool early) {
+        if (!board_ || ended_) {
+            return;
+        }
+        pump_uart(true);
+        const Stop stop = board_->engine().last_stop();
+        ended_ = true;
+        if (stop.reason == Stop::Reason::exited) {
+            output("console", "firmware result " + std::to_string(stop.result) + "\n");
+        } else if (stop.reason == Stop::Reason::budget) {
+            output("console", "the budget ran out without a result from the firmware\n");
+        } else if (stop.reason == Stop::Reason::failed) {
+            output("stderr", stop.text + "\n");
+        }
+        exit_code_ = board_->finish(early && !stop.ended());
+        flush_texts();
+        if (stop.ended()) {
+            event("exited", {{"exitCode", exit_code_}});
+        }
+        event("terminated");
+    }
+
+    void restart(const Call& call) {
+        if (running_) {
+            refuse(call, "restart: the 8051 is running: pause it first");
+            return;
+        }
+        if (!ended_) {
+            pump_uart(true);
+            board_->finish(false);
+        }
+        flush_texts();
+        board_.reset();
+        ended_ = false;
+        children_.clear();
+        std::string error;
+        int code = 0;
+        board_ = host_.launch(launched_with_, error, code);
+        flush_texts();
+        if (!board_) {
+            refuse(call, error.empty() ? "restart: the firmware could not be loaded" : error);
+            exit_code_ = code;
+            event("terminated");
+            done_ = true;
+            return;
+        }
+        for (auto& [group, placed] : groups_) {
+            place(placed);
+        }
+        respond(call);
+        begin();
+    }
+
+    void set_exception_breakpoints(const Call& call) {
+        respond(call, {{"breakpoints", json::array()}});  // an 8051 raises none
+    }
+
+    // ---- breakpoints ----
+
+    // Sets a group's breakpoints in the engine in one go.
+    void place(std::vector<Placed>& placed) {
+        debugger::Engine& engine = board_->engine();
+        std::vector<std::string> places;
+        for (const Placed& p : placed) {
+            places.push_back(p.place);
+        }
+        const auto added = engine.add_breakpoints(places);
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            Placed& p = placed[i];
+            p.shown["id"] = p.id;
+            if (const auto* b = std::get_if<debugger::Breakpoint>(&added[i])) {
+                p.engine = b->number;
+                p.shown["verified"] = true;
+                p.shown["instructionReference"] = hex(b->address, 4);
+                if (b->location.line != 0) {
+                    p.shown["line"] = b->location.line;
+                    p.shown["source"] = source(b->location.file);
+                }
+            } else {
+                p.engine = 0;
+                p.shown["verified"] = false;
+                p.shown["message"] = std::get<std::string>(added[i]);
+            }
+        }
+    }
+
+    // Replaces the breakpoints of `group` by the request's, each at the
+    // place `where` gives for its entry.
+    template <typename Where>
+    void replace_group(const Call& call, const std::string& group, Where where) {
+        std::vector<Placed> wanted;
+        const json& list = call.args.array("breakpoints");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const Arguments entry = call.args.element("breakpoints", i);
+            Placed p;
+            p.id = next_id_++;
+            p.place = where(entry);
+            std::string error;
+            auto rule = BreakpointRule::make(entry.text("condition"), entry.text("hitCondition"),
+                                             entry.text("logMessage"), error);
+            if (!rule) {
+                p.shown = {{"id", p.id}, {"verified", false}, {"message", error}};
+                p.place.clear();
+            } else {
+                p.rule = std::move(*rule);
+            }
+            wanted.push_back(std::move(p));
+        }
+        debugger::Engine& engine = board_->engine();
+        std::vector<int> old;
+        for (const Placed& p : groups_[group]) {
+            if (p.engine != 0) {
+                old.push_back(p.engine);
+            }
+        }
+        engine.delete_breakpoints(old);
+        std::vector<Placed> placeable;
+        std::vector<Placed> refused;
+        for (Placed& p : wanted) {
+            (p.place.empty() ? refused : placeable).push_back(std::move(p));
+        }
+        place(placeable);
+        json shown = json::array();
+        std::vector<Placed> kept;
+        std::size_t r = 0;
+        std::size_t k = 0;
+        // In the request's order: the ids rose with it.
+        while (r < refused.size() || k < placeable.size()) {
+            const bool take_refused =
+                k == placeable.size() || (r < refused.size() && refused[r].id < placeable[k].id);
+            Placed& p = take_refused ? refused[r++] : placeable[k++];
+            shown.push_back(p.shown);
+            if (!take_refused) {
+                kept.push_back(std::move(p));
+            }
+        }
+        groups_[group] = std::move(kept);
+        respond(call, {{"breakpoints", shown}});
+    }
+
+    void set_breakpoints(const Call& call) {
+        const Arguments source_args = call.args.object("source");
+        std::string path = source_args.text("path");
+        if (path.empty()) {
+            path = source_args.text("name");
+        }
         const std::string file = std::filesystem::path(path).filename().string();
-        debugger::Engine& engine = board_->engine();
-        for (const int number : by_file_[file]) {
-            engine.delete_breakpoint(number);
+        if (file.empty()) {
+            throw BadArgument("setBreakpoints: source.path must name a source file");
         }
-        by_file_[file].clear();
-        json shown = json::array();
-        for (const auto& wanted : args.value("breakpoints", json::array())) {
-            const int line = wanted.value("line", 0);
-            const auto added = engine.add_breakpoint(file + ":" + std::to_string(line), false);
-            if (const auto* b = std::get_if<debugger::Breakpoint>(&added)) {
-                by_file_[file].push_back(b->number);
-                shown.push_back({{"id", b->number},
-                                 {"verified", true},
-                                 {"line", b->location.line},
-                                 {"source", source(b->location.file)}});
-            } else {
-                shown.push_back({{"verified", false},
-                                 {"line", line},
-                                 {"message", std::get<std::string>(added)}});
+        replace_group(call, "source:" + file, [&file](const Arguments& entry) {
+            return file + ":" + std::to_string(entry.need_count("line"));
+        });
+    }
+
+    void set_function_breakpoints(const Call& call) {
+        replace_group(call, "functions",
+                      [](const Arguments& entry) { return entry.need_text("name"); });
+    }
+
+    void set_instruction_breakpoints(const Call& call) {
+        replace_group(call, "instructions", [](const Arguments& entry) {
+            const std::string reference = entry.need_text("instructionReference");
+            const auto place = parse_reference(reference);
+            if (!place || place->space != Space::code) {
+                throw BadArgument("setInstructionBreakpoints: instructionReference \"" + reference +
+                                  "\" is not a code address");
+            }
+            const auto at = static_cast<std::int64_t>(place->address) + entry.integer("offset", 0);
+            if (at < 0 || at > 0xFFFF) {
+                throw BadArgument("setInstructionBreakpoints: offset leaves the code space");
+            }
+            return "*" + hex(static_cast<unsigned>(at), 4);
+        });
+    }
+
+    void breakpoint_locations(const Call& call) {
+        const Arguments source_args = call.args.object("source");
+        const std::string file =
+            std::filesystem::path(source_args.text("path", source_args.text("name")))
+                .filename()
+                .string();
+        const std::uint64_t first = call.args.count("line", 1, 1);
+        const std::uint64_t last = call.args.count("endLine", first, 1);
+        std::set<unsigned> lines;
+        for (const auto& line : board_->engine().program().info().lines) {
+            if (line.file == file && line.line >= first && line.line <= last) {
+                lines.insert(line.line);
             }
         }
-        respond(request, {{"breakpoints", shown}});
+        json list = json::array();
+        for (const unsigned line : lines) {
+            list.push_back({{"line", line}});
+        }
+        respond(call, {{"breakpoints", list}});
     }
 
-    void set_function_breakpoints(const json& request, const json& args) {
-        debugger::Engine& engine = board_->engine();
-        for (const int number : functions_) {
-            engine.delete_breakpoint(number);
-        }
-        functions_.clear();
-        json shown = json::array();
-        for (const auto& wanted : args.value("breakpoints", json::array())) {
-            const auto added = engine.add_breakpoint(wanted.value("name", ""), false);
-            if (const auto* b = std::get_if<debugger::Breakpoint>(&added)) {
-                functions_.push_back(b->number);
-                shown.push_back({{"id", b->number},
-                                 {"verified", true},
-                                 {"line", b->location.line},
-                                 {"source", source(b->location.file)}});
-            } else {
-                shown.push_back({{"verified", false}, {"message", std::get<std::string>(added)}});
+    Placed* placed_for(int engine_number) {
+        for (auto& [group, placed] : groups_) {
+            for (Placed& p : placed) {
+                if (p.engine == engine_number) {
+                    return &p;
+                }
             }
         }
-        respond(request, {{"breakpoints", shown}});
+        return nullptr;
     }
 
-    json source(const std::string& file) const {
-        const auto path = board_->engine().program().source_path(file);
-        json described{{"name", file}};
-        if (!path.empty()) {
-            described["path"] = path.string();
-        }
-        return described;
+    // ---- running ----
+
+    void threads(const Call& call) {
+        respond(call, {{"threads", json::array({{{"id", kThread}, {"name", "8051"}}})}});
     }
 
-    using Watch = debugger::Engine::Watch;
+    void pause(const Call& call) {
+        respond(call);
+        pause_asked_ = running_;  // stopped already: nothing to do
+    }
+
+    bool by_instruction(const Call& call) const {
+        return call.args.text("granularity") == "instruction";
+    }
+    void go_on(const Call& call) {
+        respond(call, {{"allThreadsContinued", true}});
+        go(&debugger::Engine::go);
+    }
+    void next(const Call& call) {
+        const bool instruction = by_instruction(call);
+        respond(call);
+        go(instruction ? &debugger::Engine::step_instruction : &debugger::Engine::next);
+    }
+    void step_in(const Call& call) {
+        const bool instruction = by_instruction(call);
+        respond(call);
+        go(instruction ? &debugger::Engine::step_instruction : &debugger::Engine::step);
+    }
+    void step_out(const Call& call) {
+        respond(call);
+        go(&debugger::Engine::finish);
+    }
+
+    using Run = Stop (debugger::Engine::*)(const debugger::Engine::Watch&);
 
     // Runs the 8051 on; between looks at the run, the requests that came are
-    // answered, and `pause` or `disconnect` pause it.
-    template <typename Run>
+    // answered, and `pause` or `disconnect` pause it. A breakpoint whose
+    // condition fails, or a logpoint, lets the run go on.
     void go(Run run) {
-        if (board_->engine().last_stop().ended()) {
+        debugger::Engine& engine = board_->engine();
+        if (engine.last_stop().ended()) {
             return;
         }
         children_.clear();
         event("continued", {{"threadId", kThread}, {"allThreadsContinued", true}});
-        bool pause = false;
-        const Watch watch = [this, &pause] {
-            output("stdout", board_->new_uart_text());
-            while (auto message = channel_.receive(0)) {
-                const std::string command = message->value("command", "");
-                if (command == "pause") {
-                    respond(*message);
-                    pause = true;
-                } else if (command == "disconnect" || command == "terminate") {
-                    respond(*message);
-                    pause = true;
-                    done_ = true;
-                } else if (command == "threads") {
-                    respond(*message,
-                            {{"threads", json::array({{{"id", kThread}, {"name", "8051"}}})}});
-                } else {
-                    refuse(*message, "the 8051 is running: pause it first");
+        pause_asked_ = false;
+        const debugger::Engine::Watch watch = [this] {
+            pump_uart(false);
+            while (!done_ && !pause_asked_) {
+                auto incoming = channel_.receive(0);
+                if (!incoming) {
+                    break;
                 }
+                take(*incoming);
             }
-            return pause || channel_.closed();
+            return pause_asked_ || done_ || channel_.closed();
         };
-        const Stop stop = run(watch);
-        output("stdout", board_->new_uart_text());
+        Stop stop;
+        while (true) {
+            running_ = true;
+            stop = (engine.*run)(watch);
+            running_ = false;
+            if (stop.ended() || done_ || stop.reason != Stop::Reason::breakpoint) {
+                break;
+            }
+            Placed* placed = placed_for(stop.breakpoint);
+            if (placed == nullptr || placed->rule.plain()) {
+                break;
+            }
+            const auto verdict =
+                placed->rule.hit([this](const std::string& e) { return integer_of(e); },
+                                 [this](const std::string& e) { return shown(e); });
+            pump_uart(true);
+            output("console", verdict.log);
+            if (!verdict.error.empty()) {
+                output("stderr", verdict.error + "\n");
+            }
+            if (verdict.stop || pause_asked_) {
+                break;
+            }
+            if (run != &debugger::Engine::go) {
+                stop.reason = Stop::Reason::step;  // the step ends where it ended
+                break;
+            }
+        }
+        pump_uart(true);
         if (stop.ended()) {
-            end_board();
+            end_session(false);
             return;
         }
         if (!done_) {
@@ -358,85 +690,117 @@ private:
     void stopped(const std::string& reason, const Stop& stop) {
         json body{{"reason", reason}, {"threadId", kThread}, {"allThreadsStopped", true}};
         if (stop.reason == Stop::Reason::breakpoint) {
-            body["hitBreakpointIds"] = json::array({stop.breakpoint});
+            if (const Placed* p = placed_for(stop.breakpoint)) {
+                body["hitBreakpointIds"] = json::array({p->id});
+                if (p->place.starts_with("*")) {
+                    body["reason"] = "instruction breakpoint";
+                } else if (groups_["functions"].size() > 0 &&
+                           std::ranges::any_of(groups_["functions"],
+                                               [p](const Placed& f) { return &f == p; })) {
+                    body["reason"] = "function breakpoint";
+                }
+            }
         }
         event("stopped", body);
     }
 
-    // The firmware ended, or the client went: the board is taken back and
-    // the exit status tells how the run ended.
-    void end_board() {
-        if (!board_ || ended_) {
-            return;
+    // ---- where and what ----
+
+    json source(const std::string& file) const {
+        const auto path = board_->engine().program().source_path(file);
+        json described{{"name", file}};
+        if (!path.empty()) {
+            described["path"] = path.string();
         }
-        ended_ = true;
-        const Stop stop = board_->engine().last_stop();
-        if (stop.reason == Stop::Reason::exited) {
-            output("console", "firmware result " + std::to_string(stop.result) + "\n");
-        } else if (stop.reason == Stop::Reason::budget) {
-            output("console", "the budget ran out without a result from the firmware\n");
-        } else if (stop.reason == Stop::Reason::failed) {
-            output("stderr", "quillon-cli: " + stop.text + "\n");
-        }
-        exit_code_ = board_->finish(false);
-        flush_texts();
-        event("exited", {{"exitCode", exit_code_}});
-        event("terminated");
+        return described;
     }
 
-    void stack_trace(const json& request) {
-        json frames = json::array();
+    void stack_trace(const Call& call) {
         const auto trace = board_->engine().backtrace();
-        for (std::size_t i = 0; i < trace.size(); ++i) {
+        const std::uint64_t start = call.args.count("startFrame", 0);
+        const std::uint64_t levels = call.args.count("levels", 0);
+        json frames = json::array();
+        for (std::size_t i = start; i < trace.size() && (levels == 0 || i < start + levels); ++i) {
             const debugger::FrameInfo& f = trace[i];
+            // Outside every C function (the start-up code, an interrupt's
+            // hand-written assembly) the frame is named by its address.
+            const std::string name = f.frame.function != nullptr ? f.frame.function->name
+                                     : f.frame.pc == 0           ? "reset at 0x0000"
+                                                                 : "code at " + hex(f.frame.pc, 4);
             json frame{{"id", static_cast<int>(i)},
-                       {"name", f.frame.function != nullptr ? f.frame.function->name : "??"},
+                       {"name", name},
                        {"line", f.location.line},
-                       {"column", 1},
-                       {"instructionPointerReference", std::to_string(f.frame.pc)}};
+                       {"column", f.location.line != 0 ? 1 : 0},
+                       {"instructionPointerReference", hex(f.frame.pc, 4)}};
             if (!f.location.file.empty()) {
                 frame["source"] = source(f.location.file);
+            } else {
+                frame["presentationHint"] = "subtle";
             }
             frames.push_back(frame);
         }
-        respond(request, {{"stackFrames", frames}, {"totalFrames", frames.size()}});
+        respond(call, {{"stackFrames", frames}, {"totalFrames", trace.size()}});
     }
 
-    void scopes(const json& request, const json& args) {
-        const int frame = args.value("frameId", 0);
-        respond(
-            request,
-            {{"scopes",
-              json::array({
-                  {{"name", "Locals"},
-                   {"variablesReference", kFirstLocals + frame},
-                   {"expensive", false}},
-                  {{"name", "Globals"}, {"variablesReference", kGlobals}, {"expensive", false}},
-                  {{"name", "Registers"}, {"variablesReference", kRegisters}, {"expensive", false}},
-                  {{"name", "Ports"}, {"variablesReference", kPorts}, {"expensive", false}},
-              })}});
+    void scopes(const Call& call) {
+        const std::int64_t frame = call.args.integer("frameId", 0);
+        if (frame < 0 || frame >= kFirstChild - kFirstLocals) {
+            throw BadArgument("scopes: frameId " + std::to_string(frame) + " is no frame");
+        }
+        const auto scope = [](const char* name, int reference, const char* hint) {
+            json shown{{"name", name}, {"variablesReference", reference}, {"expensive", false}};
+            if (hint != nullptr) {
+                shown["presentationHint"] = hint;
+            }
+            return shown;
+        };
+        respond(call,
+                {{"scopes", json::array({
+                                scope("Locals", kFirstLocals + static_cast<int>(frame), "locals"),
+                                scope("Globals", kGlobals, nullptr),
+                                scope("Registers", kRegisters, "registers"),
+                                scope("Ports", kPorts, nullptr),
+                            })}});
     }
 
-    json variable(const debugger::Value& value) {
+    // Where a value's bytes lie, when they lie side by side in one space.
+    static std::optional<std::string> memory_of(const debugger::Value& value) {
+        if (value.cells.empty() || value.bit >= 0) {
+            return std::nullopt;
+        }
+        for (std::size_t i = 1; i < value.cells.size(); ++i) {
+            if (value.cells[i].space != value.cells[0].space ||
+                value.cells[i].address != value.cells[0].address + i) {
+                return std::nullopt;
+            }
+        }
+        return reference(value.cells[0].space, value.cells[0].address);
+    }
+
+    json variable(const debugger::Value& value, const std::string& path,
+                  const debugger::Frame& frame, char format) {
         debugger::Values& values = board_->engine().values();
         json shown{{"name", value.name},
-                   {"value", values.format(value)},
+                   {"value", values.format(value, format)},
                    {"type", debugger::type_name(value.type)},
                    {"variablesReference", 0}};
+        if (const auto memory = memory_of(value)) {
+            shown["memoryReference"] = *memory;
+        }
         if (!values.parts(value).empty()) {
-            const int reference = kFirstChild + static_cast<int>(children_.size());
-            children_.push_back(value);
-            shown["variablesReference"] = reference;
+            shown["variablesReference"] = kFirstChild + static_cast<int>(children_.size());
+            children_.push_back({value, path, frame});
         }
         return shown;
     }
 
-    json symbols(const std::vector<const cdb::Symbol*>& found, const debugger::Frame& frame) {
+    json symbols(const std::vector<const cdb::Symbol*>& found, const debugger::Frame& frame,
+                 char format) {
         json list = json::array();
         for (const cdb::Symbol* symbol : found) {
             const auto value = board_->engine().values().of(*symbol, frame);
             if (const auto* read = std::get_if<debugger::Value>(&value)) {
-                list.push_back(variable(*read));
+                list.push_back(variable(*read, symbol->name, frame, format));
             } else {
                 list.push_back({{"name", symbol->name},
                                 {"value", "<" + std::get<std::string>(value) + ">"},
@@ -446,91 +810,309 @@ private:
         return list;
     }
 
-    void variables(const json& request, const json& args) {
-        const int reference = args.value("variablesReference", 0);
+    static char format_of(const Arguments& args) {
+        return args.object("format").flag("hex", false) ? 'x' : 0;
+    }
+
+    // The frame the Globals scope reads in: none, so no local hides a global.
+    debugger::Frame globals_frame() { return {nullptr, board_->engine().last_stop().pc}; }
+
+    void variables(const Call& call) {
+        const std::int64_t reference = call.args.integer("variablesReference", 0);
+        const char format = format_of(call.args);
         debugger::Engine& engine = board_->engine();
         debugger::Values& values = engine.values();
         json list = json::array();
-        if (reference >= kFirstChild) {
-            const std::size_t index = static_cast<std::size_t>(reference - kFirstChild);
-            if (index < children_.size()) {
-                const auto parts = values.parts(children_[index]);
-                for (const auto& part : parts) {
-                    list.push_back(variable(part));
-                }
+        if (reference >= kFirstChild &&
+            static_cast<std::size_t>(reference - kFirstChild) < children_.size()) {
+            const Child child = children_[static_cast<std::size_t>(reference - kFirstChild)];
+            for (const auto& part : values.parts(child.value)) {
+                list.push_back(
+                    variable(part, member_path(child.path, part.name), child.frame, format));
             }
-        } else if (reference >= kFirstLocals) {
+        } else if (reference >= kFirstLocals && reference < kFirstChild) {
             const debugger::Frame frame =
                 engine.frame(static_cast<std::size_t>(reference - kFirstLocals));
-            list = symbols(values.locals(frame), frame);
+            list = symbols(values.locals(frame), frame, format);
         } else if (reference == kGlobals) {
-            list = symbols(values.globals(), engine.frame());
+            list = symbols(values.globals(), globals_frame(), format);
         } else if (reference == kRegisters) {
             for (const auto& [name, value] : values.registers(engine.last_stop().pc)) {
-                char text[16];
-                std::snprintf(text, sizeof text, "0x%02x", value.value_or(0));
                 list.push_back({{"name", name},
-                                {"value", value ? text : "<unavailable>"},
+                                {"value", value ? hex(*value, 2) : "<unavailable>"},
                                 {"variablesReference", 0}});
             }
         } else if (reference == kPorts) {
-            for (const char* port : {"P0", "P1", "P2", "P3"}) {
-                const auto value = values.evaluate(port, engine.frame());
-                if (const auto* read = std::get_if<debugger::Value>(&value)) {
-                    list.push_back({{"name", port},
-                                    {"value", values.format(*read, 'x')},
-                                    {"variablesReference", 0}});
-                }
+            std::array<std::uint8_t, 0x80> sfrs{};
+            const bool read = board_->target().read(Space::sfr, 0x80, sfrs);
+            for (const Sfr& sfr : kPortsScope) {
+                list.push_back(
+                    {{"name", sfr.name},
+                     {"value", read ? hex(sfrs[sfr.address - 0x80], 2) : "<unavailable>"},
+                     {"type", "sfr"},
+                     {"memoryReference", reference_of_sfr(sfr.address)},
+                     {"variablesReference", 0}});
             }
+        } else {
+            throw BadArgument("variables: variablesReference " + std::to_string(reference) +
+                              " names nothing shown since the last stop");
         }
-        respond(request, {{"variables", list}});
+        respond(call, {{"variables", list}});
     }
 
-    void evaluate(const json& request, const json& args) {
+    static std::string reference_of_sfr(unsigned address) { return reference(Space::sfr, address); }
+
+    // "where" and "x" give "where.x"; "table" and "[2]" give "table[2]".
+    static std::string member_path(const std::string& path, const std::string& name) {
+        return name.starts_with("[") ? path + name : path + "." + name;
+    }
+
+    void evaluate(const Call& call) {
         debugger::Engine& engine = board_->engine();
-        const auto frame = engine.frame(static_cast<std::size_t>(args.value("frameId", 0)));
-        const auto value = engine.values().evaluate(args.value("expression", ""), frame);
+        const std::uint64_t frame_index = call.args.count("frameId", 0);
+        const auto frame = engine.frame(static_cast<std::size_t>(frame_index));
+        const std::string expression = call.args.need_text("expression");
+        const auto value = engine.values().evaluate(expression, frame);
         if (const auto* wrong = std::get_if<std::string>(&value)) {
-            refuse(request, *wrong);
+            refuse(call, *wrong);
             return;
         }
-        const json shown = variable(std::get<debugger::Value>(value));
-        respond(request, {{"result", shown["value"]},
-                          {"type", shown["type"]},
-                          {"variablesReference", shown["variablesReference"]}});
+        const json shown =
+            variable(std::get<debugger::Value>(value), expression, frame, format_of(call.args));
+        json body{{"result", shown["value"]},
+                  {"type", shown["type"]},
+                  {"variablesReference", shown["variablesReference"]}};
+        if (shown.contains("memoryReference")) {
+            body["memoryReference"] = shown["memoryReference"];
+        }
+        respond(call, body);
     }
 
-    void set_variable(const json& request, const json& args) {
+    void set_variable(const Call& call) {
         debugger::Engine& engine = board_->engine();
-        const int reference = args.value("variablesReference", 0);
-        const debugger::Frame frame =
-            reference >= kFirstLocals && reference < kFirstChild
-                ? engine.frame(static_cast<std::size_t>(reference - kFirstLocals))
-                : engine.frame();
-        const std::string name =
-            reference == kRegisters ? "$" + args.value("name", "") : args.value("name", "");
-        if (const auto wrong = engine.values().assign(name, args.value("value", ""), frame)) {
-            refuse(request, *wrong);
+        debugger::Values& values = engine.values();
+        const std::int64_t reference = call.args.integer("variablesReference", 0);
+        const std::string name = call.args.need_text("name");
+        const std::string text = call.args.need_text("value");
+        if (reference == kPorts) {
+            set_port(call, name, text);
             return;
         }
-        const auto value = engine.values().evaluate(name, frame);
-        respond(request, {{"value", std::holds_alternative<debugger::Value>(value)
-                                        ? engine.values().format(std::get<debugger::Value>(value))
-                                        : args.value("value", "")}});
+        std::string path = name;
+        debugger::Frame frame = engine.frame();
+        if (reference >= kFirstChild &&
+            static_cast<std::size_t>(reference - kFirstChild) < children_.size()) {
+            const Child& child = children_[static_cast<std::size_t>(reference - kFirstChild)];
+            path = member_path(child.path, name);
+            frame = child.frame;
+        } else if (reference >= kFirstLocals && reference < kFirstChild) {
+            frame = engine.frame(static_cast<std::size_t>(reference - kFirstLocals));
+        } else if (reference == kGlobals) {
+            frame = globals_frame();
+        } else if (reference == kRegisters) {
+            path = "$" + name;
+        } else {
+            throw BadArgument("setVariable: variablesReference " + std::to_string(reference) +
+                              " names nothing shown since the last stop");
+        }
+        if (const auto wrong = values.assign(path, text, frame)) {
+            refuse(call, *wrong);
+            return;
+        }
+        const auto value = values.evaluate(path, frame);
+        if (const auto* read = std::get_if<debugger::Value>(&value)) {
+            const unsigned byte = read->bytes.empty() ? 0 : read->bytes[0];
+            respond(call, {{"value", reference == kRegisters ? hex(byte, 2) : values.format(*read)},
+                           {"type", debugger::type_name(read->type)},
+                           {"variablesReference", 0}});
+        } else {
+            respond(call, {{"value", text}});
+        }
+    }
+
+    void set_port(const Call& call, const std::string& name, const std::string& text) {
+        const auto found =
+            std::ranges::find_if(kPortsScope, [&name](const Sfr& sfr) { return name == sfr.name; });
+        if (found == kPortsScope.end()) {
+            throw BadArgument("setVariable: the Ports scope has no " + name);
+        }
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 0);
+        if (text.empty() || *end != '\0' || value < 0 || value > 0xFF) {
+            refuse(call, "setVariable: " + name + " takes a byte, 0 to 255 or 0x00 to 0xff");
+            return;
+        }
+        const std::uint8_t byte = static_cast<std::uint8_t>(value);
+        if (!board_->target().write(Space::sfr, found->address, std::span(&byte, 1))) {
+            refuse(call, "cannot write " + name + " to the 8051");
+            return;
+        }
+        respond(call, {{"value", hex(byte, 2)}, {"variablesReference", 0}});
+    }
+
+    // ---- memory ----
+
+    // The range the request names, cut to its space: [begin, end).
+    struct Range {
+        Space space;
+        std::int64_t asked;  // where the request begins, may lie outside the space
+        unsigned begin;
+        unsigned end;
+    };
+    static Range range_of(const Call& call, std::uint64_t count) {
+        const std::string text = call.args.need_text("memoryReference");
+        const auto place = parse_reference(text);
+        if (!place) {
+            throw BadArgument(call.command + ": memoryReference \"" + text +
+                              "\" is not \"code:\", \"xdata:\", \"idata:\" or \"sfr:\" and an "
+                              "address");
+        }
+        const std::int64_t asked =
+            static_cast<std::int64_t>(place->address) + call.args.integer("offset", 0);
+        const std::int64_t low = space_begin(place->space);
+        const std::int64_t high = space_end(place->space);
+        const std::int64_t end = asked + static_cast<std::int64_t>(count);
+        const auto clamp = [&](std::int64_t at) { return std::clamp(at, low, high); };
+        return {place->space, asked, static_cast<unsigned>(clamp(asked)),
+                static_cast<unsigned>(clamp(end))};
+    }
+
+    void read_memory(const Call& call) {
+        const std::uint64_t count = std::min<std::uint64_t>(call.args.count("count", 0), 0x10000);
+        const Range range = range_of(call, count);
+        std::vector<std::uint8_t> bytes(range.end - range.begin);
+        if (!bytes.empty() && !board_->target().read(range.space, range.begin, bytes)) {
+            refuse(call, "readMemory: the 8051 did not give its memory");
+            return;
+        }
+        // Bytes before the space's start are unreadable and not sent; the
+        // data then begins at the space's first address.
+        json body{{"address", hex(range.begin, 4)}, {"data", base64(bytes)}};
+        const std::uint64_t unreadable = count - bytes.size();
+        if (unreadable != 0) {
+            body["unreadableBytes"] = unreadable;
+        }
+        respond(call, body);
+    }
+
+    void write_memory(const Call& call) {
+        const auto bytes = from_base64(call.args.need_text("data"));
+        if (!bytes) {
+            throw BadArgument("writeMemory: data must be base64");
+        }
+        const Range range = range_of(call, bytes->size());
+        const bool partial = call.args.flag("allowPartial", false);
+        const std::size_t fits = range.end - range.begin;
+        if (range.asked != range.begin || (fits < bytes->size() && !partial)) {
+            refuse(call, "writeMemory: " + std::to_string(bytes->size()) +
+                             " bytes do not fit in the space there");
+            return;
+        }
+        if (fits != 0 &&
+            !board_->target().write(range.space, range.begin, std::span(bytes->data(), fits))) {
+            refuse(call, "writeMemory: the 8051 did not take the bytes");
+            return;
+        }
+        children_.clear();
+        respond(call, {{"bytesWritten", fits}});
+        event("invalidated", {{"areas", json::array({"variables"})}, {"threadId", kThread}});
+    }
+
+    // ---- sources ----
+
+    void loaded_sources(const Call& call) {
+        std::set<std::string> files;
+        for (const auto& line : board_->engine().program().info().lines) {
+            files.insert(line.file);
+        }
+        json list = json::array();
+        for (const std::string& file : files) {
+            list.push_back(source(file));
+        }
+        respond(call, {{"sources", list}});
+    }
+
+    void source_text(const Call& call) {
+        refuse(call, "source: every source is a file; open it by its path");
+    }
+
+    // ---- values for conditions and log messages ----
+
+    std::variant<std::int64_t, std::string> integer_of(const std::string& expression) {
+        char* end = nullptr;
+        const long long number = std::strtoll(expression.c_str(), &end, 0);
+        if (!expression.empty() && *end == '\0') {
+            return static_cast<std::int64_t>(number);
+        }
+        debugger::Engine& engine = board_->engine();
+        const auto value = engine.values().evaluate(expression, engine.frame());
+        if (const auto* wrong = std::get_if<std::string>(&value)) {
+            return *wrong;
+        }
+        // The printed value begins with the number: "2", "65 'A'", "0x1234".
+        const std::string text = engine.values().format(std::get<debugger::Value>(value));
+        const long long read = std::strtoll(text.c_str(), &end, 0);
+        if (end == text.c_str()) {
+            return expression + " is not a number: " + text;
+        }
+        return static_cast<std::int64_t>(read);
+    }
+
+    std::string shown(const std::string& expression) {
+        debugger::Engine& engine = board_->engine();
+        const auto value = engine.values().evaluate(expression, engine.frame());
+        if (const auto* wrong = std::get_if<std::string>(&value)) {
+            return "<" + *wrong + ">";
+        }
+        return engine.values().format(std::get<debugger::Value>(value));
     }
 
     Host& host_;
     Channel channel_;
     int seq_ = 0;
     std::unique_ptr<Board> board_;
-    std::map<std::string, std::vector<int>> by_file_;
-    std::vector<int> functions_;
-    std::vector<debugger::Value> children_;
+    Launch launched_with_;
+    UartText uart_;
+    std::map<std::string, std::vector<Placed>> groups_;
+    int next_id_ = 1;
+    std::vector<Child> children_;
     bool stop_on_entry_ = false;
+    bool running_ = false;
+    bool pause_asked_ = false;
     bool done_ = false;
+    bool detach_ = false;  // the firmware runs on after the editor has gone
     bool ended_ = false;
     int exit_code_ = 0;
 };
+
+const std::array<Request, 26> Server::kRequests{{
+    {"initialize", &Server::initialize, kAlways},
+    {"launch", &Server::launch, kBeforeLaunch | kLaunched},
+    {"configurationDone", &Server::configuration_done, kLaunched},
+    {"disconnect", &Server::disconnect, kAlways},
+    {"terminate", &Server::terminate, kAlways},
+    {"restart", &Server::restart, kLaunched},
+    {"setBreakpoints", &Server::set_breakpoints, kLaunched},
+    {"setFunctionBreakpoints", &Server::set_function_breakpoints, kLaunched},
+    {"setInstructionBreakpoints", &Server::set_instruction_breakpoints, kLaunched},
+    {"setExceptionBreakpoints", &Server::set_exception_breakpoints, kAlways},
+    {"threads", &Server::threads, kAlways},
+    {"pause", &Server::pause, kRunning | kLaunched},
+    {"continue", &Server::go_on, kStopped},
+    {"next", &Server::next, kStopped},
+    {"stepIn", &Server::step_in, kStopped},
+    {"stepOut", &Server::step_out, kStopped},
+    {"stackTrace", &Server::stack_trace, kStopped},
+    {"scopes", &Server::scopes, kStopped},
+    {"variables", &Server::variables, kStopped},
+    {"evaluate", &Server::evaluate, kStopped},
+    {"setVariable", &Server::set_variable, kStopped},
+    {"readMemory", &Server::read_memory, kStopped},
+    {"writeMemory", &Server::write_memory, kStopped},
+    {"loadedSources", &Server::loaded_sources, kLaunched},
+    {"source", &Server::source_text, kLaunched},
+    {"breakpointLocations", &Server::breakpoint_locations, kLaunched},
+}};
 
 }  // namespace
 
