@@ -219,7 +219,7 @@ private:
         }
         const json* seq = message.contains("seq") ? &message["seq"] : nullptr;
         const bool seq_ok = seq != nullptr && seq->is_number_integer() &&
-                            seq->get<std::int64_t>() >= 0 &&
+                            seq->get<std::int64_t>() >= 1 &&
                             seq->get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max();
         const int request_seq = seq_ok ? seq->get<int>() : 0;
         const json* command = message.contains("command") ? &message["command"] : nullptr;
@@ -228,12 +228,15 @@ private:
         const auto refuse_here = [&](const std::string& why) {
             answer(request_seq, name, false, json::object(), why);
         };
-        if (type == nullptr || !type->is_string()) {
-            refuse_here("a message needs \"type\": \"request\"");
+        if (!seq_ok) {
+            // No answer can name the request it answers.
+            const std::string why = "a request whose seq is not a whole number from 1 was skipped";
+            host_.complain(why);
+            output("stderr", why + "\n");
             return;
         }
-        if (!seq_ok) {
-            refuse_here("a request needs \"seq\", a whole number");
+        if (type == nullptr || !type->is_string()) {
+            refuse_here("a message needs \"type\": \"request\"");
             return;
         }
         if (name.empty()) {
@@ -313,8 +316,14 @@ private:
         std::string error;
         int code = 0;
         board_ = host_.launch(setup, error, code);
-        flush_texts();
+        output("console", host_.take_console());
+        const std::string said = host_.take_errors();
+        output("stderr", said);
         if (!board_) {
+            // What the host told is the reason when it gave none apart.
+            if (error.empty()) {
+                error = said.substr(0, said.find('\n'));
+            }
             refuse(call, error.empty() ? "launch: the firmware could not be loaded" : error);
             exit_code_ = code;
             // Nothing will run: the editor ends the session as for an end.
@@ -838,9 +847,11 @@ private:
             list = symbols(values.globals(), globals_frame(), format);
         } else if (reference == kRegisters) {
             for (const auto& [name, value] : values.registers(engine.last_stop().pc)) {
-                list.push_back({{"name", name},
-                                {"value", value ? hex(*value, 2) : "<unavailable>"},
-                                {"variablesReference", 0}});
+                list.push_back(
+                    {{"name", name},
+                     {"value", value ? hex(*value, name == "dptr" || name == "pc" ? 4 : 2)
+                                     : "<unavailable>"},
+                     {"variablesReference", 0}});
             }
         } else if (reference == kPorts) {
             std::array<std::uint8_t, 0x80> sfrs{};
@@ -921,8 +932,13 @@ private:
         }
         const auto value = values.evaluate(path, frame);
         if (const auto* read = std::get_if<debugger::Value>(&value)) {
-            const unsigned byte = read->bytes.empty() ? 0 : read->bytes[0];
-            respond(call, {{"value", reference == kRegisters ? hex(byte, 2) : values.format(*read)},
+            unsigned number = 0;
+            for (std::size_t i = read->bytes.size(); i-- > 0;) {
+                number = number << 8 | read->bytes[i];
+            }
+            const int digits = 2 * static_cast<int>(std::max<std::size_t>(1, read->bytes.size()));
+            respond(call, {{"value",
+                            reference == kRegisters ? hex(number, digits) : values.format(*read)},
                            {"type", debugger::type_name(read->type)},
                            {"variablesReference", 0}});
         } else {
