@@ -60,8 +60,9 @@ public:
     // (or until it is hit once, when temporary); or what is wrong.
     std::variant<Breakpoint, std::string> add_breakpoint(const std::string& place, bool temporary);
     bool delete_breakpoint(int number);
-    // Many at once with one exchange with the target, as an editor sends a
-    // file's breakpoints together.
+    // Many at once, as an editor sends a file's breakpoints together; the
+    // target is told only when the 8051 runs next, so a list that is
+    // replaced before then costs no exchange with it.
     std::vector<std::variant<Breakpoint, std::string>> add_breakpoints(
         const std::vector<std::string>& places);
     void delete_breakpoints(const std::vector<int>& numbers);

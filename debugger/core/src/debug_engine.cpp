@@ -81,10 +81,7 @@ std::vector<std::variant<Breakpoint, std::string>> Engine::add_breakpoints(
         breakpoints_.push_back({next_number_++, resolved.address, resolved.location, false, 0});
         added.emplace_back(breakpoints_.back());
     }
-    if (target_.state().kind == TargetState::Kind::paused) {
-        sync_breakpoints();
-    }
-    return added;
+    return added;  // the target gets them when the 8051 runs next
 }
 
 void Engine::delete_breakpoints(const std::vector<int>& numbers) {
@@ -96,9 +93,6 @@ void Engine::delete_breakpoints(const std::vector<int>& numbers) {
     std::erase_if(breakpoints_, [&sorted](const Breakpoint& b) {
         return std::ranges::binary_search(sorted, b.number);
     });
-    if (target_.state().kind == TargetState::Kind::paused) {
-        sync_breakpoints();
-    }
 }
 
 // The target holds one breakpoint per address that any of ours names.
