@@ -20,7 +20,7 @@ constexpr std::array<unsigned, 6> kVectors{0x03, 0x0B, 0x13, 0x1B, 0x23, 0x2B};
 unsigned instruction_length(std::uint8_t opcode) {
     const unsigned low = opcode & 0x0F;
     const unsigned high = opcode >> 4;
-    if ((opcode & 0x1F) == 0x01) {
+    if ((opcode & 0x0F) == 0x01) {
         return 2;  // ajmp, acall
     }
     if (low >= 6) {  // the @Ri and Rn forms
@@ -101,7 +101,7 @@ std::vector<unsigned> next_addresses(std::span<const std::uint8_t> code, unsigne
         next.push_back((after + static_cast<unsigned>(static_cast<std::int8_t>(byte(pc + at)))) &
                        0xFFFF);
     };
-    if ((opcode & 0x1F) == 0x01) {
+    if ((opcode & 0x0F) == 0x01) {
         next.push_back((after & 0xF800) | (static_cast<unsigned>(opcode >> 5) << 8) | byte(pc + 1));
     } else if (opcode == 0x02 || opcode == 0x12) {
         next.push_back(byte(pc + 1) << 8 | byte(pc + 2));
