@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace board_query {
 
@@ -47,6 +48,20 @@ enum class Space {
     xdata = SIMBOARD_XDATA,
     idata = SIMBOARD_IDATA,
     sfr = SIMBOARD_SFR
+};
+
+// What made a debugged run pause when one of its watches did.
+struct Watched {
+    Space space = Space::xdata;
+    unsigned address = 0;
+    char access = 0;  // 'r' or 'w'
+};
+
+// One instruction as the simulator's disassembler reads it.
+struct Instruction {
+    unsigned address = 0;
+    std::vector<std::uint8_t> bytes;
+    std::string text;  // "MOVX   @DPTR,A"
 };
 
 struct SimboardFunctions;
@@ -82,6 +97,13 @@ public:
     bool resume(std::span<const unsigned> once = {});
     // Asks a running 8051 to pause.
     void pause();
+    // Pauses after the 8051 reads ('r') or writes ('w') the byte, until unwatched.
+    bool watch(Space space, unsigned address, char access);
+    bool unwatch(Space space, unsigned address, char access);
+    // The watch that made this pause, if one did.
+    std::optional<Watched> watched();
+    // `count` instructions from `address`; fewer or none where it cannot.
+    std::vector<Instruction> disassemble(unsigned address, unsigned count);
 
 private:
     const SimboardFunctions* functions_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "board_query.h"
@@ -30,6 +31,11 @@ struct SimboardFunctions {
     decltype(&simboard_clear) clear_break = nullptr;
     decltype(&simboard_resume) resume = nullptr;
     decltype(&simboard_pause) pause = nullptr;
+    // Null in a library older than the program: the debugger goes without them.
+    decltype(&simboard_watch) watch = nullptr;
+    decltype(&simboard_unwatch) unwatch = nullptr;
+    decltype(&simboard_watched) watched = nullptr;
+    decltype(&simboard_disassemble) disassemble = nullptr;
 };
 
 namespace {
@@ -58,6 +64,12 @@ const SimboardFunctions* simboard_functions() {
                    look_up(handle, "simboard_clear", found.clear_break) &&
                    look_up(handle, "simboard_resume", found.resume) &&
                    look_up(handle, "simboard_pause", found.pause);
+        if (complete) {
+            look_up(handle, "simboard_watch", found.watch);
+            look_up(handle, "simboard_unwatch", found.unwatch);
+            look_up(handle, "simboard_watched", found.watched);
+            look_up(handle, "simboard_disassemble", found.disassemble);
+        }
     }
     return complete ? &found : nullptr;
 }
@@ -161,6 +173,55 @@ void SimulatedCpu::pause() {
     if (valid()) {
         functions_->pause(board_);
     }
+}
+
+bool SimulatedCpu::watch(Space space, unsigned address, char access) {
+    return valid() && functions_->watch != nullptr &&
+           functions_->watch(board_, static_cast<int>(space), address, access) != 0;
+}
+
+bool SimulatedCpu::unwatch(Space space, unsigned address, char access) {
+    return valid() && functions_->unwatch != nullptr &&
+           functions_->unwatch(board_, static_cast<int>(space), address, access) != 0;
+}
+
+std::optional<Watched> SimulatedCpu::watched() {
+    int space = 0;
+    unsigned address = 0;
+    int access = 0;
+    if (!valid() || functions_->watched == nullptr ||
+        functions_->watched(board_, &space, &address, &access) == 0) {
+        return std::nullopt;
+    }
+    return Watched{static_cast<Space>(space), address, static_cast<char>(access)};
+}
+
+std::vector<Instruction> SimulatedCpu::disassemble(unsigned address, unsigned count) {
+    std::vector<Instruction> found;
+    if (!valid() || functions_->disassemble == nullptr) {
+        return found;
+    }
+    std::string text(count * 80 + 1, '\0');
+    if (functions_->disassemble(board_, address, count, text.data(),
+                                static_cast<unsigned>(text.size())) == 0) {
+        return found;
+    }
+    text.resize(text.find('\0'));
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tab = line.find('\t');
+        std::istringstream words(line.substr(0, tab));
+        Instruction instruction;
+        std::string word;
+        words >> word;
+        instruction.address = static_cast<unsigned>(std::stoul(word, nullptr, 16));
+        while (words >> word) {
+            instruction.bytes.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
+        }
+        instruction.text = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+        found.push_back(std::move(instruction));
+    }
+    return found;
 }
 
 RunOutput::RunOutput(const SimulatedCpu& cpu) : uart_(cpu.file("uart")), ports_(cpu.file("ports")) {

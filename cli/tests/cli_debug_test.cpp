@@ -124,7 +124,7 @@ TEST_F(CliDebug, BatchSessionBreaksPrintsStepsSetsAndEndsWithTheVerdict) {
         "\n.*\n"
         "\\$3 = 1 '\\\\001'\n"
         "\\$4 = 1\n"
-        "\\$5 = \"\\\\001\\\\000\\\\000\\\\000\"\n" +
+        "\\$5 = \"\\\\001\\\\000\\\\000\"\n" +
         std::to_string(line_of("the call")) +
         "\t.*\n"
         "scaled \\(\\) at debug_firmware.c:" +
@@ -180,8 +180,16 @@ TEST_F(CliDebug, FullnameMarksEachStopForEditors) {
     const ProcessResult r =
         session(scratch, "break " + at("scaled body") + "\nrun\nquit\n", {"--fullname"});
     EXPECT_EQ(r.exit_code, 6) << "a script that ends before the firmware\n" << describe(r);
+    // gdb's marker holds the character offset of the line's start, as Emacs reads it.
+    std::ifstream in(std::string(QUILLON_FIRMWARE_SOURCE_DIR) + "/" + kSource);
+    std::size_t offset = 0;
+    std::string text;
+    for (unsigned n = 1; n < line_of("scaled body") && std::getline(in, text); ++n) {
+        offset += text.size() + 1;
+    }
     const std::string marker = "\032\032" + source_dir() + "/" + kSource + ":" +
-                               std::to_string(line_of("scaled body")) + ":1:beg:0x";
+                               std::to_string(line_of("scaled body")) + ":" +
+                               std::to_string(offset) + ":beg:0x";
     EXPECT_NE(r.out.find(marker), std::string::npos) << describe(r);
     EXPECT_NE(r.out.find("the session ended before the firmware's result\n"), std::string::npos);
 }

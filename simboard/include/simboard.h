@@ -124,6 +124,22 @@ SIMBOARD_API int simboard_resume(struct simboard* board, const unsigned* once, u
 /* Asks a running 8051 to pause; simboard_poll tells when it has. */
 SIMBOARD_API void simboard_pause(struct simboard* board);
 
+/* A watch: the 8051 pauses after it reads (access 'r') or writes ('w') the
+ * byte at `address` of `space` (SIMBOARD_XDATA, SIMBOARD_IDATA, or
+ * SIMBOARD_CODE for reads), until it is unwatched. While paused; 1 on success. */
+SIMBOARD_API int simboard_watch(struct simboard* board, int space, unsigned address, int access);
+SIMBOARD_API int simboard_unwatch(struct simboard* board, int space, unsigned address, int access);
+/* 1 when a watch made the 8051 pause, with the byte's space and address and
+ * the access ('r' or 'w'); 0 when the pause had another cause. */
+SIMBOARD_API int simboard_watched(struct simboard* board, int* space, unsigned* address,
+                                  int* access);
+/* While paused: the simulator's disassembly of `count` instructions from
+ * `address`, a line each, "ADDRESS BYTE... <tab>TEXT" in hexadecimal
+ * ("59 f0\tMOVX @DPTR,A"), into `text` (ended by NUL, cut at `size`). The
+ * number of instructions written; 0 when it cannot. */
+SIMBOARD_API unsigned simboard_disassemble(struct simboard* board, unsigned address, unsigned count,
+                                           char* text, unsigned size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <memory>
 
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ram_file.h"
 
@@ -66,6 +68,20 @@ public:
     virtual bool resume(std::span<const unsigned> /*once*/) { return false; }
     // Asks a running microcontroller to pause.
     virtual void pause() {}
+    // Pauses after a read ('r') or write ('w') of a byte, kept across resumes.
+    virtual bool watch(int /*space*/, unsigned /*address*/, char /*access*/) { return false; }
+    virtual bool unwatch(int /*space*/, unsigned /*address*/, char /*access*/) { return false; }
+    // The watch that made the last pause, if one did.
+    struct Watched {
+        int space = 0;
+        unsigned address = 0;
+        char access = 0;
+    };
+    virtual std::optional<Watched> watched() const { return std::nullopt; }
+    // "59 f0\tMOVX @DPTR,A" for each of `count` instructions from `address`.
+    virtual std::vector<std::string> disassemble(unsigned /*address*/, unsigned /*count*/) {
+        return {};
+    }
 };
 
 // What the board's microcontroller is and where its outputs go.

@@ -21,7 +21,7 @@ std::optional<StopLine> find_stop(std::string_view text) {
         return std::nullopt;
     }
     static const std::regex stop_line(R"(^Stop at 0x([0-9a-fA-F]+): \((\d+)\) ([^\r\n]*))");
-    static const std::regex event_line(R"(Event `\w+' at (\w+)\[)");
+    static const std::regex event_line(R"(Event `(\w+)' at (\w+)\[(?:0x([0-9a-fA-F]+))?)");
     const std::string rest(text.substr(at, text.find('\0', at) - at));
     std::smatch found;
     if (!std::regex_search(rest, found, stop_line)) {
@@ -33,7 +33,11 @@ std::optional<StopLine> find_stop(std::string_view text) {
     stop.reason = found[3].str();
     stop.begin = at;
     if (std::smatch event; std::regex_search(rest, event, event_line)) {
-        stop.event_space = event[1].str();
+        stop.event_kind = event[1].str();
+        stop.event_space = event[2].str();
+        if (event[3].matched) {
+            stop.event_address = static_cast<unsigned>(std::stoul(event[3].str(), nullptr, 16));
+        }
     }
     return stop;
 }

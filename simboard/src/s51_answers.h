@@ -23,7 +23,9 @@ struct StopLine {
     int code = 0;
     std::string reason;       // "Event break"
     std::string event_space;  // for an event break: "sfr", "variables", ...
-    std::size_t begin = 0;    // where "Stop at" starts in the text
+    std::string event_kind;   // "read" or "write"
+    unsigned event_address = 0;
+    std::size_t begin = 0;  // where "Stop at" starts in the text
 };
 
 // The last stop the text tells of, once its closing prompt has come too.

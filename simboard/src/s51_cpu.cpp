@@ -94,6 +94,24 @@ std::size_t answered(const std::string& text, std::size_t from) {
     return std::string::npos;
 }
 
+// The watch of the session that an event break is, if it is one.
+std::optional<std::tuple<int, unsigned, char>> watch_of(const S51Session& session,
+                                                        const StopLine& stop) {
+    if (stop.code != kEventBreak || session.watches.empty()) {
+        return std::nullopt;
+    }
+    const int space = stop.event_space == "xram"   ? SIMBOARD_XDATA
+                      : stop.event_space == "iram" ? SIMBOARD_IDATA
+                      : stop.event_space == "rom"  ? SIMBOARD_CODE
+                                                   : -1;
+    const char access = stop.event_kind == "read" ? 'r' : stop.event_kind == "write" ? 'w' : 0;
+    const std::tuple<int, unsigned, char> key{space, stop.event_address, access};
+    if (!session.watches.contains(key)) {
+        return std::nullopt;
+    }
+    return key;
+}
+
 // The stops whose breakpoint brings the questions with it.
 bool ends_with_questions(const StopLine& stop) {
     return stop.code == kEventBreak &&
@@ -362,12 +380,13 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
     report_.running = false;
     report_.pc = stop->pc;
     const std::string_view before = std::string_view(text).substr(0, stop->begin);
-    if (plan_.debug &&
-        (stop->code == kBreakpoint || (stop->code == kUserStopped && session.pause_asked))) {
+    session.watched = watch_of(session, *stop);
+    if (plan_.debug && (stop->code == kBreakpoint || session.watched ||
+                        (stop->code == kUserStopped && session.pause_asked))) {
         session.paused = true;
         session.pause_asked = false;
         report_.paused = true;
-        if (stop->code == kBreakpoint) {
+        if (stop->code == kBreakpoint || session.watched) {
             session.note_snapshot(before);
         }
         if (session.have_snapshot) {

@@ -68,6 +68,10 @@ public:
     bool clear_break(unsigned address) override;
     bool resume(std::span<const unsigned> once) override;
     void pause() override;
+    bool watch(int space, unsigned address, char access) override;
+    bool unwatch(int space, unsigned address, char access) override;
+    std::optional<Watched> watched() const override;
+    std::vector<std::string> disassemble(unsigned address, unsigned count) override;
 
 private:
     struct UartEnds;

@@ -11,8 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "child_process.h"
@@ -73,6 +75,9 @@ public:
 
     std::map<unsigned, int> breaks;  // the breakpoints kept across resumes: address, number
     std::vector<int> once;           // those of the last resume only, to delete
+    // The watches: space, address and access ('r' or 'w'), and their breakpoint numbers.
+    std::map<std::tuple<int, unsigned, char>, int> watches;
+    std::optional<std::tuple<int, unsigned, char>> watched;  // the one of this pause
 
     // Takes a snapshot from the answers to kSnapshot in `text`.
     void note_snapshot(std::string_view text);

@@ -184,6 +184,45 @@ extern "C" int simboard_resume(simboard* board, const unsigned* once, unsigned c
     return board->cpu->resume(std::span(once, count)) ? 1 : 0;
 }
 
+extern "C" int simboard_watch(simboard* board, int space, unsigned address, int access) {
+    return board->cpu != nullptr && board->cpu->watch(space, address, static_cast<char>(access))
+               ? 1
+               : 0;
+}
+
+extern "C" int simboard_unwatch(simboard* board, int space, unsigned address, int access) {
+    return board->cpu != nullptr && board->cpu->unwatch(space, address, static_cast<char>(access))
+               ? 1
+               : 0;
+}
+
+extern "C" int simboard_watched(simboard* board, int* space, unsigned* address, int* access) {
+    const auto watched = board->cpu != nullptr ? board->cpu->watched() : std::nullopt;
+    if (!watched || space == nullptr || address == nullptr || access == nullptr) {
+        return 0;
+    }
+    *space = watched->space;
+    *address = watched->address;
+    *access = watched->access;
+    return 1;
+}
+
+extern "C" unsigned simboard_disassemble(simboard* board, unsigned address, unsigned count,
+                                         char* text, unsigned size) {
+    if (board->cpu == nullptr || text == nullptr || size == 0) {
+        return 0;
+    }
+    const std::vector<std::string> lines = board->cpu->disassemble(address, count);
+    std::string all;
+    for (const std::string& line : lines) {
+        all += line + "\n";
+    }
+    const std::size_t kept = std::min<std::size_t>(all.size(), size - 1);
+    std::copy_n(all.data(), kept, text);
+    text[kept] = '\0';
+    return static_cast<unsigned>(lines.size());
+}
+
 extern "C" void simboard_pause(simboard* board) {
     if (board->cpu != nullptr) {
         board->cpu->pause();

@@ -31,6 +31,37 @@ bool BoardTarget::write(debugger::Space space, unsigned address,
     return cpu_.write(board_space(space), address, bytes);
 }
 
+bool BoardTarget::set_watch(debugger::Space space, unsigned address, debugger::Access access) {
+    return cpu_.watch(board_space(space), address, access == debugger::Access::read ? 'r' : 'w');
+}
+
+bool BoardTarget::clear_watch(debugger::Space space, unsigned address, debugger::Access access) {
+    return cpu_.unwatch(board_space(space), address, access == debugger::Access::read ? 'r' : 'w');
+}
+
+std::optional<debugger::Target::Watched> BoardTarget::watched() {
+    const auto watched = cpu_.watched();
+    if (!watched) {
+        return std::nullopt;
+    }
+    const debugger::Space space =
+        watched->space == board_query::Space::code    ? debugger::Space::code
+        : watched->space == board_query::Space::xdata ? debugger::Space::xdata
+        : watched->space == board_query::Space::idata ? debugger::Space::idata
+                                                      : debugger::Space::sfr;
+    return Watched{space, watched->address,
+                   watched->access == 'r' ? debugger::Access::read : debugger::Access::write};
+}
+
+std::vector<debugger::Instruction> BoardTarget::disassemble(unsigned address, unsigned count) {
+    std::vector<debugger::Instruction> found;
+    for (auto& instruction : cpu_.disassemble(address, count)) {
+        found.push_back(
+            {instruction.address, std::move(instruction.bytes), std::move(instruction.text)});
+    }
+    return found;
+}
+
 debugger::TargetState BoardTarget::state() {
     const board_query::RunState run = cpu_.state();
     debugger::TargetState state;

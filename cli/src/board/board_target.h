@@ -21,6 +21,10 @@ public:
     void pause() override { cpu_.pause(); }
     debugger::TargetState state() override;
     void wait(std::chrono::milliseconds most) override { cpu_.wait(most); }
+    bool set_watch(debugger::Space space, unsigned address, debugger::Access access) override;
+    bool clear_watch(debugger::Space space, unsigned address, debugger::Access access) override;
+    std::optional<Watched> watched() override;
+    std::vector<debugger::Instruction> disassemble(unsigned address, unsigned count) override;
 
 private:
     board_query::SimulatedCpu& cpu_;

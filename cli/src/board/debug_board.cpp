@@ -66,9 +66,31 @@ std::unique_ptr<DebugBoard> DebugBoard::start(Context& ctx, const DebugSetup& se
         error = state.text.empty() ? "the 8051 did not start" : state.text;
         return nullptr;
     }
+    board->setup_ = setup;
     board->target_ = std::make_unique<BoardTarget>(*board->cpu_);
     board->engine_ = std::make_unique<debugger::Engine>(*board->program_, *board->target_);
     return board;
+}
+
+bool DebugBoard::restart(Context& ctx, std::string& error) {
+    // An upload raises the reset line (the 8051 stops and hands the RAM back),
+    // writes the image; the reset lets the 8051 start again, paused.
+    if (const int rc = load_image(ctx, setup_.image); rc != kExitOk) {
+        error = "cannot read " + setup_.image + " again";
+        return false;
+    }
+    progress_begin("upload");
+    if (write_ram() == 0) {
+        error = get_LastError();
+        return false;
+    }
+    reset();
+    const board_query::RunState state = cpu_->state();
+    if (!state.paused) {
+        error = state.text.empty() ? "the 8051 did not start" : state.text;
+        return false;
+    }
+    return true;
 }
 
 int DebugBoard::finish(Context& ctx, bool early_is_failure) {

@@ -47,11 +47,16 @@ public:
     // the run gives, as `run` gives it; `ended_early` for a session that
     // ended before the firmware did. `tell` gets the closing lines.
     int finish(Context& ctx, bool early_is_failure);
+    // The board's reset for a new run in the same session: the image
+    // uploaded again and the 8051 started paused at its reset. False, with
+    // `error`, when that fails.
+    bool restart(Context& ctx, std::string& error);
 
 private:
     DebugBoard() = default;
 
     std::uint16_t base_ = 0;
+    DebugSetup setup_;
     std::unique_ptr<board_query::SimulatedCpu> cpu_;
     std::unique_ptr<BoardTarget> target_;
     std::optional<debugger::Program> program_;

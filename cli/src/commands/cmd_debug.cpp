@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -153,7 +154,7 @@ int run_debug(Context& ctx) {
     Clock::time_point run_began{};
     bool in_run = false;
     const bool interactive = !batch && ::isatty(STDIN_FILENO) != 0;
-    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}};
+    SessionIo io{ctx.out, ctx.err, interactive, options.fullname, options.args[0], {}, {}, {}, {}, {}};
     io.over = [&timed_out] { return timed_out; };
     io.before_output = [&board, &ctx, &in_run] {
         in_run = false;
@@ -176,6 +177,15 @@ int run_debug(Context& ctx) {
         }
         return false;
     };
+    io.interrupted = [] {
+        if (g_interrupted == 0) {
+            return false;
+        }
+        g_interrupted = 0;
+        std::clearerr(stdin);  // the read that Ctrl+C broke; the next one goes on
+        return true;
+    };
+    io.restart = [&board, &ctx](std::string& error) { return board->restart(ctx, error); };
     GdbSession session(board->engine(), io);
     {
         const InterruptPauses interrupt(interactive);

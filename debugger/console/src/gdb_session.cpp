@@ -8,50 +8,19 @@
 #include <cstdio>
 #include <vector>
 
+#include "session_text.h"
+
 namespace qcli {
 
 namespace {
 
 using debugger::Stop;
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::optional<unsigned> count_of(std::string_view args) {
-    args = trim(args);
-    if (args.empty()) {
-        return 1;
-    }
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(args.data(), args.data() + args.size(), value);
-    if (ec != std::errc{} || end != args.data() + args.size() || value == 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::string hex(std::uint32_t value, int digits = 4) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*x", digits, value);
-    return text;
-}
+using text::count_of;
+using text::hex;
+using text::trim;
 
 }  // namespace
-
-// One command: its names (the first is its own, the others its short
-// forms), what `help` says of it, and what it does.
-struct GdbSession::Entry {
-    std::array<std::string_view, 4> names;
-    std::string_view help;
-    void (*act)(GdbSession&, std::string_view);
-};
 
 GdbSession::GdbSession(debugger::Engine& engine, SessionIo io)
     : engine_(engine), io_(std::move(io)) {}
@@ -64,6 +33,12 @@ void GdbSession::run(std::istream& in) {
             io_.out << "(quillon gdb) " << std::flush;
         }
         if (!std::getline(in, line)) {
+            // Ctrl+C while waiting for a line: gdb's "Quit", and a new prompt.
+            if (io_.interrupted && io_.interrupted()) {
+                in.clear();
+                io_.out << "Quit\n";
+                continue;
+            }
             break;
         }
         if (io_.interactive && trim(line).empty()) {
@@ -75,131 +50,6 @@ void GdbSession::run(std::istream& in) {
         if (!trim(line).empty()) {
             last_line_ = line;
         }
-    }
-}
-
-bool GdbSession::command(const std::string& text) {
-    std::string_view line = trim(text);
-    if (line.empty() || line.front() == '#') {
-        return true;
-    }
-    std::size_t end = 0;
-    while (end < line.size() && line[end] != ' ' && line[end] != '/' && line[end] != '\t') {
-        ++end;
-    }
-    const std::string_view name = line.substr(0, end);
-    std::string_view args = trim(line.substr(end));
-    char format = 0;
-    if (args.starts_with("/") && args.size() >= 2) {
-        format = args[1];
-        args = trim(args.substr(2));
-    }
-    static constexpr auto kCommands = std::to_array<Entry>({
-        {{"break", "b", "br"},
-         "break LOCATION: a breakpoint at FILE:LINE, LINE or FUNCTION",
-         [](GdbSession& s, std::string_view a) { s.do_break(a, false); }},
-        {{"tbreak"},
-         "tbreak LOCATION: a breakpoint that goes once hit",
-         [](GdbSession& s, std::string_view a) { s.do_break(a, true); }},
-        {{"delete", "d"},
-         "delete [N...]: delete breakpoints, all without N",
-         [](GdbSession& s, std::string_view a) { s.do_delete(a); }},
-        {{"info", "i"},
-         "info breakpoints|registers|locals|ports",
-         [](GdbSession& s, std::string_view a) { s.do_info(a); }},
-        {{"run", "r"},
-         "run: start the firmware from its reset",
-         [](GdbSession& s, std::string_view a) { s.do_run(a); }},
-        {{"continue", "c", "cont"},
-         "continue: run on to a breakpoint or the end",
-         [](GdbSession& s, std::string_view a) { s.do_continue(a); }},
-        {{"next", "n"},
-         "next [N]: the next line, over calls",
-         [](GdbSession& s, std::string_view a) { s.do_step(a, false); }},
-        {{"step", "s"},
-         "step [N]: the next line, into calls",
-         [](GdbSession& s, std::string_view a) { s.do_step(a, true); }},
-        {{"finish", "fin"},
-         "finish: run until the current function returns",
-         [](GdbSession& s, std::string_view a) { s.do_finish(a); }},
-        {{"print", "p", "inspect"},
-         "print[/x] EXPRESSION [= VALUE]: a variable, member or element",
-         nullptr},
-        {{"set"},
-         "set var EXPRESSION = VALUE: change a variable",
-         [](GdbSession& s, std::string_view a) { s.do_set(a); }},
-        {{"backtrace", "bt", "where"},
-         "backtrace: the calls the 8051 is in",
-         [](GdbSession& s, std::string_view a) { s.do_backtrace(a); }},
-        {{"list", "l"},
-         "list [LINE|FUNCTION]: ten lines of the source",
-         [](GdbSession& s, std::string_view a) { s.do_list(a); }},
-        {{"echo"},
-         "echo TEXT: print TEXT (\\n for a line end)",
-         [](GdbSession& s, std::string_view a) {
-             std::string text(a);
-             for (std::size_t at; (at = text.find("\\n")) != std::string::npos;) {
-                 text.replace(at, 2, "\n");
-             }
-             s.io_.out << text;
-         }},
-        {{"help", "h"}, "help: this list", [](GdbSession& s, std::string_view a) { s.do_help(a); }},
-        {{"quit", "q", "exit"},
-         "quit: end the session and take the board back",
-         [](GdbSession& s, std::string_view) { s.quit_ = true; }},
-    });
-    const Entry* found = nullptr;
-    for (const Entry& entry : kCommands) {
-        if (std::ranges::find(entry.names, name) != entry.names.end()) {
-            found = &entry;
-            break;
-        }
-    }
-    if (found == nullptr) {
-        // A unique beginning of a command's own name, as gdb takes "cont" or "fin".
-        for (const Entry& entry : kCommands) {
-            if (entry.names[0].starts_with(name)) {
-                found = found == nullptr ? &entry : nullptr;
-                if (found == nullptr) {
-                    break;
-                }
-            }
-        }
-    }
-    io_.before_output();
-    if (found == nullptr) {
-        io_.out << "Undefined command: \"" << name << "\".  Try \"help\".\n";
-        return true;
-    }
-    if (found->act == nullptr) {
-        do_print(args, format);
-    } else {
-        found->act(*this, args);
-    }
-    return !quit_;
-}
-
-void GdbSession::do_help(std::string_view) {
-    static constexpr auto kLines = std::to_array<std::string_view>({
-        "break LOCATION (b)      a breakpoint at FILE:LINE, LINE, FUNCTION or *ADDRESS",
-        "tbreak LOCATION         a breakpoint that goes once hit",
-        "delete [N...] (d)       delete breakpoints, all without N",
-        "info breakpoints (i b)  the breakpoints",
-        "info registers (i r)    the registers of the current bank and the special ones",
-        "info locals             the current function's variables",
-        "info ports              the latches of P0 to P3",
-        "run (r)                 start the firmware from its reset",
-        "continue (c, cont)      run on to a breakpoint or the end",
-        "next [N] (n)            the next line, over calls",
-        "step [N] (s)            the next line, into calls",
-        "finish                  run until the current function returns",
-        "print[/x] EXPR (p)      a variable, member or element; EXPR = VALUE sets it",
-        "set var EXPR = VALUE    change a variable",
-        "backtrace (bt)          the calls the 8051 is in; list [LINE]  ten lines of source",
-        "echo TEXT, quit (q)     print TEXT; end the session",
-    });
-    for (const std::string_view line : kLines) {
-        io_.out << line << '\n';
     }
 }
 
@@ -224,8 +74,9 @@ void GdbSession::show_location(const Stop& stop, bool with_function) {
     }
     if (io_.fullname) {
         const auto path = engine_.program().source_path(at.file);
-        io_.out << "\032\032" << (path.empty() ? at.file : path.string()) << ':' << at.line
-                << ":1:" << (at.line_start ? "beg" : "middle") << ':' << hex(stop.pc, 0) << '\n';
+        io_.out << "\032\032" << (path.empty() ? at.file : path.string()) << ':' << at.line << ':'
+                << line_offset(at.file, at.line) << ':' << (at.line_start ? "beg" : "middle") << ':'
+                << hex(stop.pc, 0) << '\n';
         return;
     }
     if (const auto text = engine_.program().source_line(at.file, at.line)) {
@@ -236,21 +87,61 @@ void GdbSession::show_location(const Stop& stop, bool with_function) {
     listed_ = at.line;
 }
 
+std::size_t GdbSession::line_offset(const std::string& file, unsigned line) const {
+    std::size_t offset = 0;
+    for (unsigned n = 1; n < line; ++n) {
+        const auto text = engine_.program().source_line(file, n);
+        if (!text) {
+            return 0;
+        }
+        offset += text->size() + 1;
+    }
+    return offset;
+}
+
 void GdbSession::report(const Stop& stop, const Stop& before) {
     io_.before_output();
+    selected_ = 0;
     switch (stop.reason) {
         case Stop::Reason::breakpoint:
-            io_.out << "\nBreakpoint " << stop.breakpoint << ", ";
+            if (!stop.condition_error.empty()) {
+                io_.out << "Error in testing condition for breakpoint " << stop.breakpoint << ":\n"
+                        << stop.condition_error << '\n';
+            }
+            io_.out << (stop.temporary ? "\nTemporary breakpoint " : "\nBreakpoint ")
+                    << stop.breakpoint << ", ";
             show_location(stop, true);
-            return;
+            break;
+        case Stop::Reason::watchpoint: {
+            const debugger::Breakpoint* b = engine_.find_breakpoint(stop.breakpoint);
+            using K = debugger::Breakpoint::Kind;
+            const K kind = b != nullptr ? b->kind : K::watch;
+            io_.out << "\nHardware "
+                    << (kind == K::read_watch     ? "read watchpoint "
+                        : kind == K::access_watch ? "access (read/write) watchpoint "
+                                                  : "watchpoint ")
+                    << stop.breakpoint << ": " << (b != nullptr ? b->expression : "") << "\n\n";
+            if (stop.old_value && stop.new_value) {
+                io_.out << "Old value = " << engine_.values().show(*stop.old_value) << '\n'
+                        << "New value = " << engine_.values().show(*stop.new_value) << '\n';
+            } else if (stop.new_value) {
+                io_.out << "Value = " << engine_.values().show(*stop.new_value) << '\n';
+            }
+            // gdb names the frame, and the line it is in.
+            io_.out << where(stop.location) << '\n';
+            debugger::Stop at_line = stop;
+            at_line.location.line_start = true;
+            show_location(at_line, false);
+            break;
+        }
         case Stop::Reason::pause:
             io_.out << "\nProgram received signal SIGINT, Interrupt.\n";
             show_location(stop, true);
-            return;
+            break;
         case Stop::Reason::entry:
         case Stop::Reason::step:
             show_location(stop, stop.location.function != before.location.function);
-            return;
+            break;
         case Stop::Reason::exited:
             io_.out << "firmware result " << stop.result << '\n';
             return;
@@ -265,10 +156,11 @@ void GdbSession::report(const Stop& stop, const Stop& before) {
                     << '\n';
             return;
     }
+    show_displays();
 }
 
 bool GdbSession::running_or_say() {
-    if (engine_.last_stop().ended()) {
+    if (engine_.last_stop().ended() || killed_) {
         io_.out << "The program is not being run.\n";
         return false;
     }
@@ -276,9 +168,39 @@ bool GdbSession::running_or_say() {
 }
 
 void GdbSession::do_break(std::string_view args, bool temporary) {
-    std::string place(trim(args));
+    args = trim(args);
+    std::string condition;
+    // "break LOCATION if EXPR" (or "break if EXPR" at the stop).
+    for (std::size_t at = 0; (at = args.find("if", at)) != std::string_view::npos; ++at) {
+        const bool word_start = at == 0 || args[at - 1] == ' ' || args[at - 1] == '\t';
+        const bool word_end = at + 2 == args.size() || args[at + 2] == ' ' || args[at + 2] == '(' ||
+                              args[at + 2] == '\t';
+        if (word_start && word_end) {
+            condition = std::string(trim(args.substr(at + 2)));
+            args = trim(args.substr(0, at));
+            break;
+        }
+    }
+    std::string place(args);
     if (place.empty()) {
-        place = "*" + std::to_string(engine_.last_stop().pc);
+        // gdb's default place: where the selected frame is, once the firmware runs.
+        if (engine_.last_stop().reason == Stop::Reason::entry || engine_.last_stop().ended()) {
+            io_.out << "No default breakpoint address now.\n";
+            return;
+        }
+        place = "*" + std::to_string(selected_frame().pc);
+    }
+    if (!condition.empty()) {
+        const auto resolved = engine_.program().resolve(place, engine_.current_file());
+        if (resolved.error.empty()) {
+            const debugger::Frame frame{resolved.location.function, resolved.address};
+            const auto test = engine_.values().evaluate(condition, frame);
+            if (const auto* wrong = std::get_if<std::string>(&test);
+                wrong != nullptr && wrong->starts_with("A syntax error")) {
+                io_.out << *wrong << '\n';
+                return;
+            }
+        }
     }
     const auto added = engine_.add_breakpoint(place, temporary);
     if (const auto* wrong = std::get_if<std::string>(&added)) {
@@ -286,6 +208,9 @@ void GdbSession::do_break(std::string_view args, bool temporary) {
         return;
     }
     const auto& b = std::get<debugger::Breakpoint>(added);
+    if (!condition.empty()) {
+        engine_.find_breakpoint(b.number)->condition = condition;
+    }
     io_.out << (temporary ? "Temporary breakpoint " : "Breakpoint ") << b.number << " at "
             << hex(b.address, 0);
     if (!b.location.file.empty()) {
@@ -318,27 +243,19 @@ void GdbSession::do_delete(std::string_view args) {
 
 void GdbSession::do_info(std::string_view args) {
     args = trim(args);
-    const auto is = [&args](std::string_view word, std::string_view shortest) {
-        return args.size() >= shortest.size() && word.starts_with(args);
-    };
-    if (is("breakpoints", "b")) {
-        if (engine_.breakpoints().empty()) {
-            io_.out << "No breakpoints or watchpoints.\n";
-            return;
-        }
-        io_.out << "Num     Type           Disp Enb Address    What\n";
-        for (const debugger::Breakpoint& b : engine_.breakpoints()) {
-            char line[64];
-            std::snprintf(line, sizeof line, "%-7d %-14s %-4s %-3s %-10s ", b.number, "breakpoint",
-                          b.temporary ? "del" : "keep", "y", hex(b.address, 8).c_str());
-            io_.out << line << "in " << where(b.location) << '\n';
-            if (b.hits > 0) {
-                io_.out << "\tbreakpoint already hit " << b.hits
-                        << (b.hits == 1 ? " time\n" : " times\n");
-            }
-        }
+    const auto [word, rest] = text::split_word(args);
+    const Entry* sub = find(info_commands(), word);
+    if (sub == nullptr) {
+        io_.out << "Undefined info command: \"" << args << "\".  Try \"help info\".\n";
         return;
     }
+    if (sub->act != nullptr) {
+        sub->act(*this, rest);
+        return;
+    }
+    const auto is = [sub](std::string_view name, std::string_view) {
+        return sub->names[0] == name;
+    };
     if (!running_or_say()) {
         return;
     }
@@ -355,7 +272,7 @@ void GdbSession::do_info(std::string_view args) {
         return;
     }
     if (is("locals", "lo")) {
-        const debugger::Frame frame = engine_.frame();
+        const debugger::Frame frame = selected_frame();
         const auto locals = engine_.values().locals(frame);
         if (locals.empty()) {
             io_.out << "No locals.\n";
@@ -384,24 +301,51 @@ void GdbSession::do_info(std::string_view args) {
         io_.out << "ports: " << line << '\n';
         return;
     }
-    io_.out << "Undefined info command: \"" << args << "\".  Try \"help info\".\n";
 }
 
 void GdbSession::do_run(std::string_view) {
     if (engine_.last_stop().reason != Stop::Reason::entry) {
-        io_.out << (engine_.last_stop().ended()
-                        ? "The firmware has ended; start a new session to run it again.\n"
-                        : "The firmware runs already; use continue.\n");
-        return;
+        if (engine_.last_stop().ended()) {
+            io_.out << "The firmware has ended; start a new session to run it again.\n";
+            return;
+        }
+        // gdb asks first; a script's answer is yes.
+        io_.out << "The program being debugged has been started already.\n"
+                   "Start it from the beginning? (y or n) [answered Y; input not from terminal]\n";
+        std::string error;
+        if (!io_.restart || !io_.restart(error)) {
+            io_.out << "Cannot start the firmware again: "
+                    << (error.empty() ? "the board cannot be reset" : error) << '\n';
+            return;
+        }
+        engine_.restarted();
     }
+    killed_ = false;
     io_.out << "Starting program: " << io_.image << '\n';
     const Stop before = engine_.last_stop();
     report(engine_.go(io_.watch), before);
 }
 
-void GdbSession::do_continue(std::string_view) {
+void GdbSession::do_continue(std::string_view args) {
     if (!running_or_say()) {
         return;
+    }
+    if (!trim(args).empty()) {
+        const auto count = text::number_of(args);
+        debugger::Breakpoint* b = engine_.last_stop().reason == Stop::Reason::breakpoint
+                                      ? engine_.find_breakpoint(engine_.last_stop().breakpoint)
+                                      : nullptr;
+        if (!count || *count < 1) {
+            io_.out << "Invalid number \"" << trim(args) << "\".\n";
+            return;
+        }
+        if (b == nullptr) {
+            io_.out << "Not stopped at any breakpoint; argument ignored.\n";
+        } else {
+            b->ignore = static_cast<int>(*count - 1);
+            io_.out << "Will ignore next " << b->ignore << " crossings of breakpoint " << b->number
+                    << ".  ";
+        }
     }
     io_.out << "Continuing.\n";
     const Stop before = engine_.last_stop();
@@ -450,13 +394,17 @@ void GdbSession::do_finish(std::string_view) {
 }
 
 void GdbSession::print_value(const std::string& expression, char format) {
-    const auto value = engine_.values().evaluate(expression, engine_.frame());
+    const auto value = engine_.values().evaluate(expression, selected_frame());
     if (const auto* wrong = std::get_if<std::string>(&value)) {
         io_.out << *wrong << '\n';
         return;
     }
-    io_.out << "$" << ++history_ << " = "
-            << engine_.values().format(std::get<debugger::Value>(value), format) << '\n';
+    const auto& read = std::get<debugger::Value>(value);
+    if (!read.type.chain.empty() && read.type.chain.front().kind == cdb::Declarator::Kind::void_) {
+        io_.out << "$" << ++history_ << " = void\n";
+        return;
+    }
+    io_.out << "$" << ++history_ << " = " << engine_.values().show(read, format) << '\n';
 }
 
 void GdbSession::do_print(std::string_view args, char format) {
@@ -465,17 +413,6 @@ void GdbSession::do_print(std::string_view args, char format) {
     }
     if (trim(args).empty()) {
         io_.out << "The history is empty.\n";
-        return;
-    }
-    const std::size_t equals = args.find('=');
-    if (equals != std::string_view::npos && args.find("==") == std::string_view::npos) {
-        const std::string target(trim(args.substr(0, equals)));
-        if (const auto wrong = engine_.values().assign(
-                target, std::string(trim(args.substr(equals + 1))), engine_.frame())) {
-            io_.out << *wrong << '\n';
-            return;
-        }
-        print_value(target, format);
         return;
     }
     print_value(std::string(args), format);
@@ -489,17 +426,11 @@ void GdbSession::do_set(std::string_view args) {
             break;
         }
     }
-    const std::size_t equals = args.find('=');
-    if (equals == std::string_view::npos) {
-        io_.out << "A syntax error in expression, near `" << args << "'.\n";
-        return;
-    }
     if (!running_or_say()) {
         return;
     }
-    if (const auto wrong =
-            engine_.values().assign(std::string(trim(args.substr(0, equals))),
-                                    std::string(trim(args.substr(equals + 1))), engine_.frame())) {
+    const auto value = engine_.values().evaluate(std::string(args), selected_frame());
+    if (const auto* wrong = std::get_if<std::string>(&value)) {
         io_.out << *wrong << '\n';
     }
 }
@@ -510,43 +441,7 @@ void GdbSession::do_backtrace(std::string_view) {
     }
     const auto frames = engine_.backtrace();
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        io_.out << '#' << i << "  ";
-        if (i > 0 || !frames[i].location.line_start) {
-            io_.out << hex(frames[i].frame.pc) << " in ";
-        }
-        io_.out << where(frames[i].location) << '\n';
-    }
-}
-
-void GdbSession::do_list(std::string_view args) {
-    args = trim(args);
-    std::string file = engine_.current_file();
-    unsigned center = listed_ != 0 ? listed_ + 5 : engine_.last_stop().location.line;
-    if (!args.empty()) {
-        const debugger::Resolved place = engine_.program().resolve(std::string(args), file);
-        if (!place.error.empty()) {
-            io_.out << place.error << '\n';
-            return;
-        }
-        file = place.location.file;
-        center = place.location.line;
-    } else if (listed_ == 0 && center == 0) {
-        center = 1;
-    }
-    const unsigned first = center > 5 ? center - 5 : 1;
-    unsigned shown = 0;
-    for (unsigned line = first; line < first + 10; ++line) {
-        const auto text = engine_.program().source_line(file, line);
-        if (!text) {
-            break;
-        }
-        io_.out << line << '\t' << *text << '\n';
-        listed_ = line;
-        ++shown;
-    }
-    if (shown == 0) {
-        io_.out << "Line number " << first << " out of range; \"" << file
-                << "\" has fewer lines.\n";
+        print_frame(i, false);
     }
 }
 

@@ -27,17 +27,31 @@ struct Breakpoint {
     Location location;
     bool temporary = false;
     int hits = 0;
+    // A breakpoint at a code address, or a watchpoint: on writes that change
+    // what it watches, on reads of it, or on both.
+    enum class Kind { breakpoint, watch, read_watch, access_watch };
+    Kind kind = Kind::breakpoint;
+    bool enabled = true;
+    std::string condition;   // it stops only where this is true
+    int ignore = 0;          // crossings still to pass by
+    std::string expression;  // what a watchpoint watches, as the user wrote it
+    Value watched;           // its bytes' places and their last value
 };
 
 struct Stop {
-    enum class Reason { entry, breakpoint, step, pause, exited, budget, held, failed };
+    enum class Reason { entry, breakpoint, step, pause, watchpoint, exited, budget, held, failed };
     Reason reason = Reason::entry;
     std::uint32_t pc = 0;
     Location location;
-    int breakpoint = 0;  // for Reason::breakpoint
-    int result = 0;      // for Reason::exited
+    int breakpoint = 0;      // for Reason::breakpoint and Reason::watchpoint
+    bool temporary = false;  // the breakpoint was one for one stop, and is gone
+    int result = 0;          // for Reason::exited
     std::uint64_t cycles = 0;
     std::string text;  // for Reason::failed
+    // For Reason::watchpoint: the value before (none for a read) and now.
+    std::optional<Value> old_value;
+    std::optional<Value> new_value;
+    std::string condition_error;  // the breakpoint's condition could not be tested
 
     // True when the firmware's run is over.
     bool ended() const { return reason >= Reason::exited; }
@@ -66,6 +80,13 @@ public:
     std::vector<std::variant<Breakpoint, std::string>> add_breakpoints(
         const std::vector<std::string>& places);
     void delete_breakpoints(const std::vector<int>& numbers);
+    // A watchpoint on what `expression` names in `frame`; or what is wrong.
+    std::variant<Breakpoint, std::string> add_watchpoint(const std::string& expression,
+                                                         Breakpoint::Kind kind, const Frame& frame);
+    // The breakpoint numbered `number`, to change its condition, count or
+    // state (then update_breakpoints()); null when there is none.
+    Breakpoint* find_breakpoint(int number);
+    void update_breakpoints();
     const std::vector<Breakpoint>& breakpoints() const { return breakpoints_; }
 
     Stop go(const Watch& watch);                // runs on until a breakpoint or the end
@@ -73,6 +94,12 @@ public:
     Stop step(const Watch& watch);              // to the next line, into calls
     Stop finish(const Watch& watch);            // until this function returns
     Stop step_instruction(const Watch& watch);  // one machine instruction
+    // Until one of `places` or the return from this function, as gdb's advance.
+    Stop run_to(std::vector<unsigned> places, const Watch& watch);
+    // After the target was reset: paused at its start, with the breakpoints
+    // kept and set again at the next run.
+    void restarted();
+    Target& target() { return target_; }
     const Stop& last_stop() const { return stop_; }
     // The value the function that `finish` left returned, for its type.
     std::optional<Value> returned(const cdb::Function& function);
@@ -87,6 +114,12 @@ public:
 
 private:
     Stop run(std::vector<unsigned> once, const Watch& watch);
+    // Whether a breakpoint that was reached stops the run: its condition and
+    // ignore count; counts the hit.
+    bool holds(Breakpoint& breakpoint, Stop& stop);
+    // A pause the target made for a watch: the watchpoint that stops, if any.
+    void note_watch(const Target::Watched& watched, Stop& stop);
+    void sync_watches();
     void sync_breakpoints();
     Stop stop_from(const TargetState& state, bool pause_asked);
     // Where the current function returns to, if it can be told.
@@ -101,6 +134,8 @@ private:
     Values values_;
     std::vector<Breakpoint> breakpoints_;
     std::vector<std::uint32_t> set_in_target_;
+    std::vector<std::pair<Cell, Access>> watching_;  // the target's watches
+    bool pass_ = false;  // the last pause was at a breakpoint that lets the run go on
     int next_number_ = 1;
     Stop stop_;
 };

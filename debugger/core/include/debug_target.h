@@ -6,12 +6,24 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace debugger {
 
 enum class Space { code, xdata, idata, sfr };
+
+// What a watch pauses for: the 8051 reading a byte, writing it, or either.
+enum class Access { read, write };
+
+// One instruction as the target's disassembler reads it.
+struct Instruction {
+    unsigned address = 0;
+    std::vector<std::uint8_t> bytes;
+    std::string text;  // "MOVX   @DPTR,A"
+};
 
 struct TargetState {
     enum class Kind { running, paused, exited, budget, held, failed };
@@ -35,6 +47,22 @@ public:
     virtual TargetState state() = 0;
     // Returns when the run pauses or ends or prints, or after `most`.
     virtual void wait(std::chrono::milliseconds most) = 0;
+
+    // A pause just after the 8051 reads or writes the byte at `address` of
+    // `space`, kept until cleared. False where the target has none.
+    virtual bool set_watch(Space, unsigned /*address*/, Access) { return false; }
+    virtual bool clear_watch(Space, unsigned /*address*/, Access) { return false; }
+    // The byte whose watch made the run pause, if one did.
+    struct Watched {
+        Space space;
+        unsigned address;
+        Access access;
+    };
+    virtual std::optional<Watched> watched() { return std::nullopt; }
+    // `count` instructions from `address`, fewer or none where it cannot tell.
+    virtual std::vector<Instruction> disassemble(unsigned /*address*/, unsigned /*count*/) {
+        return {};
+    }
 };
 
 }  // namespace debugger

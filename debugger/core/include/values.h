@@ -18,6 +18,10 @@
 
 namespace debugger {
 
+namespace detail {
+class Evaluator;
+}
+
 // One byte of a value: its space and address.
 struct Cell {
     Space space;
@@ -48,17 +52,22 @@ class Values {
 public:
     Values(const Program& program, Target& target) : program_(program), target_(target) {}
 
-    // "total", "where.x", "table[2]", "$r7", "$pc", ...; the value read, or
-    // what is wrong.
+    // A C expression ("*p", "a[i] + 1", "(uint8_t)x", "v = 1.5", "$r7", ...):
+    // its value, or what is wrong in gdb's words.
     std::variant<Value, std::string> evaluate(const std::string& expression, const Frame& frame);
+    // "$r7", "$a", "$dptr", ...: the register read; an empty text for a name no register has.
+    std::variant<Value, std::string> evaluate_register(const std::string& name, const Frame& frame);
     // The variable as a value, read.
     std::variant<Value, std::string> of(const cdb::Symbol& symbol, const Frame& frame);
-    // Sets what `expression` names to the value `text` (a number or 'c').
+    // Sets what `expression` names to the value of the expression `text`.
     std::optional<std::string> assign(const std::string& expression, const std::string& text,
                                       const Frame& frame);
 
     // "12", "7 '\a'", "{x = 12, y = 7 '\a'}", "{1, 2, 3}"; format 'x' for hexadecimal.
     std::string format(const Value& value, char format = 0) const;
+    // A whole value as `print` shows it: a pointer with its type before it,
+    // "(struct node *) 0x441 <head>".
+    std::string show(const Value& value, char format = 0) const;
     // The members or elements of a structure or array, read.
     std::vector<Value> parts(const Value& value) const;
 
@@ -70,6 +79,10 @@ public:
     std::vector<std::pair<std::string, std::optional<unsigned>>> registers(std::uint32_t pc);
 
 private:
+    friend class detail::Evaluator;
+
+    // "0x441 <head>", "0x20 \"text\"", "{void (void)} 0x1a3 <handler>".
+    std::string pointer_text(const Value& value, char format) const;
     const cdb::Symbol* find(const std::string& name, const Frame& frame) const;
     std::optional<std::string> place(const cdb::Symbol& symbol, Value& value);
     bool read(Value& value) const;

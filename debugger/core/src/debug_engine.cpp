@@ -48,7 +48,11 @@ std::variant<Breakpoint, std::string> Engine::add_breakpoint(const std::string& 
     if (!resolved.error.empty()) {
         return resolved.error;
     }
-    Breakpoint breakpoint{next_number_++, resolved.address, resolved.location, temporary, 0};
+    Breakpoint breakpoint;
+    breakpoint.number = next_number_++;
+    breakpoint.address = resolved.address;
+    breakpoint.location = resolved.location;
+    breakpoint.temporary = temporary;
     breakpoints_.push_back(breakpoint);
     if (target_.state().kind == TargetState::Kind::paused) {
         sync_breakpoints();
@@ -78,8 +82,12 @@ std::vector<std::variant<Breakpoint, std::string>> Engine::add_breakpoints(
             added.emplace_back(resolved.error);
             continue;
         }
-        breakpoints_.push_back({next_number_++, resolved.address, resolved.location, false, 0});
-        added.emplace_back(breakpoints_.back());
+        Breakpoint breakpoint;
+        breakpoint.number = next_number_++;
+        breakpoint.address = resolved.address;
+        breakpoint.location = resolved.location;
+        breakpoints_.push_back(breakpoint);
+        added.emplace_back(breakpoint);
     }
     return added;  // the target gets them when the 8051 runs next
 }
@@ -97,9 +105,12 @@ void Engine::delete_breakpoints(const std::vector<int>& numbers) {
 
 // The target holds one breakpoint per address that any of ours names.
 void Engine::sync_breakpoints() {
+    sync_watches();
     std::vector<std::uint32_t> wanted;
     for (const Breakpoint& b : breakpoints_) {
-        wanted.push_back(b.address);
+        if (b.kind == Breakpoint::Kind::breakpoint && b.enabled) {
+            wanted.push_back(b.address);
+        }
     }
     std::ranges::sort(wanted);
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
@@ -143,17 +154,29 @@ Stop Engine::stop_from(const TargetState& state, bool pause_asked) {
             break;
     }
     stop.reason = pause_asked ? Stop::Reason::pause : Stop::Reason::step;
+    pass_ = false;
+    if (const auto watched = target_.watched()) {
+        note_watch(*watched, stop);
+    }
     for (Breakpoint& b : breakpoints_) {
-        if (b.address == state.pc) {
+        if (stop.reason == Stop::Reason::watchpoint) {
+            break;
+        }
+        if (b.kind == Breakpoint::Kind::breakpoint && b.enabled && b.address == state.pc) {
+            if (!holds(b, stop)) {
+                pass_ = true;
+                continue;
+            }
             stop.reason = Stop::Reason::breakpoint;
             stop.breakpoint = b.number;
-            ++b.hits;
+            pass_ = false;
             break;
         }
     }
     if (stop.reason == Stop::Reason::breakpoint) {
         const auto hit = std::ranges::find(breakpoints_, stop.breakpoint, &Breakpoint::number);
         if (hit != breakpoints_.end() && hit->temporary) {
+            stop.temporary = true;
             breakpoints_.erase(hit);
         }
     }
@@ -165,27 +188,32 @@ Stop Engine::run(std::vector<unsigned> once, const Watch& watch) {
         return stop_;
     }
     sync_breakpoints();
-    if (!target_.resume(once)) {
-        Stop failed = stop_;
-        failed.reason = Stop::Reason::failed;
-        failed.text = target_.state().text;
-        if (failed.text.empty()) {
-            failed.text = "the 8051 did not run on";
+    // A breakpoint whose condition is false, or that is ignored, lets the run go on.
+    for (bool again = true; again;) {
+        if (!target_.resume(once)) {
+            Stop failed = stop_;
+            failed.reason = Stop::Reason::failed;
+            failed.text = target_.state().text;
+            if (failed.text.empty()) {
+                failed.text = "the 8051 did not run on";
+            }
+            return stop_ = failed;
         }
-        return stop_ = failed;
-    }
-    bool pause_asked = false;
-    while (true) {
-        const TargetState state = target_.state();
-        if (state.kind != TargetState::Kind::running) {
-            stop_ = stop_from(state, pause_asked);
-            break;
+        bool pause_asked = false;
+        while (true) {
+            const TargetState state = target_.state();
+            if (state.kind != TargetState::Kind::running) {
+                stop_ = stop_from(state, pause_asked);
+                break;
+            }
+            target_.wait(kLook);
+            if (!pause_asked && watch && watch()) {
+                target_.pause();
+                pause_asked = true;
+            }
         }
-        target_.wait(kLook);
-        if (!pause_asked && watch && watch()) {
-            target_.pause();
-            pause_asked = true;
-        }
+        again = pass_ && !pause_asked && stop_.reason == Stop::Reason::step &&
+                std::ranges::find(once, stop_.pc) == once.end();
     }
     if (!stop_.ended()) {
         sync_breakpoints();  // a temporary one that was hit is gone
@@ -269,6 +297,22 @@ Stop Engine::finish(const Watch& watch) {
         return go(watch);
     }
     return run({*back}, watch);
+}
+
+Stop Engine::run_to(std::vector<unsigned> places, const Watch& watch) {
+    if (const auto back = return_address()) {
+        places.push_back(*back);
+    }
+    return run(std::move(places), watch);
+}
+
+void Engine::restarted() {
+    set_in_target_.clear();
+    watching_.clear();
+    stop_ = stop_from(target_.state(), false);
+    if (stop_.reason == Stop::Reason::step || stop_.reason == Stop::Reason::breakpoint) {
+        stop_.reason = Stop::Reason::entry;
+    }
 }
 
 std::optional<Value> Engine::returned(const cdb::Function& function) {

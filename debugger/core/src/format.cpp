@@ -56,6 +56,14 @@ std::string hex_text(std::uint64_t value) {
 
 }  // namespace
 
+std::string detail::string_text(std::string_view bytes) {
+    std::string text = "\"";
+    for (const char byte : bytes) {
+        text += char_text(static_cast<unsigned char>(byte), '"');
+    }
+    return text + "\"";
+}
+
 std::vector<Value> Values::parts(const Value& value) const {
     std::vector<Value> pieces;
     if (value.type.chain.empty()) {
@@ -105,11 +113,13 @@ std::string Values::format(const Value& value, char format) const {
             const bool characters = value.type.chain.size() == 2 &&
                                     value.type.chain[1].kind == Kind::char_ && format == 0;
             if (characters) {
-                std::string text = "\"";
-                for (const std::uint8_t byte : value.bytes) {
-                    text += char_text(byte, '"');
+                // The string's own terminating zero is not shown.
+                std::string_view bytes(reinterpret_cast<const char*>(value.bytes.data()),
+                                       value.bytes.size());
+                if (!bytes.empty() && bytes.back() == 0) {
+                    bytes.remove_suffix(1);
                 }
-                return text + "\"";
+                return string_text(bytes);
             }
             std::string text = "{";
             for (const Value& piece : parts(value)) {
@@ -127,7 +137,7 @@ std::string Values::format(const Value& value, char format) const {
         }
         case Kind::pointer:
         case Kind::function:
-            return hex_text(value.bytes.size() > 2 ? (raw & 0xFFFF) : raw);
+            return pointer_text(value, format);
         case Kind::sbit:
         case Kind::bit_field: {
             unsigned bits = 0;
@@ -143,7 +153,8 @@ std::string Values::format(const Value& value, char format) const {
             float number = 0;
             std::memcpy(&number, &bits, sizeof number);
             char text[32];
-            std::snprintf(text, sizeof text, "%g", static_cast<double>(number));
+            // Nine digits tell every float apart, as gdb prints them.
+            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(number));
             return text;
         }
         case Kind::void_:

@@ -51,19 +51,22 @@ unsigned size_of(const cdb::DebugInfo& info, const std::vector<cdb::Declarator>&
 }
 
 std::string type_name(const cdb::Type& type) {
+    // The declarator grows around a name that is not there, as C writes it:
+    // "int *[4]" is an array of pointers, "int (*)[4]" a pointer to an array.
     std::string base;
-    std::string suffix;
-    std::string prefix;
+    std::string declarator;
     for (const cdb::Declarator& d : type.chain) {
         switch (d.kind) {
             case Kind::array:
-                suffix += "[" + std::to_string(d.count) + "]";
-                break;
             case Kind::function:
-                suffix += "(void)";
+                if (declarator.starts_with("*")) {
+                    declarator = "(" + declarator + ")";
+                }
+                declarator +=
+                    d.kind == Kind::array ? "[" + std::to_string(d.count) + "]" : "(void)";
                 break;
             case Kind::pointer:
-                prefix += "*";
+                declarator = "*" + declarator;
                 break;
             case Kind::long_int:
                 base = "long";
@@ -96,14 +99,7 @@ std::string type_name(const cdb::Type& type) {
         base != "__bit") {
         base = "unsigned " + base;
     }
-    std::string text = base;
-    if (!prefix.empty()) {
-        text += " " + prefix;
-    }
-    if (!suffix.empty()) {
-        text += " " + suffix;
-    }
-    return text;
+    return declarator.empty() ? base : base + " " + declarator;
 }
 
 }  // namespace debugger

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "values.h"
@@ -21,6 +23,9 @@ constexpr unsigned kAcc = 0xE0;
 constexpr unsigned kB = 0xF0;
 // Bit addresses below 0x80 are the bits of internal RAM from 0x20 on.
 constexpr unsigned kBitArea = 0x20;
+
+// "\"hello\\n\"": characters in double quotes with C's escapes, as gdb prints a string.
+std::string string_text(std::string_view bytes);
 
 inline cdb::Type rest_of(const cdb::DebugInfo& info, const cdb::Type& type, std::size_t from) {
     cdb::Type rest;
