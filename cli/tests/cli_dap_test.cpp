@@ -440,6 +440,41 @@ TEST_F(CliDapSession, StepsByInstructionLogsCountsHitsAndEndsEarlyAsNoOutcome) {
               std::string::npos);
 }
 
+// A data breakpoint on the simulator's watch, then the code around the stop.
+TEST_F(CliDapSession, StopsWhenAGlobalIsWrittenAndDisassemblesAroundTheStop) {
+    DapClient& client = *client_;
+    launch(client, json::array({at_line("loop body")}));
+    client.event("stopped");
+    client.ok("setBreakpoints", {{"source", {{"path", kSource}}}, {"breakpoints", json::array()}});
+    const json info = client.ok("dataBreakpointInfo", {{"variablesReference", 1}, {"name", "sum"}});
+    EXPECT_EQ(info["dataId"], "g:sum");
+    const json set =
+        client.ok("setDataBreakpoints",
+                  {{"breakpoints", {{{"dataId", info["dataId"]}, {"accessType", "write"}}}}});
+    EXPECT_TRUE(set["breakpoints"][0]["verified"].get<bool>()) << set;
+    client.ok("continue", {{"threadId", 1}});
+    const json stopped = client.event("stopped")["body"];
+    EXPECT_EQ(stopped["reason"], "data breakpoint");
+    EXPECT_EQ(stopped["description"], "Old value = 0, new value = 1") << "sum += scaled(0)";
+
+    const std::string pc =
+        client.ok("stackTrace", {{"threadId", 1}})["stackFrames"][0]["instructionPointerReference"];
+    const json code = client.ok("disassemble", {{"memoryReference", pc},
+                                                {"instructionOffset", -3},
+                                                {"instructionCount", 6}})["instructions"];
+    ASSERT_EQ(code.size(), 6u) << code;
+    EXPECT_EQ(code[3]["address"], pc) << code;
+    for (std::size_t i = 0; i + 1 < code.size(); ++i) {
+        const std::string bytes = code[i]["instructionBytes"];
+        EXPECT_EQ(
+            std::stoul(code[i + 1]["address"].get<std::string>(), nullptr, 16),
+            std::stoul(code[i]["address"].get<std::string>(), nullptr, 16) + (bytes.size() + 1) / 3)
+            << "each instruction follows the last: " << code;
+    }
+    client.ok("disconnect");
+    EXPECT_EQ(end(), 6);
+}
+
 TEST_F(CliDapSession, AMissingImageEndsTheSessionWithTerminated) {
     DapClient& client = *client_;
     client.ok("initialize");

@@ -23,6 +23,7 @@
 #include "breakpoint_rules.h"
 #include "channel.h"
 #include "memory_reference.h"
+#include "next_instruction.h"
 #include "uart_text.h"
 
 namespace dap {
@@ -39,6 +40,8 @@ constexpr int kRegisters = 2;
 constexpr int kPorts = 3;
 constexpr int kFirstLocals = 1000;  // + the frame's index
 constexpr int kFirstChild = 10000;
+// The group of breakpoints that watch memory.
+constexpr std::string_view kDataGroup = "data";
 
 // The 8051's clock on the simulated board, for a budget given in seconds.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
@@ -84,7 +87,7 @@ struct Request {
 };
 
 // What initialize announces: exactly the requests and options served.
-constexpr std::array<std::string_view, 18> kCapabilities{
+constexpr std::array<std::string_view, 20> kCapabilities{
     "supportsConfigurationDoneRequest",
     "supportsFunctionBreakpoints",
     "supportsConditionalBreakpoints",
@@ -101,6 +104,8 @@ constexpr std::array<std::string_view, 18> kCapabilities{
     "supportsWriteMemoryRequest",
     "supportsLoadedSourcesRequest",
     "supportsBreakpointLocationsRequest",
+    "supportsDataBreakpoints",
+    "supportsDisassembleRequest",
     "supportsDelayedStackTraceLoading",
     "supportsValueFormattingOptions",
 };
@@ -112,6 +117,8 @@ struct Placed {
     BreakpointRule rule;
     int engine = 0;  // its number in the engine, 0 when it has no code
     json shown;      // the answer's entry for it
+    // For a data breakpoint: what access stops, and the frame it names in.
+    debugger::Breakpoint::Kind kind = debugger::Breakpoint::Kind::breakpoint;
 };
 
 // A value shown with members or elements, and how to name them again.
@@ -150,7 +157,7 @@ public:
     }
 
     // The table: a new request is one row.
-    static const std::array<Request, 26> kRequests;
+    static const std::array<Request, 29> kRequests;
 
 private:
     // ---- messages ----
@@ -436,7 +443,7 @@ private:
             return;
         }
         for (auto& [group, placed] : groups_) {
-            place(placed);
+            place(group, placed);
         }
         respond(call);
         begin();
@@ -449,8 +456,12 @@ private:
     // ---- breakpoints ----
 
     // Sets a group's breakpoints in the engine in one go.
-    void place(std::vector<Placed>& placed) {
+    void place(const std::string& group, std::vector<Placed>& placed) {
         debugger::Engine& engine = board_->engine();
+        if (group == kDataGroup) {
+            place_data(placed);
+            return;
+        }
         std::vector<std::string> places;
         for (const Placed& p : placed) {
             places.push_back(p.place);
@@ -477,8 +488,12 @@ private:
 
     // Replaces the breakpoints of `group` by the request's, each at the
     // place `where` gives for its entry.
+    // `also` reads what else an entry asks, for its kind of breakpoint.
+    using Also = void (*)(const Arguments&, Placed&);
     template <typename Where>
-    void replace_group(const Call& call, const std::string& group, Where where) {
+    void replace_group(
+        const Call& call, const std::string& group, Where where,
+        Also also = [](const Arguments&, Placed&) {}) {
         std::vector<Placed> wanted;
         const json& list = call.args.array("breakpoints");
         for (std::size_t i = 0; i < list.size(); ++i) {
@@ -486,6 +501,7 @@ private:
             Placed p;
             p.id = next_id_++;
             p.place = where(entry);
+            also(entry, p);
             std::string error;
             auto rule = BreakpointRule::make(entry.text("condition"), entry.text("hitCondition"),
                                              entry.text("logMessage"), error);
@@ -510,7 +526,7 @@ private:
         for (Placed& p : wanted) {
             (p.place.empty() ? refused : placeable).push_back(std::move(p));
         }
-        place(placeable);
+        place(group, placeable);
         json shown = json::array();
         std::vector<Placed> kept;
         std::size_t r = 0;
@@ -659,7 +675,9 @@ private:
             running_ = true;
             stop = (engine.*run)(watch);
             running_ = false;
-            if (stop.ended() || done_ || stop.reason != Stop::Reason::breakpoint) {
+            if (stop.ended() || done_ ||
+                (stop.reason != Stop::Reason::breakpoint &&
+                 stop.reason != Stop::Reason::watchpoint)) {
                 break;
             }
             Placed* placed = placed_for(stop.breakpoint);
@@ -689,16 +707,29 @@ private:
         }
         if (!done_) {
             using R = Stop::Reason;
-            stopped(stop.reason == R::breakpoint ? "breakpoint"
-                    : stop.reason == R::pause    ? "pause"
-                                                 : "step",
+            stopped(stop.reason == R::breakpoint   ? "breakpoint"
+                    : stop.reason == R::watchpoint ? "data breakpoint"
+                    : stop.reason == R::pause      ? "pause"
+                                                   : "step",
                     stop);
         }
     }
 
     void stopped(const std::string& reason, const Stop& stop) {
         json body{{"reason", reason}, {"threadId", kThread}, {"allThreadsStopped", true}};
-        if (stop.reason == Stop::Reason::breakpoint) {
+        if (stop.reason == Stop::Reason::watchpoint) {
+            if (const Placed* p = placed_for(stop.breakpoint)) {
+                body["hitBreakpointIds"] = json::array({p->id});
+            }
+            debugger::Values& values = board_->engine().values();
+            std::string text = "Old value = ";
+            text += stop.old_value ? values.format(*stop.old_value) : "<unread>";
+            if (stop.new_value) {
+                text += ", new value = " + values.format(*stop.new_value);
+            }
+            body["description"] = text;
+            body["text"] = text;
+        } else if (stop.reason == Stop::Reason::breakpoint) {
             if (const Placed* p = placed_for(stop.breakpoint)) {
                 body["hitBreakpointIds"] = json::array({p->id});
                 if (p->place.starts_with("*")) {
@@ -966,6 +997,211 @@ private:
         respond(call, {{"value", hex(byte, 2)}, {"variablesReference", 0}});
     }
 
+    // ---- data breakpoints: the simulator's watches on memory ----
+
+    // A dataId: the frame the name is read in ("g" for the globals) and the
+    // name, "0:i", "g:last.channel".
+    void data_breakpoint_info(const Call& call) {
+        const std::int64_t reference = call.args.integer("variablesReference", 0);
+        const std::string name = call.args.need_text("name");
+        std::string scope;
+        std::string path = name;
+        debugger::Frame frame = board_->engine().frame();
+        if (reference >= kFirstChild &&
+            static_cast<std::size_t>(reference - kFirstChild) < children_.size()) {
+            const Child& child = children_[static_cast<std::size_t>(reference - kFirstChild)];
+            path = member_path(child.path, name);
+            scope = child.frame.function == nullptr ? "g" : scope_of(child.frame);
+            frame = child.frame;
+        } else if (reference == kGlobals) {
+            scope = "g";
+            frame = globals_frame();
+        } else if (reference >= kFirstLocals && reference < kFirstChild) {
+            scope = std::to_string(reference - kFirstLocals);
+            frame = board_->engine().frame(static_cast<std::size_t>(reference - kFirstLocals));
+        } else if (reference == 0) {
+            // An expression of the editor's watch list, read in the frame asked.
+            const std::uint64_t index = call.args.count("frameId", 0);
+            scope = std::to_string(index);
+            frame = board_->engine().frame(static_cast<std::size_t>(index));
+        }
+        const auto value = scope.empty() ? std::variant<debugger::Value, std::string>(
+                                               "the simulator watches memory, not registers")
+                                         : board_->engine().values().evaluate(path, frame);
+        const auto* read = std::get_if<debugger::Value>(&value);
+        std::string why;
+        if (read == nullptr) {
+            why = std::get<std::string>(value);
+        } else if (read->cells.empty() || std::ranges::any_of(read->cells, [](const auto& c) {
+                       return c.space == Space::sfr;
+                   })) {
+            why = path + " is not in memory the simulator can watch";
+        }
+        if (!why.empty()) {
+            respond(call, {{"dataId", nullptr}, {"description", why}});
+            return;
+        }
+        const bool in_code = read->cells.front().space == Space::code;
+        respond(call, {{"dataId", scope + ":" + path},
+                       {"description", path},
+                       {"accessTypes", in_code ? json::array({"read"})
+                                               : json::array({"read", "write", "readWrite"})},
+                       {"canPersist", scope == "g"}});
+    }
+
+    std::string scope_of(const debugger::Frame& frame) {
+        const auto trace = board_->engine().backtrace();
+        for (std::size_t i = 0; i < trace.size(); ++i) {
+            if (trace[i].frame.function == frame.function) {
+                return std::to_string(i);
+            }
+        }
+        return "0";
+    }
+
+    void set_data_breakpoints(const Call& call) {
+        using Kind = debugger::Breakpoint::Kind;
+        replace_group(
+            call, std::string(kDataGroup),
+            [](const Arguments& entry) {
+                const std::string id = entry.need_text("dataId");
+                if (id.find(':') == std::string::npos) {
+                    throw BadArgument("setDataBreakpoints: dataId \"" + id +
+                                      "\" is not one dataBreakpointInfo gave");
+                }
+                return id;
+            },
+            [](const Arguments& entry, Placed& p) {
+                const std::string access = entry.text("accessType", "write");
+                if (access == "read") {
+                    p.kind = Kind::read_watch;
+                } else if (access == "readWrite") {
+                    p.kind = Kind::access_watch;
+                } else if (access == "write") {
+                    p.kind = Kind::watch;
+                } else {
+                    throw BadArgument(
+                        "setDataBreakpoints: accessType must be read, write or readWrite");
+                }
+            });
+    }
+
+    void place_data(std::vector<Placed>& placed) {
+        debugger::Engine& engine = board_->engine();
+        for (Placed& p : placed) {
+            const std::size_t colon = p.place.find(':');
+            const std::string scope = p.place.substr(0, colon);
+            const std::string path = p.place.substr(colon + 1);
+            const debugger::Frame frame =
+                scope == "g" ? globals_frame()
+                             : engine.frame(static_cast<std::size_t>(std::atoi(scope.c_str())));
+            const auto added = engine.add_watchpoint(path, p.kind, frame);
+            p.shown["id"] = p.id;
+            if (const auto* b = std::get_if<debugger::Breakpoint>(&added)) {
+                p.engine = b->number;
+                p.shown["verified"] = true;
+                p.shown["description"] = path;
+            } else {
+                p.engine = 0;
+                p.shown["verified"] = false;
+                p.shown["message"] = std::get<std::string>(added);
+            }
+        }
+    }
+
+    // ---- disassembly, by the simulator's disassembler ----
+
+    void disassemble(const Call& call) {
+        const std::string text = call.args.need_text("memoryReference");
+        const auto place = parse_reference(text);
+        if (!place || place->space != Space::code) {
+            throw BadArgument("disassemble: memoryReference \"" + text +
+                              "\" is not a code address");
+        }
+        const std::int64_t count = static_cast<std::int64_t>(
+            std::min<std::uint64_t>(call.args.need_count("instructionCount"), 4096));
+        const std::int64_t start =
+            static_cast<std::int64_t>(place->address) + call.args.integer("offset", 0);
+        const std::int64_t skip = call.args.integer("instructionOffset", 0);
+        const auto& code = board_->engine().program().code();
+        // The instructions' starts, walked from a place known to start one:
+        // a C line's code or the reset, so the instructions before `start`
+        // are those the 8051 runs, not a cut through an operand.
+        const auto boundaries = [&](std::int64_t from, std::int64_t upto) {
+            std::vector<std::int64_t> starts;
+            for (std::int64_t at = from; at < upto && at < 0x10000;) {
+                starts.push_back(at);
+                const std::uint8_t opcode = static_cast<std::size_t>(at) < code.size()
+                                                ? code[static_cast<std::size_t>(at)]
+                                                : 0;
+                at += debugger::instruction_length(opcode);
+            }
+            return starts;
+        };
+        std::int64_t first = std::clamp<std::int64_t>(start, 0, 0xFFFF);
+        if (skip < 0) {
+            std::int64_t sync = 0;
+            for (const auto& line : board_->engine().program().info().lines) {
+                const auto at = static_cast<std::int64_t>(line.address);
+                if (at <= start + 3 * skip && at > sync) {
+                    sync = at;
+                }
+            }
+            auto before = boundaries(sync, first);
+            if (before.empty() || before.back() != first) {
+                before.push_back(first);  // `start` itself, as the editor named it
+            }
+            const std::int64_t back = std::min<std::int64_t>(-skip, before.size() - 1);
+            first = before[before.size() - 1 - static_cast<std::size_t>(back)];
+        } else if (skip > 0) {
+            const auto after = boundaries(first, 0x10000);
+            first = static_cast<std::size_t>(skip) < after.size()
+                        ? after[static_cast<std::size_t>(skip)]
+                        : 0x10000;
+        }
+        json list = json::array();
+        const auto found = first < 0x10000
+                               ? board_->target().disassemble(static_cast<unsigned>(first),
+                                                              static_cast<unsigned>(count))
+                               : std::vector<debugger::Instruction>{};
+        const debugger::Program& program = board_->engine().program();
+        std::string last_file;
+        unsigned last_line = 0;
+        for (const debugger::Instruction& instruction : found) {
+            std::string bytes;
+            for (const std::uint8_t b : instruction.bytes) {
+                char two[4];
+                std::snprintf(two, sizeof two, bytes.empty() ? "%02x" : " %02x", b);
+                bytes += two;
+            }
+            json shown{{"address", hex(instruction.address, 4)},
+                       {"instructionBytes", bytes},
+                       {"instruction", instruction.text}};
+            const debugger::Location where = program.location(instruction.address);
+            if (where.function != nullptr && where.function->entry == instruction.address) {
+                shown["symbol"] = where.function->name;
+            }
+            if (where.line != 0 && (where.file != last_file || where.line != last_line)) {
+                shown["location"] = source(where.file);
+                shown["line"] = where.line;
+                last_file = where.file;
+                last_line = where.line;
+            }
+            list.push_back(shown);
+        }
+        // Past the code space's end: entries the editor shows as invalid.
+        std::int64_t next =
+            found.empty()
+                ? first
+                : found.back().address + static_cast<std::int64_t>(found.back().bytes.size());
+        while (list.size() < static_cast<std::size_t>(count)) {
+            list.push_back({{"address", hex(static_cast<unsigned>(next++), 4)},
+                            {"instruction", ""},
+                            {"presentationHint", "invalid"}});
+        }
+        respond(call, {{"instructions", list}});
+    }
+
     // ---- memory ----
 
     // The range the request names, cut to its space: [begin, end).
@@ -1101,7 +1337,7 @@ private:
     int exit_code_ = 0;
 };
 
-const std::array<Request, 26> Server::kRequests{{
+const std::array<Request, 29> Server::kRequests{{
     {"initialize", &Server::initialize, kAlways},
     {"launch", &Server::launch, kBeforeLaunch | kLaunched},
     {"configurationDone", &Server::configuration_done, kLaunched},
@@ -1127,6 +1363,9 @@ const std::array<Request, 26> Server::kRequests{{
     {"writeMemory", &Server::write_memory, kStopped},
     {"loadedSources", &Server::loaded_sources, kLaunched},
     {"source", &Server::source_text, kLaunched},
+    {"dataBreakpointInfo", &Server::data_breakpoint_info, kStopped},
+    {"setDataBreakpoints", &Server::set_data_breakpoints, kLaunched},
+    {"disassemble", &Server::disassemble, kStopped},
     {"breakpointLocations", &Server::breakpoint_locations, kLaunched},
 }};
 
