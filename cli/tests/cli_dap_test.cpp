@@ -332,7 +332,7 @@ protected:
 // the ports, memory, a condition, and a UART byte that is not UTF-8.
 TEST_F(CliDapSession, ChangesWhatTheEditorShowsByReferenceAndTheRunEndsByIt) {
     DapClient& client = *client_;
-    launch(client, json::array({at_line("loop body", {{"condition", "i == 2"}})}));
+    launch(client, json::array({at_line("loop body", {{"condition", "i == 2 && sum == 4"}})}));
     EXPECT_EQ(client.event("stopped")["body"]["reason"], "breakpoint");
     EXPECT_EQ(client.ok("evaluate", {{"expression", "i"}})["result"], "2 '\\002'");
     client.ok("setBreakpoints", {{"source", {{"path", kSource}}},

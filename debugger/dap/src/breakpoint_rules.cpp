@@ -34,6 +34,11 @@ std::optional<std::int64_t> whole_number(std::string_view text) {
 }  // namespace
 
 std::variant<bool, std::string> holds(const std::string& condition, const Evaluate& evaluate) {
+    // The debugger's own expressions first; then one comparison of two
+    // operands it can read, for an evaluator that takes names alone.
+    if (const auto whole = evaluate(condition); std::holds_alternative<std::int64_t>(whole)) {
+        return std::get<std::int64_t>(whole) != 0;
+    }
     // Two-character operators first, so that "<=" is not read as "<".
     constexpr std::array<std::string_view, 6> kOperators{"==", "!=", "<=", ">=", "<", ">"};
     std::size_t at = std::string::npos;

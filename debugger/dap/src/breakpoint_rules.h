@@ -43,8 +43,8 @@ private:
     std::int64_t hits_ = 0;
 };
 
-// Whether `condition` holds: one comparison of two operands (==, !=, <, <=,
-// >, >=), or one operand that is not 0.
+// Whether `condition` holds: as a whole expression that is not 0, or else
+// as one comparison of two operands (==, !=, <, <=, >, >=).
 std::variant<bool, std::string> holds(const std::string& condition, const Evaluate& evaluate);
 
 }  // namespace dap
