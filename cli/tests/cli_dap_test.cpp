@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -93,6 +94,11 @@ public:
             }
         }
         return faults;
+    }
+    std::size_t outputs(const std::string& category) const {
+        return static_cast<std::size_t>(std::ranges::count_if(seen_, [&category](const json& m) {
+            return m.value("event", "") == "output" && m["body"].value("category", "") == category;
+        }));
     }
     std::size_t count(const std::string& event_name) const {
         std::size_t n = 0;
@@ -268,6 +274,7 @@ TEST(CliDap, EditorBreaksReadsAVariableStepsAndRunsToTheResult) {
     EXPECT_EQ(exited["body"]["exitCode"], 0);
     client.event("terminated");
     EXPECT_EQ(client.output("stdout"), "ok\n");
+    EXPECT_EQ(client.outputs("stdout"), 1u) << "one line, one event";
     EXPECT_NE(client.output("console").find("firmware result 0\n"), std::string::npos);
 
     client.response(client.request("disconnect"));

@@ -31,6 +31,8 @@ public:
     // One more hit: whether the 8051 stays stopped, and what to print.
     Verdict hit(const Evaluate& evaluate,
                 const std::function<std::string(const std::string&)>& show);
+    // A new run counts its hits from 0.
+    void restart() { hits_ = 0; }
     bool plain() const { return condition_.empty() && op_ == Op::none && log_.empty(); }
 
 private:

@@ -443,6 +443,9 @@ private:
             return;
         }
         for (auto& [group, placed] : groups_) {
+            for (Placed& p : placed) {
+                p.rule.restart();
+            }
             place(group, placed);
         }
         respond(call);
