@@ -478,6 +478,20 @@ TEST_F(CliDapSession, StopsWhenAGlobalIsWrittenAndDisassemblesAroundTheStop) {
             std::stoul(code[i]["address"].get<std::string>(), nullptr, 16) + (bytes.size() + 1) / 3)
             << "each instruction follows the last: " << code;
     }
+    // On to an instruction a few ahead, as the disassembly view sets it.
+    client.ok("setDataBreakpoints", {{"breakpoints", json::array()}});
+    const json at = client.ok("setInstructionBreakpoints",
+                              {{"breakpoints", {{{"instructionReference", code[5]["address"]}}}}});
+    EXPECT_TRUE(at["breakpoints"][0]["verified"].get<bool>()) << at;
+    client.ok("continue", {{"threadId", 1}});
+    EXPECT_EQ(client.event("stopped")["body"]["reason"], "instruction breakpoint");
+    EXPECT_EQ(
+        client.ok("stackTrace", {{"threadId", 1}})["stackFrames"][0]["instructionPointerReference"],
+        code[5]["address"]);
+    const json lines = client.ok("breakpointLocations", {{"source", {{"path", kSource}}},
+                                                         {"line", line_of("for (i = 0")},
+                                                         {"endLine", line_of("the call")}});
+    EXPECT_EQ(lines["breakpoints"].back()["line"], line_of("the call")) << lines;
     client.ok("disconnect");
     EXPECT_EQ(end(), 6);
 }
