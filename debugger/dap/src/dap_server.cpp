@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "arguments.h"
@@ -546,6 +547,11 @@ private:
         }
         groups_[group] = std::move(kept);
         respond(call, {{"breakpoints", shown}});
+        if (running_) {
+            // The target takes breakpoints while paused: a short pause, and on.
+            resync_ = true;
+            pause_asked_ = true;
+        }
     }
 
     void set_breakpoints(const Call& call) {
@@ -625,6 +631,7 @@ private:
     void pause(const Call& call) {
         respond(call);
         pause_asked_ = running_;  // stopped already: nothing to do
+        client_paused_ = running_;
     }
 
     bool by_instruction(const Call& call) const {
@@ -662,6 +669,8 @@ private:
         children_.clear();
         event("continued", {{"threadId", kThread}, {"allThreadsContinued", true}});
         pause_asked_ = false;
+        client_paused_ = false;
+        resync_ = false;
         const debugger::Engine::Watch watch = [this] {
             pump_uart(false);
             while (!done_ && !pause_asked_) {
@@ -678,6 +687,12 @@ private:
             running_ = true;
             stop = (engine.*run)(watch);
             running_ = false;
+            const bool resynced = std::exchange(resync_, false);
+            if (resynced && !client_paused_ && !done_ && stop.reason == Stop::Reason::pause &&
+                run == &debugger::Engine::go) {
+                pause_asked_ = false;
+                continue;  // the new breakpoints are set: on with the run
+            }
             if (stop.ended() || done_ ||
                 (stop.reason != Stop::Reason::breakpoint &&
                  stop.reason != Stop::Reason::watchpoint)) {
@@ -1334,6 +1349,8 @@ private:
     bool stop_on_entry_ = false;
     bool running_ = false;
     bool pause_asked_ = false;
+    bool client_paused_ = false;  // the pause was the editor's, not ours
+    bool resync_ = false;         // breakpoints changed while the 8051 ran
     bool done_ = false;
     bool detach_ = false;  // the firmware runs on after the editor has gone
     bool ended_ = false;
@@ -1347,9 +1364,9 @@ const std::array<Request, 29> Server::kRequests{{
     {"disconnect", &Server::disconnect, kAlways},
     {"terminate", &Server::terminate, kAlways},
     {"restart", &Server::restart, kLaunched},
-    {"setBreakpoints", &Server::set_breakpoints, kLaunched},
-    {"setFunctionBreakpoints", &Server::set_function_breakpoints, kLaunched},
-    {"setInstructionBreakpoints", &Server::set_instruction_breakpoints, kLaunched},
+    {"setBreakpoints", &Server::set_breakpoints, kLaunched | kRunning},
+    {"setFunctionBreakpoints", &Server::set_function_breakpoints, kLaunched | kRunning},
+    {"setInstructionBreakpoints", &Server::set_instruction_breakpoints, kLaunched | kRunning},
     {"setExceptionBreakpoints", &Server::set_exception_breakpoints, kAlways},
     {"threads", &Server::threads, kAlways},
     {"pause", &Server::pause, kRunning | kLaunched},
