@@ -10,9 +10,8 @@
 
 namespace dap {
 
-// The exit status of a session that ended before the firmware's result, or
-// whose stream of requests could not be followed.
-inline constexpr int kExitNoOutcome = 6;
+// The exit status of a session whose stream of requests could not be
+// followed before an image was launched (after, the board's end tells it).
 inline constexpr int kExitBadStream = 2;
 
 // Serves the protocol until the client disconnects or its input ends;
