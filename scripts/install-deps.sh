@@ -17,9 +17,10 @@ declare -A purposes=(
     # The suite: GoogleTest, the test firmware (SDCC) and the simulated 8051
     # (s51), the HEX fuzzer (clang's libFuzzer), the manual pages through
     # groff, the bash completion, the desktop entry and the metainfo, the
-    # licence check, and gdb as the debugger's oracle.
+    # licence check, gdb as the debugger's oracle, the DAP server's messages
+    # against the protocol's schema.
     [test]="libgtest-dev libgmock-dev sdcc sdcc-ucsim clang libclang-rt-dev groff-base
-            bash-completion desktop-file-utils appstream python3 gdb"
+            bash-completion desktop-file-utils appstream python3 gdb python3-jsonschema"
     # ./bench.sh: Google Benchmark, and the firmware its runs time.
     [bench]="libbenchmark-dev sdcc sdcc-ucsim"
     # scripts/screenshots.sh: a private X server, xdpyinfo, xdotool and

@@ -23,7 +23,8 @@ LICENSE_TAG = "SPDX-" "License-Identifier: "
 
 # No place for a comment, or no comment syntax at all.
 WITHOUT_HEADER = ["LICENSES/*", "*.png", "ihex/fuzz/corpus/*", "debian/changelog",
-                  "debian/copyright", "debian/source/format", ".reuse/dep5"]
+                  "debian/copyright", "debian/source/format", ".reuse/dep5",
+                  "cli/tests/dap/debugAdapterProtocol.json"]
 
 
 def comment(path):

@@ -36,6 +36,7 @@ public:
     ~DebugBoard();
 
     debugger::Engine& engine() { return *engine_; }
+    debugger::Target& target() { return *target_; }
     const debugger::Program& program() const { return *program_; }
     UartEcho& uart() { return *echo_; }
     // The UART output that came since the last look, also for the terminal.

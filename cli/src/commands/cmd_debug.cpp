@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "command.h"
@@ -58,6 +59,55 @@ private:
     struct sigaction before_ {};
 };
 
+// The protocol server's view of the simulated board: a DebugBoard set up
+// as the console's session sets it up, its texts kept for the editor.
+class DapBoard : public dap::Board {
+public:
+    DapBoard(std::unique_ptr<DebugBoard> board, Context& ctx)
+        : board_(std::move(board)), ctx_(ctx) {}
+    debugger::Engine& engine() override { return board_->engine(); }
+    debugger::Target& target() override { return board_->target(); }
+    std::string new_uart_text() override { return board_->new_uart_text(); }
+    int finish(bool early) override { return board_->finish(ctx_, early); }
+
+private:
+    std::unique_ptr<DebugBoard> board_;
+    Context& ctx_;
+};
+
+class DapHost : public dap::Host {
+public:
+    DapHost(const Options& options, std::ostream& err) : options_(options), err_(err) {}
+    std::unique_ptr<dap::Board> launch(const dap::Launch& launch, std::string& error,
+                                       int& code) override {
+        const DebugSetup setup{launch.program, launch.source_dirs, launch.cycles, launch.uart_in};
+        code = kExitOk;
+        auto board = DebugBoard::start(ctx_, setup, error, code);
+        if (!board) {
+            return nullptr;
+        }
+        return std::make_unique<DapBoard>(std::move(board), ctx_);
+    }
+    std::string take_console() override { return take(console_); }
+    std::string take_errors() override { return take(errors_); }
+    void complain(const std::string& message) override {
+        err_ << kProgramName << ": " << message << '\n';
+    }
+
+private:
+    static std::string take(std::ostringstream& stream) {
+        std::string text = stream.str();
+        stream.str({});
+        return text;
+    }
+
+    Options options_;
+    std::ostringstream console_;
+    std::ostringstream errors_;
+    Context ctx_{options_, console_, errors_};
+    std::ostream& err_;
+};
+
 }  // namespace
 
 int run_debug(Context& ctx) {
@@ -72,7 +122,8 @@ int run_debug(Context& ctx) {
                 "--dap takes the image from the editor's launch request, and no --batch",
                 kExitUsage);
         }
-        return run_dap_server(ctx, STDIN_FILENO, STDOUT_FILENO);
+        DapHost host(options, ctx.err);
+        return dap::serve(host, STDIN_FILENO, STDOUT_FILENO);
     }
     if (options.args.size() != 1) {
         return ctx.fail(

@@ -77,6 +77,12 @@ public:
     // (or until it is hit once, when temporary); or what is wrong.
     std::variant<Breakpoint, std::string> add_breakpoint(const std::string& place, bool temporary);
     bool delete_breakpoint(int number);
+    // Many at once, as an editor sends a file's breakpoints together; the
+    // target is told only when the 8051 runs next, so a list that is
+    // replaced before then costs no exchange with it.
+    std::vector<std::variant<Breakpoint, std::string>> add_breakpoints(
+        const std::vector<std::string>& places);
+    void delete_breakpoints(const std::vector<int>& numbers);
     // A watchpoint on what `expression` names in `frame`; or what is wrong.
     std::variant<Breakpoint, std::string> add_watchpoint(const std::string& expression,
                                                          Breakpoint::Kind kind, const Frame& frame);
@@ -86,10 +92,11 @@ public:
     void update_breakpoints();
     const std::vector<Breakpoint>& breakpoints() const { return breakpoints_; }
 
-    Stop go(const Watch& watch);      // runs on until a breakpoint or the end
-    Stop next(const Watch& watch);    // to the next line of this function, over calls
-    Stop step(const Watch& watch);    // to the next line, into calls
-    Stop finish(const Watch& watch);  // until this function returns
+    Stop go(const Watch& watch);                // runs on until a breakpoint or the end
+    Stop next(const Watch& watch);              // to the next line of this function, over calls
+    Stop step(const Watch& watch);              // to the next line, into calls
+    Stop finish(const Watch& watch);            // until this function returns
+    Stop step_instruction(const Watch& watch);  // one machine instruction
     // Until one of `places` or the return from this function, as gdb's advance.
     Stop run_to(std::vector<unsigned> places, const Watch& watch);
     // After the target was reset: paused at its start, with the breakpoints

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "debug_engine.h"
 
+#include "next_instruction.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -68,6 +70,37 @@ bool Engine::delete_breakpoint(int number) {
         sync_breakpoints();
     }
     return true;
+}
+
+std::vector<std::variant<Breakpoint, std::string>> Engine::add_breakpoints(
+    const std::vector<std::string>& places) {
+    std::vector<std::variant<Breakpoint, std::string>> added;
+    const std::string file = current_file();
+    for (const std::string& place : places) {
+        const Resolved resolved = program_.resolve(place, file);
+        if (!resolved.error.empty()) {
+            added.emplace_back(resolved.error);
+            continue;
+        }
+        Breakpoint breakpoint;
+        breakpoint.number = next_number_++;
+        breakpoint.address = resolved.address;
+        breakpoint.location = resolved.location;
+        breakpoints_.push_back(breakpoint);
+        added.emplace_back(breakpoint);
+    }
+    return added;  // the target gets them when the 8051 runs next
+}
+
+void Engine::delete_breakpoints(const std::vector<int>& numbers) {
+    if (numbers.empty()) {
+        return;
+    }
+    std::vector<int> sorted = numbers;
+    std::ranges::sort(sorted);
+    std::erase_if(breakpoints_, [&sorted](const Breakpoint& b) {
+        return std::ranges::binary_search(sorted, b.number);
+    });
 }
 
 // The target holds one breakpoint per address that any of ours names.
@@ -191,6 +224,10 @@ Stop Engine::run(std::vector<unsigned> once, const Watch& watch) {
 
 Stop Engine::go(const Watch& watch) {
     return run({}, watch);
+}
+
+Stop Engine::step_instruction(const Watch& watch) {
+    return run(next_addresses(program_.code(), stop_.pc, target_), watch);
 }
 
 std::vector<unsigned> Engine::other_lines(const cdb::Function& function, unsigned line) const {
