@@ -21,7 +21,7 @@ std::optional<StopLine> find_stop(std::string_view text) {
         return std::nullopt;
     }
     static const std::regex stop_line(R"(^Stop at 0x([0-9a-fA-F]+): \((\d+)\) ([^\r\n]*))");
-    static const std::regex event_line(R"(Event `\w+' at (\w+)\[)");
+    static const std::regex event_line(R"(Event `\w+' at (\w+)\[(?:0x([0-9a-fA-F]+))?)");
     const std::string rest(text.substr(at, text.find('\0', at) - at));
     std::smatch found;
     if (!std::regex_search(rest, found, stop_line)) {
@@ -34,8 +34,26 @@ std::optional<StopLine> find_stop(std::string_view text) {
     stop.begin = at;
     if (std::smatch event; std::regex_search(rest, event, event_line)) {
         stop.event_space = event[1].str();
+        if (event[2].matched) {
+            stop.event_address = static_cast<unsigned>(std::stoul(event[2].str(), nullptr, 16));
+        }
     }
     return stop;
+}
+
+std::optional<std::uint8_t> transmitted_byte(std::string_view text) {
+    static constexpr std::string_view kTransmitter = "\nTransmitter ";
+    const std::size_t at = text.rfind(kTransmitter);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    static const std::regex buffer(R"(^Transmitter [^\r\n]* buf=0x([0-9a-fA-F]{2}))");
+    const std::string line(text.substr(at + 1, text.find('\n', at + 1) - at - 1));
+    std::smatch found;
+    if (!std::regex_search(line, found, buffer)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(std::stoul(found[1].str(), nullptr, 16));
 }
 
 std::optional<std::uint64_t> clocks_in(std::string_view text) {
