@@ -199,11 +199,11 @@ INSTANTIATE_TEST_SUITE_P(
         return text;
     }));
 
-// Two threads that spin for the time they live (at most 60 s): a loaded machine.
+// Threads that spin for the time they live (at most 60 s): a loaded machine.
 class Load {
 public:
-    Load() {
-        for (int i = 0; i < 2; ++i) {
+    explicit Load(unsigned threads = 2) {
+        for (unsigned i = 0; i < threads; ++i) {
             threads_.emplace_back([this] {
                 const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
                 volatile unsigned long spin = 0;
@@ -260,23 +260,9 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
     ProcessResult loaded;
     std::string loaded_until;
     {
-        std::atomic<bool> stop{false};
-        std::vector<std::thread> busy;
-        for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
-            busy.emplace_back([&stop] {
-                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-                volatile unsigned long spin = 0;
-                while (!stop && std::chrono::steady_clock::now() < until) {
-                    spin = spin + 1;
-                }
-            });
-        }
+        const Load load(std::max(2u, std::thread::hardware_concurrency()));
         loaded = budget_run("loaded.bin");
         loaded_until = until_run();
-        stop = true;
-        for (auto& thread : busy) {
-            thread.join();
-        }
     }
     ASSERT_EQ(idle.exit_code, 6) << describe(idle);
     ASSERT_EQ(loaded.exit_code, 6) << describe(loaded);
