@@ -41,7 +41,7 @@ check() {
 q=quillon-cli
 case "$1" in
 port)
-    check no_driver 4 "the kernel's driver for it is not loaded (run 'sudo modprobe parport_pc ppdev'" \
+    check no_driver 4 "the kernel's driver for it is not loaded (run 'sudo modprobe -a parport_pc ppdev'" \
         -- $q probe
     insmod $M/parport.ko
     insmod $M/parport_pc.ko
@@ -190,7 +190,7 @@ noport)
     check locked_down_integrity 4 "the kernel is locked down (integrity), which refuses port I/O" \
         --not "Secure Boot" --not "needs root" -- $q probe
     export DLPORTIO_BACKEND=ppdev
-    check no_port_no_driver 4 "load the drivers with 'sudo modprobe parport_pc ppdev'" -- $q probe
+    check no_port_no_driver 4 "load the drivers with 'sudo modprobe -a parport_pc ppdev'" -- $q probe
     insmod $M/parport.ko
     insmod $M/parport_pc.ko
     insmod $M/ppdev.ko

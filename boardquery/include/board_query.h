@@ -33,6 +33,9 @@ std::string access_name(std::uint16_t base);
 // quiet: the layer prints nothing on standard error; the program tells.
 void set_quiet(bool quiet);
 bool quiet();
+// The program's standard output ends inside a line: the layer's next line
+// on standard error starts a new one.
+void set_line_open(bool open);
 
 // Writes out the trace of port accesses (DLPORTIO_TRACE) as far as it went,
 // for a program that a signal ends now; safe in a signal handler.

@@ -39,7 +39,8 @@ struct RunState {
     std::uint64_t cycles = 0;  // machine cycles the run took, once it stopped or paused
     unsigned pc = 0;           // where it stopped or paused
     double wall_seconds = 0;
-    std::string text;  // for SIMBOARD_FAILED: what happened
+    std::string text;   // for SIMBOARD_FAILED: what happened
+    int uart_text = 0;  // for SIMBOARD_UART_TEXT: SIMBOARD_UNTIL_TEXT or SIMBOARD_FAIL_TEXT
 };
 
 // The 8051's memory spaces, as simboard.h numbers them.
@@ -79,8 +80,10 @@ public:
 
     // For the runs from now on: stop after `cycles` machine cycles (0: no
     // limit), feed the file `uart_input` to the UART (empty: none), and with
-    // `debug` pause at the start and at breakpoints.
-    void plan(std::uint64_t cycles, const std::string& uart_input, bool debug = false);
+    // `debug` pause at the start and at breakpoints; a run (not debugged)
+    // ends at the write to SBUF that completes `until_uart` or `fail_uart`.
+    void plan(std::uint64_t cycles, const std::string& uart_input, bool debug = false,
+              const std::string& until_uart = {}, const std::string& fail_uart = {});
     // The current or last run.
     RunState state();
     // Returns when the 8051 sends UART output, stops or pauses, or after `most`.

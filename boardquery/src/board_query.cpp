@@ -34,6 +34,10 @@ void set_quiet(bool quiet) {
     dlportio_quiet(quiet ? 1 : 0);
 }
 
+void set_line_open(bool open) {
+    dlportio_line_open(open ? 1 : 0);
+}
+
 bool quiet() {
     return g_quiet;
 }

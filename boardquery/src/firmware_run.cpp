@@ -105,10 +105,11 @@ SimulatedCpu::SimulatedCpu(std::uint16_t base)
 
 SimulatedCpu::~SimulatedCpu() = default;
 
-void SimulatedCpu::plan(std::uint64_t cycles, const std::string& uart_input, bool debug) {
+void SimulatedCpu::plan(std::uint64_t cycles, const std::string& uart_input, bool debug,
+                        const std::string& until_uart, const std::string& fail_uart) {
     if (valid()) {
         const simboard_run_plan plan{cycles, uart_input.empty() ? nullptr : uart_input.c_str(),
-                                     debug ? 1 : 0};
+                                     debug ? 1 : 0, until_uart.c_str(), fail_uart.c_str()};
         functions_->plan(board_, &plan);
     }
 }
@@ -127,6 +128,7 @@ RunState SimulatedCpu::state() {
     state.pc = run.pc;
     state.wall_seconds = run.wall_seconds;
     state.text = run.text != nullptr ? run.text : "";
+    state.uart_text = run.uart_text;
     return state;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -178,7 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                 QUILLON_CYCLES_IHX,
                 5,
                 "UART output has '00000200'\n"},
-        Outcome{{"--until-uart", "00000200", "--for", "30"}, QUILLON_CYCLES_IHX, 0, "00000200\r\n"},
+        Outcome{{"--until-uart", "00000200", "--for", "30"},
+                QUILLON_CYCLES_IHX,
+                0,
+                "00000200\nports: "},
         Outcome{{"--until-uart", "never printed", "--cycles", "100000"},
                 QUILLON_CYCLES_IHX,
                 6,
@@ -195,6 +199,38 @@ INSTANTIATE_TEST_SUITE_P(
         return text;
     }));
 
+// Threads that spin for the time they live (at most 60 s): a loaded machine.
+class Load {
+public:
+    explicit Load(unsigned threads = 2) {
+        for (unsigned i = 0; i < threads; ++i) {
+            threads_.emplace_back([this] {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+                volatile unsigned long spin = 0;
+                while (!stop_ && std::chrono::steady_clock::now() < until) {
+                    spin = spin + 1;
+                }
+            });
+        }
+    }
+    ~Load() {
+        stop_ = true;
+        for (auto& thread : threads_) {
+            thread.join();
+        }
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
+
+// "8051: N cycles", or "" without it.
+std::string cycles_line(const std::string& out) {
+    const auto from = out.find("8051: ");
+    return from == std::string::npos ? "" : out.substr(from, out.find(',', from) - from);
+}
+
 // The same firmware and budget give the same RAM and UART output, however
 // loaded the machine is.
 TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
@@ -206,10 +242,8 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
                             scratch.path(out_file).string()},
                            {"DLPORTIO_SIM_MCU=s51"});
     };
-    // --until-uart stops once the program has seen the text: the simulator
-    // hears of it at its next look at its console, which it takes only every
-    // million instructions while it runs, so how many cycles on depends on the
-    // load. What the firmware printed up to the text does not.
+    // --until-uart stops at the write of the text's last byte: at the same
+    // cycle, with the same output, however loaded the machine is.
     const auto until_run = [this] {
         const ProcessResult r =
             scratch.run({"run", QUILLON_CYCLES_IHX, "--until-uart", "00000400", "--for", "60"},
@@ -218,7 +252,7 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
         const auto to = r.out.find("00000400");
         return r.exit_code == 0 && from < to && to != std::string::npos &&
                        contains(r.out, "UART output has '00000400'\n")
-                   ? r.out.substr(from + 3, to + 8 - (from + 3))
+                   ? r.out.substr(from + 3, to + 8 - (from + 3)) + "; " + cycles_line(r.out)
                    : describe(r);
     };
     const ProcessResult idle = budget_run("idle.bin");
@@ -226,23 +260,9 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
     ProcessResult loaded;
     std::string loaded_until;
     {
-        std::atomic<bool> stop{false};
-        std::vector<std::thread> busy;
-        for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
-            busy.emplace_back([&stop] {
-                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-                volatile unsigned long spin = 0;
-                while (!stop && std::chrono::steady_clock::now() < until) {
-                    spin = spin + 1;
-                }
-            });
-        }
+        const Load load(std::max(2u, std::thread::hardware_concurrency()));
         loaded = budget_run("loaded.bin");
         loaded_until = until_run();
-        stop = true;
-        for (auto& thread : busy) {
-            thread.join();
-        }
     }
     ASSERT_EQ(idle.exit_code, 6) << describe(idle);
     ASSERT_EQ(loaded.exit_code, 6) << describe(loaded);
@@ -255,8 +275,101 @@ TEST_F(CliRun, SameBudgetSameRamAndUartOnALoadedMachine) {
     EXPECT_GT(uart_of(idle.out).size(), 100u);
     EXPECT_TRUE(scratch.read("loaded.bin") == scratch.read("idle.bin"));
     EXPECT_EQ(loaded_until, idle_until);
-    EXPECT_EQ(idle_until, "00000100\r\n00000200\r\n00000300\r\n00000400");
+    EXPECT_TRUE(idle_until.starts_with("00000100\r\n00000200\r\n00000300\r\n00000400; 8051: "))
+        << idle_until;
 }
+
+#if defined(QUILLON_TEXT_PASS_IHX)
+// A run ended by a text stops at the instruction that writes the text's last
+// byte to SBUF: the RAM, the ports and the cycles read back are those of that
+// moment, idle or loaded, and what the firmware would do after it (here its
+// own verdict) does not happen.
+struct TextStop {
+    const char* image;
+    std::vector<std::string> args;
+    int exit_code;
+    const char* says;
+};
+
+class CliRunTextStop : public CliRun, public testing::WithParamInterface<TextStop> {};
+
+TEST_P(CliRunTextStop, RamPortsAndVerdictAreThoseOfTheStop) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    const auto run = [this](const std::string& out_file) {
+        std::vector<std::string> args{"run", GetParam().image};
+        args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+        args.insert(args.end(),
+                    {"--for", "30", "--read", "0x1200", scratch.path(out_file).string()});
+        return scratch.run(args, {"DLPORTIO_SIM_MCU=s51"});
+    };
+    const ProcessResult idle = run("idle.bin");
+    ProcessResult loaded;
+    {
+        const Load load;
+        loaded = run("loaded.bin");
+    }
+    for (const ProcessResult* r : std::array<const ProcessResult*, 2>{&idle, &loaded}) {
+        EXPECT_EQ(r->exit_code, GetParam().exit_code) << describe(*r);
+        EXPECT_TRUE(contains(r->out, GetParam().says)) << describe(*r);
+        EXPECT_TRUE(contains(r->out, "ports: P0=0xFF P1=0x42 P2=0xFF P3=0xFF\n")) << describe(*r);
+    }
+    const auto after = scratch.read("idle.bin");
+    ASSERT_EQ(after.size(), 0x1200u);
+    for (std::size_t i = 0; i < 256; ++i) {
+        ASSERT_EQ(after[0x1100 + i], i ^ 0xA5) << "at 0x" << std::hex << 0x1100 + i;
+    }
+    EXPECT_TRUE(scratch.read("loaded.bin") == after);
+    EXPECT_NE(cycles_line(idle.out), "") << describe(idle);
+    EXPECT_EQ(cycles_line(loaded.out), cycles_line(idle.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Firmware, CliRunTextStop,
+    testing::Values(
+        TextStop{QUILLON_TEXT_PASS_IHX, {"--until-uart", "DONE"}, 0, "):\nhello DONE\nread 4608 "},
+        // The text comes first: the firmware's exit(3) after it never runs.
+        TextStop{QUILLON_TEXT_FAIL_IHX, {"--until-uart", "DONE"}, 0, "UART output has 'DONE'"},
+        TextStop{QUILLON_TEXT_PASS_IHX, {"--fail-uart", "DONE"}, 5, "UART output has 'DONE'\n"},
+        TextStop{QUILLON_TEXT_FAIL_IHX,
+                 {"--until-uart", "hello", "--fail-uart", "DONE"},
+                 0,
+                 "):\nhello\nread 4608 "},
+        // Both texts end with the same byte: the failure counts.
+        TextStop{QUILLON_TEXT_PASS_IHX,
+                 {"--until-uart", "DONE", "--fail-uart", "ONE"},
+                 5,
+                 "UART output has 'ONE'\n"},
+        TextStop{QUILLON_TEXT_FAIL_IHX, {"--cycles", "100000"}, 5, "firmware result 3\n"}),
+    quillon_test::numbered_from([](const TextStop& stop) {
+        return quillon_test::joined(stop.args);
+    }));
+
+// A file fed to the UART waits for the firmware to read each byte: a reader
+// slower than the line loses none.
+TEST_F(CliRun, UartInputWaitsForASlowReader) {
+    if (!s51_installed()) {
+        GTEST_SKIP() << "s51 (sdcc-ucsim) is not installed";
+    }
+    std::string input;
+    for (int i = 0; i < 199; ++i) {
+        input += static_cast<char>('0' + i % 64);
+    }
+    input += '.';
+    scratch.write_text("in.txt", input);
+    const ProcessResult r = scratch.run(
+        {"-q", "run", QUILLON_SLOW_ECHO_IHX, "--uart-in", scratch.path("in.txt").string(),
+         "--cycles", "5000000", "--read", "0x1100", scratch.path("out.bin").string()},
+        {"DLPORTIO_SIM_MCU=s51"});
+    ASSERT_EQ(r.exit_code, 0) << describe(r);
+    EXPECT_TRUE(contains(r.out, input + "\nports: ")) << describe(r);
+    const auto after = scratch.read("out.bin");
+    ASSERT_EQ(after.size(), 0x1100u);
+    EXPECT_EQ(after[0x10FF], 200) << "bytes the firmware received";
+    EXPECT_EQ(std::string(after.begin() + 0x1000, after.begin() + 0x1000 + 200), input);
+}
+#endif
 
 // Runs started together, each on a board of its own (its RAM file), see only
 // their own UART text and port latches, and end with their own verdicts.
@@ -280,11 +393,11 @@ TEST_F(CliRun, RunsSideBySideKeepToTheirOwnBoards) {
                    "alpha"},
                   {{QUILLON_FIRMWARE_A_IHX, "--until-uart", "A"},
                    0,
-                   "A\r\nports: P0=0xFF P1=0x55",
+                   "A\nports: P0=0xFF P1=0x55",
                    "firmware B"},
                   {{QUILLON_FIRMWARE_B_IHX, "--fail-uart", "B"},
                    5,
-                   "B\r\nports: P0=0xFF P1=0xAA",
+                   "B\nports: P0=0xFF P1=0xAA",
                    "firmware A"}};
     std::vector<ProcessResult> results(std::size(boards));
     std::vector<std::thread> runs;

@@ -74,6 +74,11 @@ DLPORTIO_API int dlportio_read_data(unsigned long Port, unsigned char* value);
  * themselves, e.g. with dlportio_setup's text). */
 DLPORTIO_API void dlportio_quiet(int on);
 
+/* on != 0: the program's standard output ends inside a line (a firmware's
+ * UART text, say): the layer's next line starts with a line end, so it never
+ * lands inside that text. */
+DLPORTIO_API void dlportio_line_open(int on);
+
 /* Writes out what the trace (DLPORTIO_TRACE) has gathered, with the run of
  * reads in progress as far as it went. The layer writes its trace by itself
  * when the process exits or the layer shuts down; a program that ends on a

@@ -10,6 +10,8 @@ namespace dlportio {
 
 // Writes "dlportio: <text>" and a newline to standard error, unless quiet.
 void tell(const std::string& text);
+// Standard output ends inside a line: the next line told starts a new one.
+void set_line_open(bool open);
 
 void set_quiet(bool on);
 

@@ -88,7 +88,7 @@ std::string no_port_advice(const SystemPaths& paths) {
                "port enabled in the firmware setup? a PCI card needs its own driver, e.g. "
                "parport_serial)";
     }
-    return "load the drivers with 'sudo modprobe parport_pc ppdev'";
+    return "load the drivers with 'sudo modprobe -a parport_pc ppdev'";
 }
 
 std::vector<KnownPort> known_ports(const SystemPaths& paths) {

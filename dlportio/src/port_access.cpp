@@ -235,6 +235,10 @@ extern "C" void dlportio_quiet(int on) {
     dlportio::set_quiet(on != 0);
 }
 
+extern "C" void dlportio_line_open(int on) {
+    dlportio::set_line_open(on != 0);
+}
+
 extern "C" void dlportio_trace_flush(void) {
     dlportio::flush_trace_for_exit();
 }

@@ -149,7 +149,7 @@ Selector::Decision Selector::real_port(unsigned long address, const BackendRow* 
     if (has_parallel_port(settings_.paths)) {
         return {nullptr, "",
                 "the machine has a parallel port but the kernel's driver for it is not loaded "
-                "(run 'sudo modprobe parport_pc ppdev', then start again)"};
+                "(run 'sudo modprobe -a parport_pc ppdev', then start again)"};
     }
     if (const auto adapter = usb_printer_adapter(settings_.paths)) {
         return {nullptr, "",

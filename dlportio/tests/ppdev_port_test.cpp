@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                  ENOENT,
                  "/dev/parport0",
                  {},
-                 " (load the drivers with 'sudo modprobe parport_pc ppdev')"},
+                 " (load the drivers with 'sudo modprobe -a parport_pc ppdev')"},
         OpenCase{"port_but_no_ppdev",
                  ENOENT,
                  "/dev/parport0",

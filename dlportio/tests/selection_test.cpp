@@ -101,7 +101,7 @@ TEST_F(SelectionTest, AutoWithAPortButNoDriverTellsToLoadIt) {
     scratch_.put("pnp/00:07/id", "PNP0400\n");
     Selector selector(settings("auto"), device_);
     const auto choice = selector.choose(0x378);
-    EXPECT_NE(choice.name.find("modprobe parport_pc ppdev"), std::string::npos) << choice.name;
+    EXPECT_NE(choice.name.find("modprobe -a parport_pc ppdev"), std::string::npos) << choice.name;
     EXPECT_TRUE(reads_as_no_board(*choice.backend));
 }
 

@@ -62,6 +62,10 @@ struct simboard_run_plan {
     unsigned long long cycles; /* stop after this many machine cycles; 0: no limit */
     const char* uart_input;    /* file fed to the UART's receive side; NULL or "": none */
     int debug;                 /* 1: the 8051 pauses at its start and at breakpoints */
+    /* Texts that end the run at the instruction that writes their last byte
+     * to SBUF: the one awaited and the one that fails it. NULL or "": none. */
+    const char* until_uart;
+    const char* fail_uart;
 };
 
 /* For the runs that start from now on. */
@@ -74,8 +78,12 @@ enum simboard_end {
     SIMBOARD_EXITED = 1,    /* the firmware called vandrel_sim_exit() */
     SIMBOARD_BUDGET = 2,    /* the cycle budget ran out */
     SIMBOARD_HELD = 3,      /* the reset line rose */
-    SIMBOARD_FAILED = 4     /* it did not start, or stopped for another reason */
+    SIMBOARD_FAILED = 4,    /* it did not start, or stopped for another reason */
+    SIMBOARD_UART_TEXT = 5  /* the firmware sent one of the plan's UART texts */
 };
+
+/* Which of the plan's texts a SIMBOARD_UART_TEXT run sent. */
+enum simboard_uart_text { SIMBOARD_UNTIL_TEXT = 1, SIMBOARD_FAIL_TEXT = 2 };
 
 struct simboard_run {
     int running;               /* 1 while the 8051 runs */
@@ -86,6 +94,7 @@ struct simboard_run {
     unsigned pc;               /* where it stopped or paused */
     double wall_seconds;       /* wall time from its start to its stop */
     const char* text;          /* for SIMBOARD_FAILED, what happened; valid until the next call */
+    int uart_text;             /* for SIMBOARD_UART_TEXT: enum simboard_uart_text */
 };
 
 /* Returns once the running 8051 has printed on its UART (the text is then in

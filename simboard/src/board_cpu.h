@@ -24,6 +24,8 @@ struct RunPlan {
     std::uint64_t cycles = 0;  // machine cycles after which the microcontroller stops; 0: no limit
     std::string uart_input;    // file whose bytes reach the UART's receive side; empty: none
     bool debug = false;        // pause at the start and at breakpoints
+    std::string until_uart = {};  // ends the run as the firmware sends it; empty: none
+    std::string fail_uart = {};   // ends and fails the run as the firmware sends it; empty: none
 };
 
 struct RunReport {
@@ -35,6 +37,7 @@ struct RunReport {
     unsigned pc = 0;                        // where it stopped or paused
     double wall_seconds = 0;                // from the start to the stop
     std::string text;                       // for SIMBOARD_FAILED: what went wrong
+    int uart_text = 0;                      // for SIMBOARD_UART_TEXT: enum simboard_uart_text
 };
 
 class BoardCpu {

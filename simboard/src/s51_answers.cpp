@@ -43,6 +43,21 @@ std::optional<StopLine> find_stop(std::string_view text) {
     return stop;
 }
 
+std::optional<std::uint8_t> transmitted_byte(std::string_view text) {
+    static constexpr std::string_view kTransmitter = "\nTransmitter ";
+    const std::size_t at = text.rfind(kTransmitter);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    static const std::regex buffer(R"(^Transmitter [^\r\n]* buf=0x([0-9a-fA-F]{2}))");
+    const std::string line(text.substr(at + 1, text.find('\n', at + 1) - at - 1));
+    std::smatch found;
+    if (!std::regex_search(line, found, buffer)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(std::stoul(found[1].str(), nullptr, 16));
+}
+
 std::optional<std::uint64_t> clocks_in(std::string_view text) {
     static const std::regex clocks(R"(since last reset= [0-9.]+ sec \((\d+) clks\))");
     const std::string copy(text);

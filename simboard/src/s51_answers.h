@@ -44,6 +44,10 @@ std::vector<std::string_view> dumps_in(std::string_view text);
 // A dump stored at its addresses into `image`; true when it held `size` bytes.
 bool store_dump(std::string_view dump, std::size_t size, std::span<std::uint8_t> image);
 
+// The byte the UART's transmitter took last, as "info hw uart" prints it
+// ("Transmitter TB8=0 irq=0 buf=0x41"), at the last such answer in the text.
+std::optional<std::uint8_t> transmitted_byte(std::string_view text);
+
 // "Breakpoint 7 at 0x00008a: ...": the numbers of the breakpoints the text
 // tells were set, in order.
 std::vector<int> breakpoints_set(std::string_view text);

@@ -81,7 +81,8 @@ std::string after_stop_script(const RamLayout& layout) {
 }
 
 std::vector<std::string> run_setup(const RamLayout& layout, const std::string& image,
-                                   const std::string& after_stop, const std::string& events) {
+                                   const std::string& after_stop, const std::string& events,
+                                   bool watch_sent) {
     std::vector<std::string> lines{std::string(kMapDataOntoCode)};
     // The simulator's memory starts as 0xFF.
     if (layout.fill != 0xFF) {
@@ -94,6 +95,11 @@ std::vector<std::string> run_setup(const RamLayout& layout, const std::string& i
     // own interface off, that write is a breakpoint like any other.
     lines.push_back("break sfr w " + hex(VANDREL_SIM_COMMAND_SFR));
     lines.push_back("commands " + exec_command(after_stop));
+    if (watch_sent) {
+        // SBUF reads back what was received: the transmitter tells what was sent.
+        lines.push_back("break sfr w " + hex(kSbuf));
+        lines.emplace_back("commands info hw uart");
+    }
     if (!events.empty()) {
         // The replayed event sets the variable; its write is the budget's end.
         lines.insert(lines.end(), {"var quillon_budget", "set hw vcd[0] input \"" + events + "\"",

@@ -21,6 +21,12 @@ inline constexpr std::string_view kMapDataOntoCode =
 // Every cycle, not now and then: bytes then arrive at the baud rate the
 // firmware set, in simulated time.
 inline constexpr std::string_view kUartInputEveryCycle = "expression uart0_check_often=1";
+// The receiver takes the next byte of the input only once the firmware has
+// read the last one from SBUF: a file's bytes wait for a slow reader instead
+// of overrunning it.
+inline constexpr std::string_view kUartInputPaced = "expression uart0_flowctrl=1";
+// The UART's transmit register: a write is the firmware sending a byte.
+inline constexpr unsigned kSbuf = 0x99;
 
 // The answer that closes the questions of a stop.
 inline constexpr std::string_view kStopAnswered = "7340031";
@@ -41,8 +47,10 @@ std::string budget_events(std::uint64_t cycles);
 // counts them), the breakpoints that end it (the firmware's exit, the budget
 // when `events` names its file) with the questions of `after_stop` (a file)
 // attached, so the simulator answers as it stops and never idles first.
+// With `watch_sent`, every write to SBUF stops it too, telling the byte.
 std::vector<std::string> run_setup(const RamLayout& layout, const std::string& image,
-                                   const std::string& after_stop, const std::string& events);
+                                   const std::string& after_stop, const std::string& events,
+                                   bool watch_sent = false);
 
 // The questions of a stop, for their file: the clocks, the special function
 // registers, the holes of the fill, the kept ranges, then kStopAnswered.

@@ -78,6 +78,16 @@ void write_ports_file(const std::string& path, const PortLatches& latches) {
     }
 }
 
+void append_to_log(const std::string& path, std::uint8_t byte) {
+    if (path.empty()) {
+        return;
+    }
+    const quillon::posix::Fd log(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    if (!log.valid() || ::write(log.get(), &byte, 1) != 1) {
+        complain("cannot write the UART log " + path + ": " + std::strerror(errno));
+    }
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -117,7 +127,16 @@ std::optional<std::tuple<int, unsigned, char>> watch_of(const S51Session& sessio
 // The stops whose breakpoint brings the questions with it.
 bool ends_with_questions(const StopLine& stop) {
     return stop.code == kEventBreak &&
-           (stop.event_space == "sfr" || stop.event_space == "variables");
+           ((stop.event_space == "sfr" && stop.event_address != kSbuf) ||
+            stop.event_space == "variables");
+}
+
+bool sent_byte(const StopLine& stop) {
+    return stop.code == kEventBreak && stop.event_space == "sfr" && stop.event_address == kSbuf;
+}
+
+bool ends_with(const std::string& sent, const std::string& text) {
+    return !text.empty() && sent.ends_with(text);
 }
 
 // The answer without what loading the image and looking at its holes print.
@@ -195,6 +214,8 @@ void S51Cpu::run(BoardRam ram) {
         pty_->feed(-1);
     }
     report_ = RunReport{};
+    sent_.clear();
+    unsent_.reset();
     try {
         auto session = std::make_unique<S51Session>();
         if (start(*session, ram)) {
@@ -277,7 +298,8 @@ bool S51Cpu::write_run_files(S51Session& session, std::span<const std::uint8_t, 
         }
         events = budget.string();
     }
-    setup = run_setup(session.layout, image.string(), session.after_stop, events);
+    const bool watch_sent = !plan_.debug && (!plan_.until_uart.empty() || !plan_.fail_uart.empty());
+    setup = run_setup(session.layout, image.string(), session.after_stop, events, watch_sent);
     return true;
 }
 
@@ -302,6 +324,7 @@ bool S51Cpu::open_uart(UartEnds& uart, std::vector<std::string>& setup) {
             return false;
         }
         setup.emplace_back(kUartInputEveryCycle);
+        setup.emplace_back(kUartInputPaced);
         return true;
     }
     if (settings_.uart_link.empty()) {
@@ -446,6 +469,9 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
         }
         return true;
     }
+    if (sent_byte(*stop)) {
+        return note_sent(session, before);
+    }
     session.stopped = true;
     report_.wall_seconds = seconds_since(session.started);
     const std::string_view after = std::string_view(text).substr(stop->begin);
@@ -462,6 +488,40 @@ bool S51Cpu::note_stop(S51Session& session, const std::string& text) {
         std::snprintf(where, sizeof where, "%06x", stop->pc);
         report_.end = SIMBOARD_FAILED;
         report_.text = std::string("the 8051 stopped at 0x") + where + ": " + stop->reason;
+    }
+    return true;
+}
+
+bool S51Cpu::note_sent(S51Session& session, std::string_view text) {
+    const auto byte = transmitted_byte(text);
+    const std::size_t longest = std::max(plan_.until_uart.size(), plan_.fail_uart.size());
+    if (byte) {
+        sent_ += static_cast<char>(*byte);
+        if (sent_.size() > longest) {
+            sent_.erase(0, sent_.size() - longest);
+        }
+    }
+    // The failure counts first should both texts end with this byte.
+    const int found = ends_with(sent_, plan_.fail_uart)    ? SIMBOARD_FAIL_TEXT
+                      : ends_with(sent_, plan_.until_uart) ? SIMBOARD_UNTIL_TEXT
+                                                           : 0;
+    if (byte && found == 0) {
+        // Not yet: on it runs, the stop unseen by anyone but us.
+        if (session.console.send(console_script({"run"}))) {
+            report_.running = true;
+            return true;
+        }
+    }
+    session.stopped = true;
+    report_.wall_seconds = seconds_since(session.started);
+    if (found != 0) {
+        report_.end = SIMBOARD_UART_TEXT;
+        report_.uart_text = found;
+        unsent_ = *byte;
+    } else {
+        report_.end = SIMBOARD_FAILED;
+        report_.text = byte ? "the simulator did not take up the run again"
+                            : "the simulator did not tell the byte the firmware sent";
     }
     return true;
 }
@@ -637,6 +697,12 @@ void S51Cpu::hold(BoardRam ram) {
         hand_back(session, ram);
         if (!trouble.empty()) {
             complain(trouble);
+            if (!plan_.debug && report_.end != SIMBOARD_FAILED) {
+                // A verdict over memory or ports not read back would stand on
+                // the image as uploaded.
+                report_.end = SIMBOARD_FAILED;
+                report_.text = trouble;
+            }
         }
     } catch (const std::exception& e) {
         session_.reset();
@@ -656,6 +722,11 @@ void S51Cpu::hand_back(S51Session& session, BoardRam ram) {
     const auto memory = session.memory;
     const auto sfr = session.sfr;
     session_.reset();  // also waits for the last of the UART output
+    if (unsent_) {
+        // The text's last byte has left SBUF for the line: the log shows it whole.
+        append_to_log(settings_.uart_log, *unsent_);
+        unsent_.reset();
+    }
     if (pty_) {
         pty_->feed(-1);  // typing reaches no 8051 until the next run
     }

@@ -89,6 +89,9 @@ private:
     // Takes note of the stop the text tells of, with what the simulator
     // printed with it; true if there was one.
     bool note_stop(S51Session& session, const std::string& text);
+    // A stop at a write to SBUF: the byte sent, and the run either taken up
+    // again or ended at one of the plan's texts. True, as for note_stop.
+    bool note_sent(S51Session& session, std::string_view text);
     // What the 8051 left, from the answers to the questions of its stop in
     // `text` (and, for what they leave out, one more exchange).
     void note_after_stop(S51Session& session, std::string_view text);
@@ -115,7 +118,9 @@ private:
     std::unique_ptr<UartPty> pty_;  // for the layer's life, so a terminal program stays connected
     std::unique_ptr<S51Session> session_;
     RunReport report_;
-    std::atomic<int> log_error_{0};  // errno of the UART log's first failed write
+    std::string sent_;  // what the firmware sent this run, as much as the longest text
+    std::optional<std::uint8_t> unsent_;  // the last byte of a text the run stopped at
+    std::atomic<int> log_error_{0};       // errno of the UART log's first failed write
 };
 
 }  // namespace sim

@@ -127,8 +127,9 @@ extern "C" int simboard_cpu(simboard* board, const char** why) {
 
 extern "C" void simboard_plan(simboard* board, const simboard_run_plan* plan) {
     if (board->cpu != nullptr && plan != nullptr) {
-        board->cpu->plan(sim::RunPlan{
-            plan->cycles, plan->uart_input != nullptr ? plan->uart_input : "", plan->debug != 0});
+        const auto text = [](const char* given) { return given != nullptr ? given : ""; };
+        board->cpu->plan(sim::RunPlan{plan->cycles, text(plan->uart_input), plan->debug != 0,
+                                      text(plan->until_uart), text(plan->fail_uart)});
     }
 }
 
@@ -150,6 +151,7 @@ extern "C" void simboard_poll(simboard* board, simboard_run* run) {
         run->pc = report.pc;
         run->wall_seconds = report.wall_seconds;
         run->text = report.text.c_str();
+        run->uart_text = report.uart_text;
     }
 }
 

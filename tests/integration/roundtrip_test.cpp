@@ -178,7 +178,7 @@ TEST_F(RoundTripTest, UnavailableDeviceIsToldOnceAndReadsAsNoBoard) {
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err,
               "dlportio: port 0x378: none: ppdev: cannot open " + device +
-                  ": No such file or directory (load the drivers with 'sudo modprobe "
+                  ": No such file or directory (load the drivers with 'sudo modprobe -a "
                   "parport_pc ppdev'); accesses behave as with no board (the data input reads "
                   "high)\n");
     EXPECT_EQ(read_bytes(file), Bytes(2, 0xFF));

@@ -121,10 +121,65 @@ TEST_P(InstalledLibrary, FirmwareSuiteRunsSideBySideUnderCtest) {
     const ShellResult ran = run_shell("env -u LD_LIBRARY_PATH ctest --test-dir " + quoted(build) +
                                       " -j8 --output-on-failure");
     EXPECT_EQ(ran.exit_code, 0) << ran.output;
-    EXPECT_NE(ran.output.find("100% tests passed, 0 tests failed out of 8"), std::string::npos)
+    EXPECT_NE(ran.output.find("100% tests passed, 0 tests failed out of 9"), std::string::npos)
         << ran.output;
     std::ifstream log(build / "vandrel-boards/echo_bravo.uart.log");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "bravo here.");
+#endif
+}
+
+// The first code block after `opening` in the README's section `heading`.
+std::string readme_block(const std::string& heading, const std::string& opening) {
+    std::ifstream in(std::string(QUILLON_SOURCE_DIR) + "/README.md");
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const auto from = text.find("\n```" + opening, text.find("\n## " + heading + "\n"));
+    const auto start = text.find('\n', from + 1) + 1;
+    return text.substr(start, text.find("\n```\n", start) - start + 1);
+}
+
+// The README's firmware quick start and debugging example as printed, run
+// against the installed tree: a user's Makefile finds vandrel_sim.h through
+// the installed vandrel.pc, and what they print is what the README shows.
+TEST_P(InstalledLibrary, ReadmeFirmwareExamplesRunAsPrinted) {
+#if !defined(QUILLON_ECHO_IHX)
+    GTEST_SKIP() << "sdcc is not installed: no test firmware";
+#else
+    if (!with_pkg_config() || run_shell("command -v s51").exit_code != 0) {
+        GTEST_SKIP() << "the examples use pkg-config, and need s51";
+    }
+    const std::string firmware = "Quick start: firmware on the simulated board";
+    const fs::path folder = *scratch_ / "readme";
+    fs::create_directories(folder);
+    std::ofstream(folder / "main.c") << readme_block(firmware, "c\n");
+    std::ofstream(folder / "Makefile") << readme_block(firmware, "make\n");
+    const std::string user = "cd " + quoted(folder.string()) +
+                             " && env -u LD_LIBRARY_PATH -u DLPORTIO_SIM_RAM -u XDG_STATE_HOME "
+                             "-u XDG_CONFIG_HOME HOME=" +
+                             quoted(folder.string()) + " PKG_CONFIG_PATH=" + pkg_config_path() +
+                             " PATH=" + quoted((prefix() / "bin").string()) + ":\"$PATH\" sh -c ";
+    const std::string shown = readme_block(firmware, "\n$ make");
+    const ShellResult made = run_shell(user + quoted(shown.substr(2, shown.find('\n') - 2)));
+    EXPECT_EQ(made.exit_code, 0) << made.output;
+    EXPECT_EQ(made.output, shown.substr(shown.find('\n') + 1));
+
+    std::string steps = readme_block("Quick start: debugging firmware", "\n$ ");
+    std::string expected;
+    for (std::size_t at = 0; at < steps.size();) {
+        const std::size_t end = steps.find('\n', at) + 1;
+        const std::string line = steps.substr(at, end - at);
+        if (line.starts_with("$ ")) {
+            const ShellResult step = run_shell(user + quoted(line.substr(2, line.size() - 3)));
+            EXPECT_EQ(step.exit_code, 0) << line << step.output;
+            expected.clear();
+            for (std::size_t next = end;
+                 next < steps.size() && !steps.substr(next).starts_with("$ ");
+                 next = steps.find('\n', next) + 1) {
+                expected += steps.substr(next, steps.find('\n', next) + 1 - next);
+            }
+            EXPECT_EQ(step.output, expected) << line;
+        }
+        at = end;
+    }
 #endif
 }
 

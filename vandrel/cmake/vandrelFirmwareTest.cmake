@@ -11,31 +11,56 @@
 # budget (CYCLES machine cycles or SIM_TIME simulated seconds) or FOR seconds
 # of wall time run out first. UART_IN feeds a file to the UART's input.
 #
+# Every keyword takes the argument after it as its value, whatever it says:
+# FAIL "FAIL" fails the test on the text FAIL. A keyword without a value, an
+# empty value, a keyword given twice, CYCLES with SIM_TIME and an argument that
+# is no keyword stop the configuration with a message.
+#
 # Every test runs on a board of its own, the RAM file
 # vandrel-boards/<name>.ram in the build folder with its UART log and port
 # latches beside it, so `ctest -j$(nproc)` runs a whole suite side by side.
 # Relative paths are taken from the build folder, where the test runs.
 function(vandrel_add_firmware_test name image)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "" "CYCLES;SIM_TIME;UART_IN;EXPECT;FAIL;FOR" "")
-    if(arg_UNPARSED_ARGUMENTS)
+    set(keywords CYCLES:--cycles SIM_TIME:--sim-time UART_IN:--uart-in EXPECT:--until-uart
+                 FAIL:--fail-uart FOR:--for)
+    set(options)
+    set(given)
+    set(index 2)
+    while(index LESS ARGC)
+        set(keyword "${ARGV${index}}")
+        set(pair)
+        if(keyword MATCHES "^[A-Z_]+$")
+            set(pair ${keywords})
+            list(FILTER pair INCLUDE REGEX "^${keyword}:")
+        endif()
+        if(NOT pair)
+            message(FATAL_ERROR
+                "vandrel_add_firmware_test(${name}): unknown argument '${keyword}'; the keywords "
+                "are CYCLES, SIM_TIME, UART_IN, EXPECT, FAIL and FOR, each with its value")
+        endif()
+        if(keyword IN_LIST given)
+            message(FATAL_ERROR "vandrel_add_firmware_test(${name}): ${keyword} is given twice")
+        endif()
+        math(EXPR index "${index} + 1")
+        if(NOT index LESS ARGC OR "${ARGV${index}}" STREQUAL "")
+            message(FATAL_ERROR "vandrel_add_firmware_test(${name}): ${keyword} needs a value")
+        endif()
+        list(APPEND given ${keyword})
+        string(REPLACE "${keyword}:" "" option "${pair}")
+        # A text with a semicolon stays one argument.
+        string(REPLACE ";" "\\;" value "${ARGV${index}}")
+        list(APPEND options ${option} "${value}")
+        math(EXPR index "${index} + 1")
+    endwhile()
+    if("CYCLES" IN_LIST given AND "SIM_TIME" IN_LIST given)
         message(FATAL_ERROR
-            "vandrel_add_firmware_test(${name}): unknown arguments ${arg_UNPARSED_ARGUMENTS}")
+            "vandrel_add_firmware_test(${name}): CYCLES and SIM_TIME both set the budget: give one")
     endif()
     if(NOT VANDREL_QUILLON_CLI)
         message(FATAL_ERROR
             "vandrel_add_firmware_test(${name}): quillon-cli was not found beside the vandrel "
             "package or on the PATH")
     endif()
-    set(options)
-    foreach(pair CYCLES:--cycles SIM_TIME:--sim-time UART_IN:--uart-in EXPECT:--until-uart
-                 FAIL:--fail-uart FOR:--for)
-        string(REPLACE ":" ";" pair "${pair}")
-        list(GET pair 0 keyword)
-        list(GET pair 1 option)
-        if(DEFINED arg_${keyword})
-            list(APPEND options ${option} "${arg_${keyword}}")
-        endif()
-    endforeach()
     string(MAKE_C_IDENTIFIER "${name}" board)
     add_test(NAME ${name} COMMAND ${VANDREL_QUILLON_CLI} run ${image} ${options})
     # The board's files follow from its RAM file: no variable may send two

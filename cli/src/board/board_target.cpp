@@ -78,6 +78,7 @@ debugger::TargetState BoardTarget::state() {
             state.kind = K::budget;
             break;
         case SIMBOARD_HELD:
+        case SIMBOARD_UART_TEXT:  // a debugged run awaits no text
             state.kind = K::held;
             break;
         case SIMBOARD_FAILED:

@@ -46,31 +46,6 @@ constexpr std::chrono::milliseconds kLongestWait{1000};
 // The board's 8051: 11.0592 MHz, twelve clocks a machine cycle.
 constexpr double kCyclesPerSecond = 11059200.0 / 12;
 
-// Looks for a text in a stream that arrives in pieces.
-class TextWatch {
-public:
-    explicit TextWatch(std::string text) : text_(std::move(text)) {}
-    bool wanted() const { return !text_.empty(); }
-    bool found() const { return found_; }
-    const std::string& text() const { return text_; }
-
-    void feed(const std::string& piece) {
-        if (!wanted() || found_) {
-            return;
-        }
-        tail_ += piece;
-        found_ = tail_.find(text_) != std::string::npos;
-        if (tail_.size() >= text_.size()) {
-            tail_.erase(0, tail_.size() - (text_.size() - 1));
-        }
-    }
-
-private:
-    std::string text_;
-    std::string tail_;  // the end of the stream, one byte shorter than the text
-    bool found_ = false;
-};
-
 bool needs_simulator(const Options& options) {
     return options.cycles > 0 || !options.until_uart.empty() || !options.fail_uart.empty() ||
            !options.uart_in.empty();
@@ -128,20 +103,15 @@ struct Plan {
     std::optional<double> wall;  // the wall time that ends the run, if any
 };
 
-// What the run showed while it was watched.
+// What the run showed while it was watched. The texts are the board's to
+// find: it stops the 8051 at the write to SBUF that completes one, and the
+// UART log may not hold that byte yet.
 struct Watch {
-    Watch(board_query::RunOutput& output, const Options& options)
-        : uart(output), until(options.until_uart), failure(options.fail_uart) {}
+    explicit Watch(board_query::RunOutput& output) : uart(output) {}
 
-    void feed(std::ostream& out) {
-        const std::string piece = uart.copy_new(out);
-        until.feed(piece);
-        failure.feed(piece);
-    }
+    void feed(std::ostream& out) { uart.copy_new(out); }
 
     UartEcho uart;
-    TextWatch until;
-    TextWatch failure;
     board_query::RunState state;
 };
 
@@ -203,7 +173,8 @@ int start(Context& ctx, const Plan& plan, std::optional<board_query::RunOutput>&
     ctx.info() << write_ram_text(size, checksum) << '\n';
     output.emplace(*plan.board);
     if (plan.cpu) {
-        plan.board->plan(options.cycles, plan.uart_in);
+        plan.board->plan(options.cycles, plan.uart_in, false, options.until_uart,
+                         options.fail_uart);
     }
     reset();  // the 8051 runs from here
     std::ostringstream what;
@@ -231,9 +202,6 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
                                     : Clock::time_point::max();
     while (true) {
         run.feed(ctx.out);
-        if (run.until.found() || run.failure.found()) {
-            break;
-        }
         if (plan.cpu) {
             run.state = plan.board->state();
             if (!run.state.running && run.state.end != SIMBOARD_NOT_ENDED) {
@@ -256,10 +224,8 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
     progress_begin("download");
     const auto take_back = static_cast<std::uint16_t>(plan.read_size > 0 ? plan.read_size : 1);
     const bool taken_back = read_ram(take_back) != 0;
-    run.feed(ctx.out);  // what came between the last look and the stop
-    if (run.uart.line_open()) {
-        ctx.out << '\n';  // what follows is ours, not the firmware's
-    }
+    run.feed(ctx.out);             // what came between the last look and the stop
+    run.uart.close_line(ctx.out);  // what follows is ours, not the firmware's
     if (!taken_back) {
         return ctx.library_failure();
     }
@@ -281,7 +247,7 @@ int watch(Context& ctx, const Plan& plan, const board_query::RunOutput& output, 
 }
 
 // How the simulated 8051's run ended, as a line and an exit code.
-int verdict(Context& ctx, const Plan& plan, const Watch& run) {
+int verdict(Context& ctx, const Plan& plan) {
     const Options& options = ctx.options;
     const board_query::RunState state = plan.board->state();
     if (state.end != SIMBOARD_FAILED && state.cycles > 0) {
@@ -297,12 +263,13 @@ int verdict(Context& ctx, const Plan& plan, const Watch& run) {
         ctx.info() << timing.str() << '\n';
     }
 
+    const bool text = state.end == SIMBOARD_UART_TEXT;
     Outcome outcome = Outcome::wall_time;
-    if (run.failure.found()) {
+    if (text && state.uart_text == SIMBOARD_FAIL_TEXT) {
         outcome = Outcome::failure_text;
     } else if (state.end == SIMBOARD_EXITED) {
         outcome = Outcome::firmware;
-    } else if (run.until.found()) {
+    } else if (text) {
         outcome = Outcome::expected_text;
     } else if (state.end == SIMBOARD_BUDGET) {
         outcome = Outcome::budget;
@@ -311,13 +278,13 @@ int verdict(Context& ctx, const Plan& plan, const Watch& run) {
     }
     switch (outcome) {
         case Outcome::failure_text:
-            ctx.out << "UART output has '" << run.failure.text() << "'\n";
+            ctx.out << "UART output has '" << options.fail_uart << "'\n";
             return kExitFirmwareFailed;
         case Outcome::firmware:
             ctx.out << "firmware result " << state.result << '\n';
             return state.result == 0 ? kExitOk : kExitFirmwareFailed;
         case Outcome::expected_text:
-            ctx.info() << "UART output has '" << run.until.text() << "'\n";
+            ctx.info() << "UART output has '" << options.until_uart << "'\n";
             return kExitOk;
         case Outcome::budget:
             ctx.out << "budget of " << options.cycles
@@ -328,7 +295,7 @@ int verdict(Context& ctx, const Plan& plan, const Watch& run) {
         case Outcome::wall_time:
             break;
     }
-    if (options.cycles > 0 || run.until.wanted()) {
+    if (options.cycles > 0 || !options.until_uart.empty()) {
         ctx.out << "--for " << plan.wall.value_or(0) << " s of wall time ran out without a "
                 << "result from the firmware\n";
         return kExitNoOutcome;
@@ -347,11 +314,11 @@ int run_run(Context& ctx) {
     if (const int rc = start(ctx, plan, output); rc != kExitOk) {
         return rc;
     }
-    Watch run(*output, ctx.options);
+    Watch run(*output);
     if (const int rc = watch(ctx, plan, *output, run); rc != kExitOk) {
         return rc;
     }
-    return plan.cpu ? verdict(ctx, plan, run) : kExitOk;  // a real board ran for its time
+    return plan.cpu ? verdict(ctx, plan) : kExitOk;  // a real board ran for its time
 }
 
 }  // namespace qcli

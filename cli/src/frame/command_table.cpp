@@ -127,7 +127,7 @@ did.)",
             .options = {O::format, O::fill, O::for_seconds, O::read, O::cycles, O::sim_time,
                         O::until_uart, O::fail_uart, O::uart_in},
             .file_arguments = 0b11,
-            .example = "run firmware.ihx --for 1 --read 4352 after.bin"},
+            .example = "run firmware.ihx --read 0x4100 after.bin"},
     Command{
         .name = "debug",
         .arguments = "IMAGE",
