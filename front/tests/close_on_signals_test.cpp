@@ -1,0 +1,87 @@
+// SPDX-FileCopyrightText: The Quillon developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+// A stop signal closes the main window as its close command does, and so writes the profile.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+
+#include "about_box_dlg.h"
+#include "close_on_signals.h"
+#include "quillon_dlg.h"
+#include "resource_ids.h"
+#include "test_support.h"
+#include "vandrel.h"
+
+using namespace quillon;
+using namespace testing_support;
+
+namespace {
+
+struct SignalCase {
+    int number;
+    const char* name;
+    bool about_box_open;  // a dialog of its own loop over the window
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name << (c.about_box_open ? " over the about box" : "");
+}
+
+class StopSignal : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
+    const SignalCase& signal = GetParam();
+    write_profile("[section]\nDelay=10\nPort=1\n");
+    set_Port(1);
+    int result = 0;
+    bool about_closed = false;
+    {
+        CQuillonDlg dlg;
+        windowing::set_main_window(&dlg);
+        const CloseOnSignals stop(dlg);
+        QTimer::singleShot(0, [&] {
+            // Settings changed in the window: the profile takes them only at its end.
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_PORT_278)),
+                              Qt::LeftButton);
+            auto* delay = qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_DELAY));
+            delay->setText(QStringLiteral("42"));
+            QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SET_DELAY)),
+                              Qt::LeftButton);
+            if (!signal.about_box_open) {
+                std::raise(signal.number);
+                return;
+            }
+            when_up<CAboutBoxDlg>([&](CAboutBoxDlg*) { std::raise(signal.number); });
+            dlg.OnSystemCommand(IDM_ABOUTBOX);
+            about_closed = true;
+        });
+        // Should the signal not close the window, the test ends rather than hangs.
+        QTimer::singleShot(3000, &dlg, [&dlg] { dlg.done(-1); });
+        result = dlg.DoModal();
+        EXPECT_EQ(profile_value("Delay"), QStringLiteral("10"))
+            << "written before the window ended";
+    }
+    EXPECT_EQ(result, windowing::IDCANCEL);
+    EXPECT_EQ(about_closed, signal.about_box_open);
+    EXPECT_EQ(profile_value("Delay"), QStringLiteral("42"));
+    EXPECT_EQ(profile_value("Port"), QStringLiteral("0"));
+
+    struct sigaction after {};
+    ::sigaction(signal.number, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the signal does again what it did before";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, StopSignal,
+    ::testing::Values(SignalCase{SIGTERM, "SIGTERM", false}, SignalCase{SIGHUP, "SIGHUP", false},
+                      SignalCase{SIGINT, "SIGINT", false}, SignalCase{SIGTERM, "SIGTERM", true},
+                      SignalCase{SIGHUP, "SIGHUP", true}),
+    [](const auto& info) {
+        return std::string(info.param.name) + (info.param.about_box_open ? "_OverTheAboutBox" : "");
+    });
+
+}  // namespace
