@@ -40,7 +40,12 @@ CloseOnSignals::CloseOnSignals(windowing::CDialog& window) : window_(window) {
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        ::sigaction(kSignals[i], &action, &previous_[i]);
+        ::sigaction(kSignals[i], nullptr, &previous_[i]);
+        // A signal the shell told the program to ignore (nohup, a background
+        // job's SIGINT) stays ignored.
+        if (previous_[i].sa_handler != SIG_IGN) {
+            ::sigaction(kSignals[i], &action, nullptr);
+        }
     }
 }
 

@@ -3,7 +3,8 @@
 // SIGTERM, SIGHUP and SIGINT close the main window as its close command does,
 // so that a program asked to stop still writes its profile. The handler only
 // writes the signal's number into a socket pair; the event loop reads it and
-// closes the window there, where closing is safe.
+// closes the window there, where closing is safe. A signal ignored when the
+// program started stays ignored.
 #pragma once
 
 #include <QSocketNotifier>

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -25,10 +26,12 @@ struct SignalCase {
     int number;
     const char* name;
     bool about_box_open;  // a dialog of its own loop over the window
+    bool ignored_before;  // as nohup leaves SIGHUP: the window stays open
 };
 
 void PrintTo(const SignalCase& c, std::ostream* os) {
-    *os << c.name << (c.about_box_open ? " over the about box" : "");
+    *os << c.name << (c.about_box_open ? " over the about box" : "")
+        << (c.ignored_before ? ", ignored before" : "");
 }
 
 class StopSignal : public ::testing::TestWithParam<SignalCase> {};
@@ -36,6 +39,10 @@ class StopSignal : public ::testing::TestWithParam<SignalCase> {};
 TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
     const SignalCase& signal = GetParam();
     write_profile("[section]\nDelay=10\nPort=1\n");
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before {};
+    ::sigaction(signal.number, signal.ignored_before ? &ignore : nullptr, &before);
     set_Port(1);
     int result = 0;
     bool about_closed = false;
@@ -51,6 +58,13 @@ TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
             delay->setText(QStringLiteral("42"));
             QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SET_DELAY)),
                               Qt::LeftButton);
+            if (signal.ignored_before) {
+                std::raise(signal.number);
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(dlg.isVisible());
+                dlg.done(windowing::IDOK);
+                return;
+            }
             if (!signal.about_box_open) {
                 std::raise(signal.number);
                 return;
@@ -65,23 +79,28 @@ TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
         EXPECT_EQ(profile_value("Delay"), QStringLiteral("10"))
             << "written before the window ended";
     }
-    EXPECT_EQ(result, windowing::IDCANCEL);
+    EXPECT_EQ(result, signal.ignored_before ? windowing::IDOK : windowing::IDCANCEL);
     EXPECT_EQ(about_closed, signal.about_box_open);
     EXPECT_EQ(profile_value("Delay"), QStringLiteral("42"));
     EXPECT_EQ(profile_value("Port"), QStringLiteral("0"));
 
     struct sigaction after {};
-    ::sigaction(signal.number, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the signal does again what it did before";
+    ::sigaction(signal.number, &before, &after);
+    EXPECT_EQ(after.sa_handler, signal.ignored_before ? SIG_IGN : SIG_DFL)
+        << "the signal does again what it did before";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, StopSignal,
-    ::testing::Values(SignalCase{SIGTERM, "SIGTERM", false}, SignalCase{SIGHUP, "SIGHUP", false},
-                      SignalCase{SIGINT, "SIGINT", false}, SignalCase{SIGTERM, "SIGTERM", true},
-                      SignalCase{SIGHUP, "SIGHUP", true}),
-    [](const auto& info) {
-        return std::string(info.param.name) + (info.param.about_box_open ? "_OverTheAboutBox" : "");
-    });
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
+                         ::testing::Values(SignalCase{SIGTERM, "SIGTERM", false, false},
+                                           SignalCase{SIGHUP, "SIGHUP", false, false},
+                                           SignalCase{SIGINT, "SIGINT", false, false},
+                                           SignalCase{SIGTERM, "SIGTERM", true, false},
+                                           SignalCase{SIGHUP, "SIGHUP", true, false},
+                                           SignalCase{SIGHUP, "SIGHUP", false, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.name) +
+                                    (info.param.about_box_open ? "_OverTheAboutBox" : "") +
+                                    (info.param.ignored_before ? "_IgnoredBefore" : "");
+                         });
 
 }  // namespace
