@@ -6,9 +6,11 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "about_box_dlg.h"
 #include "close_on_signals.h"
@@ -16,6 +18,7 @@
 #include "resource_ids.h"
 #include "test_support.h"
 #include "vandrel.h"
+#include "windowing/profile.h"
 
 using namespace quillon;
 using namespace testing_support;
@@ -32,6 +35,13 @@ struct SignalCase {
 void PrintTo(const SignalCase& c, std::ostream* os) {
     *os << c.name << (c.about_box_open ? " over the about box" : "")
         << (c.ignored_before ? ", ignored before" : "");
+}
+
+// The file as it is on the disk: QSettings would answer from its cache of a
+// file of the same size written within the same second.
+std::string profile_text() {
+    std::ifstream file(windowing::profile_path().toStdString());
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 class StopSignal : public ::testing::TestWithParam<SignalCase> {};
@@ -52,12 +62,10 @@ TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
         const CloseOnSignals stop(dlg);
         QTimer::singleShot(0, [&] {
             // Settings changed in the window: the profile takes them only at its end.
-            QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_PORT_278)),
-                              Qt::LeftButton);
+            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_PORT_278))->click();
             auto* delay = qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_DELAY));
             delay->setText(QStringLiteral("42"));
-            QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SET_DELAY)),
-                              Qt::LeftButton);
+            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SET_DELAY))->click();
             if (signal.ignored_before) {
                 std::raise(signal.number);
                 QCoreApplication::processEvents();
@@ -76,13 +84,11 @@ TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
         // Should the signal not close the window, the test ends rather than hangs.
         QTimer::singleShot(3000, &dlg, [&dlg] { dlg.done(-1); });
         result = dlg.DoModal();
-        EXPECT_EQ(profile_value("Delay"), QStringLiteral("10"))
-            << "written before the window ended";
+        EXPECT_EQ(profile_text(), "[section]\nDelay=10\nPort=1\n") << "written before its end";
     }
     EXPECT_EQ(result, signal.ignored_before ? windowing::IDOK : windowing::IDCANCEL);
     EXPECT_EQ(about_closed, signal.about_box_open);
-    EXPECT_EQ(profile_value("Delay"), QStringLiteral("42"));
-    EXPECT_EQ(profile_value("Port"), QStringLiteral("0"));
+    EXPECT_EQ(profile_text(), "[section]\nDelay=42\nPort=0\n");
 
     struct sigaction after {};
     ::sigaction(signal.number, &before, &after);
