@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The manual pages, the desktop entry and the metainfo: that they are well
-// formed, and that the manual keeps up with what the programs know.
+// formed, and that the manual keeps up with what the programs know; and that
+// the guide to the code names files that are there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -186,6 +187,26 @@ TEST(Metainfo, EveryScreenshotIsOneOfTheProjects) {
         EXPECT_TRUE(fs::exists(kSource / (*it)[1].str())) << (*it)[1].str();
     }
     EXPECT_GE(count, 1);
+}
+
+// The map of the code follows the tree: a path it names in backticks, from a
+// top-level folder on, is there. Placeholders (`cmd_<name>.cpp`) and words
+// after the path are left out.
+TEST(HackingGuide, NamesOnlyFilesThatExist) {
+    const std::string guide = read_text(kSource / "docs" / "HACKING.md");
+    static const std::regex named(R"(`([a-z][a-z0-9_-]*)/([A-Za-z0-9_./-]*)[`\s])");
+    std::size_t checked = 0;
+    for (auto it = std::sregex_iterator(guide.begin(), guide.end(), named);
+         it != std::sregex_iterator(); ++it) {
+        const std::string top = (*it)[1].str();
+        if (!fs::is_directory(kSource / top) || top == "build") {
+            continue;  // "src/frame/" inside a row that names its folder, "build*/"
+        }
+        const std::string path = top + "/" + (*it)[2].str();
+        EXPECT_TRUE(fs::exists(kSource / path)) << path << " is not in the tree";
+        ++checked;
+    }
+    EXPECT_GT(checked, 40u) << "the guide's paths were not found";
 }
 
 }  // namespace
