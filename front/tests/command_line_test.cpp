@@ -14,55 +14,47 @@ struct ProgramRun {
     int exit_code = -1;
 };
 
-// Without a display and with the toolkit's X11 plugin: opening a window would fail.
+// No display, and the toolkit's X11 plugin: a window would fail to open.
 ProgramRun run_without_display(const std::string& program, const std::string& args) {
     const std::string line =
         "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '" + program + "' " + args;
     ProgramRun run;
     FILE* pipe = ::popen(line.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
     std::array<char, 256> chunk{};
-    while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
+    while (pipe != nullptr && std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
         run.out += chunk.data();
     }
-    const int status = ::pclose(pipe);
+    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
 struct Case {
     const char* args;
-    const char* starts;
+    std::string out;
+    int exit_code;
 };
 
 class QuillonCommandLine : public ::testing::TestWithParam<Case> {};
 
 TEST_P(QuillonCommandLine, AnswersWithoutAWindow) {
     const ProgramRun run = run_without_display(QUILLON_PATH, GetParam().args);
-    EXPECT_EQ(run.exit_code, 0) << run.out;
-    EXPECT_EQ(run.out.rfind(GetParam().starts, 0), 0u) << run.out;
+    EXPECT_EQ(run.exit_code, GetParam().exit_code) << run.out;
+    EXPECT_EQ(run.out.substr(0, GetParam().out.size()), GetParam().out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Options, QuillonCommandLine,
-    ::testing::Values(Case{"--version", "quillon " QUILLON_VERSION " (libvandrel 1.02.000)\n"},
-                      Case{"-V", "quillon " QUILLON_VERSION " (libvandrel 1.02.000)\n"},
-                      Case{"--help", "Usage: quillon [--version]\n"},
-                      Case{"-platform offscreen -h", "Usage: quillon [--version]\n"}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+const std::string kVersion = "quillon " QUILLON_VERSION " (libvandrel 1.02.000)\n";
+
+INSTANTIATE_TEST_SUITE_P(Options, QuillonCommandLine,
+                         ::testing::Values(Case{"--version", kVersion, 0}, Case{"-V", kVersion, 0},
+                                           Case{"-platform offscreen -h", "Usage: quillon ", 0},
+                                           Case{"--version >&-", "", 1}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(QuillonCommandLine, VersionLineIsQuillonClisWithTheProgramsName) {
-    const ProgramRun gui = run_without_display(QUILLON_PATH, "--version");
-    const ProgramRun cli = run_without_display(QUILLON_CLI_PATH, "--version");
-    ASSERT_EQ(cli.exit_code, 0);
-    EXPECT_EQ("quillon-cli" + gui.out.substr(std::string("quillon").size()), cli.out);
-    EXPECT_EQ(gui.out.find('\n'), gui.out.size() - 1) << "one line";
-}
-
-TEST(QuillonCommandLine, ClosedStandardOutputIsAFailure) {
-    EXPECT_EQ(run_without_display(QUILLON_PATH, "--version >&-").exit_code, 1);
+    EXPECT_EQ(run_without_display(QUILLON_PATH, "--version").out, kVersion);
+    EXPECT_EQ(run_without_display(QUILLON_CLI_PATH, "--version").out,
+              "quillon-cli" + kVersion.substr(std::string("quillon").size()));
 }
 
 }  // namespace

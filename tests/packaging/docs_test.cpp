@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_surface.h"
@@ -192,52 +193,37 @@ TEST(Metainfo, EveryScreenshotIsOneOfTheProjects) {
 
 // libvandrel(3)'s example, built against this tree's library and run on the
 // simulated board, prints the checksum as the programs' status line does.
-struct ExampleCase {
-    std::vector<unsigned char> image;
-    const char* printed;
-};
-
-void PrintTo(const ExampleCase& c, std::ostream* os) {
-    *os << c.image.size() << " bytes";
-}
-
-class ManualExample : public ::testing::TestWithParam<ExampleCase> {};
+// Each case: the image's byte sum, and what the example prints.
+class ManualExample : public ::testing::TestWithParam<std::pair<unsigned, const char*>> {};
 
 TEST_P(ManualExample, PrintsTheChecksumAsTheProgramsDo) {
     const std::string page = manual_source("libvandrel.3");
     const auto from = page.find("```\n", page.find("\n# EXAMPLE\n"));
     ASSERT_NE(from, std::string::npos) << "no example in libvandrel(3)";
-    const std::string source =
-        std::regex_replace(page.substr(from + 4, page.find("\n```", from + 4) - from - 4),
-                           std::regex(R"(\\\\)"), "\\");
     const ScratchFolder scratch;
-    std::ofstream(scratch / "example.c") << source;
-    std::ofstream(scratch / "image.bin", std::ios::binary)
-        .write(reinterpret_cast<const char*>(GetParam().image.data()),
-               static_cast<std::streamsize>(GetParam().image.size()));
+    std::ofstream(scratch / "example.c")
+        << std::regex_replace(page.substr(from + 4, page.find("\n```", from + 4) - from - 4),
+                              std::regex(R"(\\\\)"), "\\");
+    std::string image(GetParam().first / 0xFF, '\xFF');
+    image += static_cast<char>(GetParam().first % 0xFF);
+    std::ofstream(scratch / "image.bin", std::ios::binary) << image;
     const ShellResult built = run_shell(
         quoted(QUILLON_C_COMPILER) + " -Wall -Werror -o " + quoted(scratch / "example") + " " +
         quoted(scratch / "example.c") + " -I" + quoted(kSource / "vandrel" / "include") + " -L" +
         quoted(QUILLON_LIBRARY_BUILD_DIR) + " -lvandrel " + QUILLON_SANITIZE_FLAGS);
-    ASSERT_EQ(built.exit_code, 0) << built.output << source;
+    ASSERT_EQ(built.exit_code, 0) << built.output;
     const ShellResult ran =
         run_shell("cd " + quoted(scratch.path()) +
                   " && env LD_LIBRARY_PATH=" + quoted(QUILLON_LIBRARY_BUILD_DIR) +
                   " DLPORTIO_BACKEND=sim DLPORTIO_SIM_RAM=board.ram ./example image.bin");
     EXPECT_EQ(ran.exit_code, 0) << ran.output;
-    EXPECT_NE(ran.output.find(GetParam().printed), std::string::npos) << ran.output;
-}
-
-std::vector<unsigned char> summing_to(unsigned sum) {
-    std::vector<unsigned char> bytes(sum / 0xFF, 0xFF);
-    bytes.push_back(static_cast<unsigned char>(sum % 0xFF));
-    return bytes;
+    EXPECT_NE(ran.output.find(GetParam().second), std::string::npos) << ran.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, ManualExample,
-                         ::testing::Values(ExampleCase{{0x05, 0x07}, "2 bytes [C]\n"},
-                                           ExampleCase{summing_to(0x1A2B), "27 bytes [1A2B]\n"},
-                                           ExampleCase{{0x00}, "1 bytes [0]\n"}),
+                         ::testing::Values(std::pair{0xCu, "1 bytes [C]\n"},
+                                           std::pair{0x1A2Bu, "27 bytes [1A2B]\n"},
+                                           std::pair{0u, "1 bytes [0]\n"}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // The map of the code follows the tree: a path it names in backticks, from a
