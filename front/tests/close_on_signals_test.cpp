@@ -5,13 +5,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <csignal>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "about_box_dlg.h"
 #include "close_on_signals.h"
@@ -21,17 +19,7 @@
 #include "vandrel.h"
 #include "windowing/profile.h"
 
-using namespace quillon;
-
 namespace {
-
-enum class Over { nothing, about_box, ignored_before };  // ignored before: as nohup leaves SIGHUP
-
-struct SignalCase {
-    int number;
-    const char* name;
-    Over over;
-};
 
 // As on the disk: QSettings answers from its cache for a file of the same size and second.
 std::string profile_text() {
@@ -39,66 +27,64 @@ std::string profile_text() {
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-class StopSignal : public ::testing::TestWithParam<SignalCase> {};
+// The signal, whether the about box is open over the window, and whether it
+// was ignored at the start (as nohup leaves SIGHUP: the window stays open).
+class StopSignal : public ::testing::TestWithParam<std::tuple<int, bool, bool>> {};
 
 TEST_P(StopSignal, ClosesTheWindowAndWritesTheProfile) {
-    const auto [number, name, over] = GetParam();
+    const auto [number, about_box, ignored] = GetParam();
     testing_support::write_profile("[section]\nDelay=10\nPort=1\n");
-    struct sigaction ignore {};
+    struct sigaction before {
+    }, ignore{};
     ignore.sa_handler = SIG_IGN;
-    struct sigaction before {};
-    ::sigaction(number, over == Over::ignored_before ? &ignore : nullptr, &before);
+    ::sigaction(number, ignored ? &ignore : nullptr, &before);
     set_Port(1);
     int result = 0;
+    bool left_open = false;
     {
         CQuillonDlg dlg;
-        windowing::set_main_window(&dlg);
         const CloseOnSignals stop(dlg);
-        QTimer::singleShot(0, [&, number, over] {
+        QTimer::singleShot(0, [&, number, about_box, ignored] {
             // Settings changed in the window: the profile takes them at its end only.
-            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_PORT_278))->click();
-            qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_DELAY))->setText(QStringLiteral("42"));
-            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SET_DELAY))->click();
-            if (over == Over::about_box) {
+            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(quillon::IDC_PORT_278))->click();
+            qobject_cast<QLineEdit*>(dlg.GetDlgItem(quillon::IDC_DELAY))->setText("42");
+            qobject_cast<QAbstractButton*>(dlg.GetDlgItem(quillon::IDC_SET_DELAY))->click();
+            if (about_box) {
                 testing_support::when_up<CAboutBoxDlg>([number](auto*) { std::raise(number); });
-                dlg.OnSystemCommand(IDM_ABOUTBOX);  // returns once the signal closed it
-                return;
+                dlg.OnSystemCommand(quillon::IDM_ABOUTBOX);
+            } else {
+                std::raise(number);
             }
-            std::raise(number);
-            if (over == Over::ignored_before) {
-                QCoreApplication::processEvents();
-                EXPECT_TRUE(dlg.isVisible());
+            QApplication::processEvents();
+            if (ignored && dlg.isVisible()) {
                 dlg.done(windowing::IDOK);
             }
         });
-        bool left_open = false;
-        QTimer::singleShot(3000, &dlg, [&left_open] {  // ends what is still open, rather than hang
+        QTimer::singleShot(3000, &dlg, [&left_open] {  // ends what is open rather than hang
             left_open = true;
-            for (int open = 0; open < 4; ++open) {
-                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                    dialog->done(-1);
+            for (int i = 0; i < 4; ++i) {
+                if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                    open->done(-1);
                 }
             }
         });
         result = dlg.DoModal();
-        EXPECT_FALSE(left_open) << "a window the signal did not close";
         EXPECT_EQ(profile_text(), "[section]\nDelay=10\nPort=1\n") << "written before its end";
     }
-    EXPECT_EQ(result, over == Over::ignored_before ? windowing::IDOK : windowing::IDCANCEL);
+    EXPECT_EQ(result, ignored ? windowing::IDOK : windowing::IDCANCEL);
+    EXPECT_FALSE(left_open) << "a window the signal did not close";
     EXPECT_EQ(profile_text(), "[section]\nDelay=42\nPort=0\n");
     struct sigaction after {};
     ::sigaction(number, &before, &after);
-    EXPECT_EQ(after.sa_handler, over == Over::ignored_before ? SIG_IGN : SIG_DFL)
-        << "the signal does again what it did before";
+    EXPECT_EQ(after.sa_handler, ignored ? SIG_IGN : SIG_DFL) << "as it was before";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, StopSignal,
-    ::testing::Values(SignalCase{SIGTERM, "SIGTERM", Over::nothing},
-                      SignalCase{SIGHUP, "SIGHUP", Over::nothing},
-                      SignalCase{SIGINT, "SIGINT", Over::nothing},
-                      SignalCase{SIGTERM, "SIGTERM_OverTheAboutBox", Over::about_box},
-                      SignalCase{SIGHUP, "SIGHUP_IgnoredBefore", Over::ignored_before}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
+                         ::testing::Values(std::tuple{SIGTERM, false, false},
+                                           std::tuple{SIGHUP, false, false},
+                                           std::tuple{SIGINT, false, false},
+                                           std::tuple{SIGTERM, true, false},
+                                           std::tuple{SIGHUP, false, true}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace
