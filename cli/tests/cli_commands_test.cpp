@@ -402,7 +402,7 @@ TEST_F(Cli, HelpAndVersion) {
     const auto own = scratch.run({"upload", "--help"});
     EXPECT_EQ(scratch.run({"help", "upload"}).out, own.out);
     EXPECT_EQ(own.out.rfind("Usage: quillon-cli [--port P] [--delay D] [-q] upload FILE", 0), 0u);
-    EXPECT_TRUE(contains(own.out, "\n  --no-verify    upload without comparing") &&
+    EXPECT_TRUE(contains(own.out, "\n  --no-verify    without comparing") &&
                 contains(own.out, "\nExample:\n  quillon-cli upload firmware.ihx\n") &&
                 !contains(own.out, "--hold"))
         << own.out;

@@ -93,9 +93,12 @@ DLPORTIO_API void dlportio_trace_flush(void);
 DLPORTIO_API void* dlportio_simulated_board(unsigned long Port);
 
 /* Path of one of the simulated board's files: "ram", "uart" (its 8051's UART
- * output), "ports" (its last port latches), once a base address has been set
- * up on the simulated board; "" before, and NULL for an unknown name. Kept
- * for older callers: the board's own simboard_path tells the same. */
+ * output), "ports" (its last port latches); NULL for an unknown name. When no
+ * base address set up so far is served by the simulated board, it sets 0x378
+ * up (the port the board link library starts on) like dlportio_setup, as
+ * older callers that asked before any port access relied on; "" when that one
+ * is not served by it either. Kept for older callers: the board's own
+ * simboard_path tells the same. */
 DLPORTIO_API const char* dlportio_path(const char* what);
 
 #ifdef __cplusplus

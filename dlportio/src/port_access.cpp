@@ -251,7 +251,9 @@ extern "C" void* dlportio_simulated_board(unsigned long Port) {
 }
 
 // Kept for programs built against the layer when it still kept the simulated
-// board's settings: the board names its files itself now.
+// board's settings: the board names its files itself now. Those programs asked
+// before any port access, so the port the board link library starts on is set
+// up when no port has a simulated board yet.
 extern "C" const char* dlportio_path(const char* what) {
     if (what == nullptr) {
         return nullptr;
@@ -260,7 +262,11 @@ extern "C" const char* dlportio_path(const char* what) {
     if (name != "ram" && name != "uart" && name != "ports") {
         return nullptr;
     }
+    constexpr unsigned long kPortAtLoad = 0x378;
     void* board = g_closed ? nullptr : table().simulated_board();
+    if (board == nullptr && !g_closed) {
+        board = table().find(kPortAtLoad, false).first->backend->simulated_board();
+    }
     const char* path = board != nullptr ? dlportio::simulated_board_path(board, what) : nullptr;
     return path != nullptr ? path : "";
 }

@@ -11,6 +11,7 @@
 //   roundtrip_helper path <what>           sets 0x378 up, prints what the simulated board
 //                                          serving it tells of its file <what>, "(null)"
 //                                          for NULL
+//   roundtrip_helper path-first <what>     dlportio_path(<what>) before any port access
 //   roundtrip_helper loads                 sets 0x378 up, prints whether the simulated
 //                                          board's library is loaded: yes or no
 // A first argument --quiet calls dlportio_quiet(1) before anything else;
@@ -97,6 +98,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "helper: the layer and the board name different files\n");
             return 1;
         }
+        std::printf("%s\n", path != nullptr ? path : "(null)");
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "path-first") == 0) {
+        // As an older caller asks: before any port has been touched.
+        dlportio_quiet(1);
+        const char* path = dlportio_path(argv[2]);
         std::printf("%s\n", path != nullptr ? path : "(null)");
         return 0;
     }

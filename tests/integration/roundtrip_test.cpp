@@ -263,6 +263,11 @@ TEST_F(RoundTripTest, PathsAreTheFilesTheLayerUses) {
               (ram_.parent_path() / "vandrel-board.ports").string() + "\n")
         << "the ports belong to the board, not to its log";
     EXPECT_EQ(helper({"path", "board"}).out, "(null)\n");
+    // Asked first thing, as callers of the older layer did.
+    EXPECT_EQ(helper({"path-first", "ram"}).out, ram_.string() + "\n");
+    EXPECT_EQ(helper({"path-first", "uart"}, uart).out, "/x/y/u.log\n");
+    EXPECT_EQ(helper({"path-first", "ram"}, {{"DLPORTIO_BACKEND", "lpt"}}).out, "\n")
+        << "no simulated board serves the port";
 }
 
 TEST_F(RoundTripTest, FullDiskMeansNoBoardWithItsReasonNotACrash) {

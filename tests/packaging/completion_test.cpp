@@ -82,7 +82,8 @@ TEST_P(CompletionCase, OffersWhatFitsThere) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, CompletionCase,
     ::testing::Values(
-        Case{"quillon-cli up", {"upload"}}, Case{"quillon-cli --port 1 d", {"debug", "download", "dump"}},
+        Case{"quillon-cli up", {"upload"}},
+        Case{"quillon-cli --port 1 d", {"debug", "download", "dump"}},
         Case{"quillon-cli upload --no-", {"--no-verify", "--no-reset"}},
         Case{"quillon-cli --port ", {"0", "1", "2", "0x278", "0x378", "0x3BC"}},
         Case{"quillon-cli upload --format ", {"raw", "ihex"}}, Case{"quillon-cli --delay ", {}},
@@ -91,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"quillon-cli --port 0x378 verify o", {"other.hex"}}, Case{"quillon-cli download ", {}},
         Case{"quillon-cli download 100 i", {"image.bin"}}, Case{"quillon-cli dump --board ", {}},
         Case{"quillon-cli info ", {}}, Case{"quillon-cli run image.bin --read 10 o", {"other.hex"}},
-        Case{"quillon-cli download --cycles=5 --format raw 1 i", {"image.bin"}}),
+        Case{"quillon-cli download --cycles=5 --format raw 1 i", {"image.bin"}},
+        Case{"quillon-cli help up", {"upload"}}, Case{"quillon-cli help help r", {"reset", "run"}}),
     [](const ::testing::TestParamInfo<Case>& info) {
         std::string name = info.param.line;
         for (char& c : name) {
@@ -104,6 +106,7 @@ TEST(CompletionKeepsUp, OffersEveryCommandTheProgramKnows) {
     const CliSurface cli = read_cli_surface(QUILLON_CLI_PATH);
     ASSERT_TRUE(cli.commands.contains("upload"));
     EXPECT_EQ(Completion().offers("quillon-cli "), cli.commands);
+    EXPECT_EQ(Completion().offers("quillon-cli help "), cli.commands) << "help takes command names";
 }
 
 TEST(CompletionKeepsUp, OffersEachCommandTheOptionsOnItsUsageLine) {

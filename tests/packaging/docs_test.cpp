@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The manual pages, the desktop entry and the metainfo: that they are well
-// formed, and that the manual keeps up with what the programs know.
+// formed, and that the manual keeps up with what the programs know; and that
+// the guide to the code names files that are there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -186,6 +187,22 @@ TEST(Metainfo, EveryScreenshotIsOneOfTheProjects) {
         EXPECT_TRUE(fs::exists(kSource / (*it)[1].str())) << (*it)[1].str();
     }
     EXPECT_GE(count, 1);
+}
+
+// The guide to the code follows the tree: each path it names from a top-level
+// folder on is there (placeholders such as `cmd_<name>.cpp` aside).
+TEST(HackingGuide, NamesOnlyFilesThatExist) {
+    const std::string guide = read_text(kSource / "docs" / "HACKING.md");
+    static const std::regex named(R"(`(([a-z][a-z0-9_-]*)/[A-Za-z0-9_./-]*)[`\s])");
+    std::size_t checked = 0;
+    for (auto it = std::sregex_iterator(guide.begin(), guide.end(), named);
+         it != std::sregex_iterator(); ++it) {
+        if (fs::is_directory(kSource / (*it)[2].str()) && (*it)[2] != "build") {
+            EXPECT_TRUE(fs::exists(kSource / (*it)[1].str())) << (*it)[1] << " is not in the tree";
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40u);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-// help [COMMAND]: the whole help, or one command's own, as --help gives them.
+// help [COMMAND...]: the whole help, or each command's own in turn, as --help gives them.
 #include "cli.h"
 #include "command.h"
+
+#include <vector>
 
 namespace qcli {
 
@@ -11,11 +13,18 @@ int run_help(Context& ctx) {
         print_usage(ctx.out);
         return kExitOk;
     }
-    const Command* command = find_command(ctx.options.args[0]);
-    if (command == nullptr) {
-        return usage_error(ctx.err, "unknown command '" + ctx.options.args[0] + "'");
+    // Every name is checked before any help is printed: a wrong one prints nothing.
+    std::vector<const Command*> named;
+    for (const std::string& name : ctx.options.args) {
+        named.push_back(find_command(name));
+        if (named.back() == nullptr) {
+            return usage_error(ctx.err, "unknown command '" + name + "'");
+        }
     }
-    print_command_help(ctx.out, *command);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        ctx.out << (i == 0 ? "" : "\n");
+        print_command_help(ctx.out, *named[i]);
+    }
     return kExitOk;
 }
 

@@ -32,6 +32,9 @@ int usage_error(std::ostream& err, const std::string& message) {
 
 namespace {
 
+// The help's lines stay within this many columns, as a terminal shows them.
+constexpr std::size_t kHelpWidth = 79;
+
 // The program's saved port and delay first, the command line over them.
 void apply_settings(const Options& options) {
     const quillon::profile::Settings profile =
@@ -63,35 +66,69 @@ std::string_view next_word(std::string_view text) {
 }
 
 // Fills lines of at most `width` characters with the words of the text; the
-// lines after the first start with `indent` blanks.
-std::string wrapped(std::string_view text, std::size_t width = 76, std::size_t indent = 0) {
+// lines after the first start with `indent` blanks, the first at column `start`.
+std::string wrapped(std::string_view text, std::size_t width = 76, std::size_t indent = 0,
+                    std::size_t start = 0) {
     std::string out;
-    std::size_t line = 0;
+    std::size_t line = start;
+    bool first = true;
     while (!text.empty()) {
         const std::string_view word = next_word(text);
         text.remove_prefix(std::min(text.size(), word.size() + 1));
-        if (line > 0 && line + 1 + word.size() > width) {
+        if (!first && line + 1 + word.size() > width) {
             out += '\n' + std::string(indent, ' ');
             line = indent;
-        } else if (line > 0) {
+        } else if (!first) {
             out += ' ';
             ++line;
         }
         out += word;
         line += word.size();
+        first = false;
     }
     return out;
 }
 
-// "  --port P       0, 1, 2 or ..." as the help lists an option.
-std::string option_line(const OptionSpec& option) {
-    constexpr std::size_t kHelpColumn = 17;
+// "  -q, --quiet" or "  --port P": an option's names as the help lists them.
+std::string option_names(const OptionSpec& option) {
     std::string names = "  ";
     names += option.short_name.empty() ? "" : std::string(option.short_name) + ", ";
     names += option.name;
     names += option.value.empty() ? "" : " " + std::string(option.value);
-    names.resize(std::max(names.size() + 1, kHelpColumn), ' ');
-    return names + expand(option.help);
+    return names;
+}
+
+// The column where the options' texts start: two blanks after the longest names.
+std::size_t help_column(OptionSet listed) {
+    std::size_t longest = 0;
+    for (const OptionSpec& option : option_table()) {
+        if (listed.contains(option.id)) {
+            longest = std::max(longest, option_names(option).size());
+        }
+    }
+    return longest + 2;
+}
+
+// "run, debug: " before the text of an option that only a few commands take,
+// in the help that lists every option; one that most transfers take goes unlabelled.
+std::string command_label(const OptionSpec& option) {
+    constexpr std::size_t kLabelledUpTo = 3;
+    std::string label;
+    std::size_t count = 0;
+    for (const Command& command : commands()) {
+        if (command.options.contains(option.id)) {
+            label += (count++ == 0 ? "" : ", ") + std::string(command.name);
+        }
+    }
+    return count == 0 || count > kLabelledUpTo ? "" : label + ": ";
+}
+
+// "  --port P       0, 1, 2 or ...", its text wrapped under itself.
+std::string option_line(const OptionSpec& option, std::size_t column, std::string_view label) {
+    std::string names = option_names(option);
+    names.resize(std::max(names.size() + 1, column), ' ');
+    return names + wrapped(std::string(label) + expand(option.help), kHelpWidth, names.size(),
+                           names.size());
 }
 
 }  // namespace
@@ -102,11 +139,17 @@ void print_command_help(std::ostream& out, const Command& command) {
                    76, 11)
         << '\n'
         << wrapped(command.summary) << '\n';
+    // Both lists in one column; a command without options of its own has no heading for them.
+    const std::size_t column = help_column(command.options | kGlobalOptions);
     for (const bool global : {false, true}) {
+        const OptionSet listed = global ? kGlobalOptions : command.options;
+        if (listed.empty()) {
+            continue;
+        }
         out << (global ? "\nOptions of every command:\n" : "\nOptions:\n");
         for (const OptionSpec& option : option_table()) {
-            if ((global ? kGlobalOptions : command.options).contains(option.id)) {
-                out << option_line(option) << '\n';
+            if (listed.contains(option.id)) {
+                out << option_line(option, column, "") << '\n';
             }
         }
     }
@@ -121,14 +164,20 @@ void print_usage(std::ostream& out) {
         << "Moves memory images between this PC and the RAM of a vandrel board on the\n"
         << "parallel port.\n\nCommands:\n";
     for (const Command& command : commands()) {
-        out << "  " << usage_line(command) << "\n      " << command.summary << '\n';
+        out << "  " << usage_line(command) << "\n      "
+            << wrapped(command.summary, kHelpWidth, 6, 6) << '\n';
     }
     out << "\nOptions:\n";
+    const std::size_t column = help_column(OptionSet::all());
     for (const OptionSpec& option : option_table()) {
-        out << option_line(option) << '\n';
+        out << option_line(option, column, command_label(option)) << '\n';
     }
-    out << "\n'" << kProgramName << " help COMMAND' or '" << kProgramName
-        << " COMMAND --help' shows a command's own help, with an example.\n";
+    out << '\n'
+        << wrapped("'" + std::string(kProgramName) + " help COMMAND' or '" +
+                       std::string(kProgramName) +
+                       " COMMAND --help' shows a command's own help, with an example.",
+                   kHelpWidth)
+        << '\n';
     out << R"(
 HEX files: record types 00 and 01, with 02 and 04 while every address stays
 below 0x8000; the image runs contiguously from address 0 to its highest byte.

@@ -97,12 +97,17 @@ struct Command {
     // Which arguments name files, argument i as bit i: bash completion offers
     // file names there (none with --board for a command that takes it).
     unsigned file_arguments = 0;
+    // Its arguments name commands: bash completion offers the command names there.
+    bool command_arguments = false;
     // A paragraph of the help about it, or empty.
     std::string_view notes = {};
     // A command line that shows it at work, without the program's name: its
     // own help and its entry in the manual page show it.
     std::string_view example = {};
 };
+
+// max_args of a command that takes any number of arguments.
+inline constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
 
 std::span<const Command> commands();
 const Command* find_command(std::string_view name);

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillon developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The commands quillon-cli knows: adding one is a file with its run function
-// (src/cmd_<name>.cpp) and one row here, which lists the options it takes.
+// (commands/cmd_<name>.cpp) and one row here, which lists the options it takes.
 #include <algorithm>
 #include <array>
 
@@ -159,11 +159,12 @@ back intact is printed last, as "delay D". It overwrites the start of the
 board's RAM without asking, and leaves the board held in reset.)",
             .example = "calibrate --save"},
     Command{.name = "help",
-            .arguments = "[COMMAND]",
-            .summary = "this text, or a command's own: its usage, options and an example",
+            .arguments = "[COMMAND...]",
+            .summary = "this text, or each command's own: its usage, options and an example",
             .min_args = 0,
-            .max_args = 1,
+            .max_args = kAnyNumber,
             .run = run_help,
+            .command_arguments = true,
             .example = "help upload"},
 };
 

@@ -46,8 +46,9 @@ constexpr std::string_view kWalk = R"(
         esac
     done
 
-    # Its options, which arguments name files, and whether --board turns them into sizes.
-    local options='' files=0 board=0
+    # Its options, which arguments name files, whether --board turns them into
+    # sizes, and whether its arguments name commands.
+    local options='' files=0 board=0 names=0
     case $command in
 )";
 
@@ -59,6 +60,10 @@ constexpr std::string_view kOffer = R"(    esac
         return
     fi
     if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+        return
+    fi
+    if ((names)); then
         COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         return
     fi
@@ -102,7 +107,8 @@ void print_completion(std::ostream& out) {
     for (const Command& command : commands()) {
         out << "        " << command.name << ") options='" << option_names(command.options)
             << "' files=" << command.file_arguments
-            << " board=" << (command.options.contains(Option::board) ? 1 : 0) << " ;;\n";
+            << " board=" << (command.options.contains(Option::board) ? 1 : 0)
+            << " names=" << (command.command_arguments ? 1 : 0) << " ;;\n";
     }
     out << kOffer << option_spec(Option::board).name << " \"* ]] && return\n"
         << "    _filedir\n} &&\n    complete -F _quillon_cli " << kProgramName
