@@ -106,6 +106,7 @@ private:
     void do_info_args(std::string_view args);
     // Breakpoints and watchpoints.
     void do_watch(std::string_view args, debugger::Breakpoint::Kind kind);
+    debugger::Breakpoint* numbered_breakpoint(std::string_view word, std::string_view required);
     void do_condition(std::string_view args);
     void do_ignore(std::string_view args);
     void do_enable(std::string_view args, bool enable);

@@ -52,16 +52,25 @@ void GdbSession::do_watch(std::string_view args, Kind kind) {
             << b.number << ": " << b.expression << '\n';
 }
 
-void GdbSession::do_condition(std::string_view args) {
-    const auto [word, condition] = text::split_word(args);
+// The breakpoint `word` names, or null when gdb's message said why not.
+debugger::Breakpoint* GdbSession::numbered_breakpoint(std::string_view word,
+                                                      std::string_view required) {
     if (word.empty()) {
-        io_.out << "Argument required (breakpoint number).\n";
-        return;
+        io_.out << "Argument required (" << required << ").\n";
+        return nullptr;
     }
     const auto number = text::number_of(word);
     debugger::Breakpoint* b = number ? engine_.find_breakpoint(static_cast<int>(*number)) : nullptr;
     if (b == nullptr) {
         io_.out << "No breakpoint number " << word << ".\n";
+    }
+    return b;
+}
+
+void GdbSession::do_condition(std::string_view args) {
+    const auto [word, condition] = text::split_word(args);
+    debugger::Breakpoint* b = numbered_breakpoint(word, "breakpoint number");
+    if (b == nullptr) {
         return;
     }
     if (condition.empty()) {
@@ -81,14 +90,8 @@ void GdbSession::do_condition(std::string_view args) {
 
 void GdbSession::do_ignore(std::string_view args) {
     const auto [word, rest] = text::split_word(args);
-    if (word.empty()) {
-        io_.out << "Argument required (a breakpoint number).\n";
-        return;
-    }
-    const auto number = text::number_of(word);
-    debugger::Breakpoint* b = number ? engine_.find_breakpoint(static_cast<int>(*number)) : nullptr;
+    debugger::Breakpoint* b = numbered_breakpoint(word, "a breakpoint number");
     if (b == nullptr) {
-        io_.out << "No breakpoint number " << word << ".\n";
         return;
     }
     if (rest.empty()) {

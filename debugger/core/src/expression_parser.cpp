@@ -19,6 +19,17 @@ namespace {
 
 constexpr unsigned kP2 = 0xA0;  // the page of __pdata addresses
 
+// C's comparisons, the same for integers and floating point.
+template <typename T>
+bool compared(std::string_view op, T a, T b) {
+    return op == "=="   ? a == b
+           : op == "!=" ? a != b
+           : op == "<"  ? a < b
+           : op == ">"  ? a > b
+           : op == "<=" ? a <= b
+                        : a >= b;
+}
+
 cdb::Declarator declarator(Kind kind, char space = 0) {
     return cdb::Declarator{kind, 0, space, {}, 0, 0};
 }
@@ -855,13 +866,7 @@ Value Evaluator::arithmetic(const std::string& op, Value left, Value right) {
         if (comparison) {
             const std::int64_t a = address(left);
             const std::int64_t b = address(right);
-            const bool result = op == "=="   ? a == b
-                                : op == "!=" ? a != b
-                                : op == "<"  ? a < b
-                                : op == ">"  ? a > b
-                                : op == "<=" ? a <= b
-                                             : a >= b;
-            return number(result ? 1 : 0, int_type);
+            return number(compared(op, a, b) ? 1 : 0, int_type);
         }
         if (op == "-" && lk == Kind::pointer && rk == Kind::pointer) {
             return number((address(left) - address(right)) / step(left),
@@ -890,13 +895,7 @@ Value Evaluator::arithmetic(const std::string& op, Value left, Value right) {
         const double a = to_double(left);
         const double b = to_double(right);
         if (comparison) {
-            const bool result = op == "=="   ? a == b
-                                : op == "!=" ? a != b
-                                : op == "<"  ? a < b
-                                : op == ">"  ? a > b
-                                : op == "<=" ? a <= b
-                                             : a >= b;
-            return number(result ? 1 : 0, int_type);
+            return number(compared(op, a, b) ? 1 : 0, int_type);
         }
         if (op == "+")
             return floating(a + b);
@@ -914,13 +913,7 @@ Value Evaluator::arithmetic(const std::string& op, Value left, Value right) {
     const std::int64_t a = in_type(left);
     const std::int64_t b = shift ? to_int(right) : in_type(right);
     if (comparison) {
-        const bool result = op == "=="   ? a == b
-                            : op == "!=" ? a != b
-                            : op == "<"  ? a < b
-                            : op == ">"  ? a > b
-                            : op == "<=" ? a <= b
-                                         : a >= b;
-        return number(result ? 1 : 0, int_type);
+        return number(compared(op, a, b) ? 1 : 0, int_type);
     }
     if ((op == "/" || op == "%") && b == 0) {
         if (dead_ > 0) {
