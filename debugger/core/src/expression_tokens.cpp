@@ -95,6 +95,21 @@ bool read_number(std::string_view word, Token& token) {
     return !digits.empty() && ec == std::errc{} && end == digits.data() + digits.size();
 }
 
+// The characters of a quoted literal from `end` up to its closing `quote`,
+// escapes read; `end` is left on the closing quote, or past the text.
+std::string quoted(std::string_view text, std::size_t& end, char quote) {
+    std::string held;
+    while (end < text.size() && text[end] != quote) {
+        if (text[end] == '\\' && end + 1 < text.size()) {
+            ++end;
+            held += static_cast<char>(escape(text, end));
+        } else {
+            held += text[end++];
+        }
+    }
+    return held;
+}
+
 }  // namespace
 
 std::variant<std::vector<Token>, std::string> tokenize(std::string_view text) {
@@ -146,15 +161,7 @@ std::variant<std::vector<Token>, std::string> tokenize(std::string_view text) {
             at = end;
         } else if (c == '\'') {
             std::size_t end = at + 1;
-            std::string held;
-            while (end < text.size() && text[end] != '\'') {
-                if (text[end] == '\\' && end + 1 < text.size()) {
-                    ++end;
-                    held += static_cast<char>(escape(text, end));
-                } else {
-                    held += text[end++];
-                }
-            }
+            const std::string held = quoted(text, end, '\'');
             if (end >= text.size()) {
                 return std::string("Unmatched single quote.");
             }
@@ -167,15 +174,7 @@ std::variant<std::vector<Token>, std::string> tokenize(std::string_view text) {
             at = end + 1;
         } else if (c == '"') {
             std::size_t end = at + 1;
-            std::string held;
-            while (end < text.size() && text[end] != '"') {
-                if (text[end] == '\\' && end + 1 < text.size()) {
-                    ++end;
-                    held += static_cast<char>(escape(text, end));
-                } else {
-                    held += text[end++];
-                }
-            }
+            const std::string held = quoted(text, end, '"');
             if (end >= text.size()) {
                 return std::string("Unterminated string in expression.");
             }
